@@ -1,0 +1,35 @@
+enable_testing()
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING)
+  # The cross build compiles GoogleTest from the sources Debian installs.
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  set(QUILLPACK_GTEST_MAIN gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(QUILLPACK_GTEST_MAIN GTest::gtest_main)
+endif()
+
+file(GLOB_RECURSE QUILLPACK_TEST_SOURCES CONFIGURE_DEPENDS src/*_test.cpp)
+add_executable(quillpack_tests ${QUILLPACK_TEST_SOURCES})
+target_link_libraries(quillpack_tests PRIVATE quillpack_core ${QUILLPACK_GTEST_MAIN})
+
+if(CMAKE_CROSSCOMPILING)
+  # Wine needs a prefix before the first program starts; tests that start Wine in
+  # parallel on a fresh prefix race, so one fixture makes it serially.
+  add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/tests/init_wine_prefix)
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+  set(QUILLPACK_TEST_FIXTURES wine)
+endif()
+
+gtest_discover_tests(quillpack_tests
+  DISCOVERY_MODE PRE_TEST
+  DISCOVERY_TIMEOUT 120
+  PROPERTIES FIXTURES_REQUIRED "${QUILLPACK_TEST_FIXTURES}")
+
+if(TARGET quillpack AND EXISTS ${CMAKE_SOURCE_DIR}/tests/run_scenarios.py)
+  include(${CMAKE_SOURCE_DIR}/tests/scenarios.cmake)
+endif()

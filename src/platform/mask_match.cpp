@@ -1,0 +1,82 @@
+#include "platform/mask_match.h"
+
+#include <vector>
+
+namespace quillpack::platform {
+namespace {
+
+unsigned char FoldAscii(char c) {
+  unsigned char byte = static_cast<unsigned char>(c);
+  return (byte >= 'a' && byte <= 'z') ? byte - 32 : byte;
+}
+
+// Iterative match with one backtrack point for the last "*": linear in practice, and no
+// recursion however many stars a hostile mask holds.
+bool MatchesPlainMask(std::string_view mask, std::string_view name) {
+  std::size_t m = 0;
+  std::size_t n = 0;
+  std::size_t starMask = std::string_view::npos;
+  std::size_t starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (m < mask.size() && (mask[m] == '?' || FoldAscii(mask[m]) == FoldAscii(name[n]))) {
+      ++m;
+      ++n;
+    } else if (starMask != std::string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+}  // namespace
+
+bool HasWildcard(std::string_view mask) { return mask.find_first_of("*?") != mask.npos; }
+
+bool MatchesMask(std::string_view mask, std::string_view name) {
+  if (MatchesPlainMask(mask, name)) return true;
+  if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") {
+    return MatchesPlainMask(mask.substr(0, mask.size() - 2), name);
+  }
+  return false;
+}
+
+std::string ResolveLexically(std::string_view current, std::string_view name) {
+  if (name.empty()) return std::string();
+  std::string joined;
+  if (name.front() != '/') {
+    joined.assign(current);
+    joined += '/';
+  }
+  joined += name;
+
+  std::vector<std::string_view> steps;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    std::size_t slash = rest.find('/');
+    std::string_view step = rest.substr(0, slash);
+    rest = slash == rest.npos ? std::string_view() : rest.substr(slash + 1);
+    if (step.empty() || step == ".") continue;
+    if (step == "..") {
+      if (!steps.empty()) steps.pop_back();
+      continue;
+    }
+    steps.push_back(step);
+  }
+
+  std::string full;
+  for (std::string_view step : steps) {
+    full += '/';
+    full += step;
+  }
+  if (full.empty() || name.back() == '/') full += '/';
+  return full;
+}
+
+}  // namespace quillpack::platform

@@ -1,0 +1,61 @@
+#include "platform/mask_match.h"
+
+#include <gtest/gtest.h>
+
+namespace quillpack::platform {
+namespace {
+
+TEST(MatchesMask, WindowsRules) {
+  struct Case {
+    const char* mask;
+    const char* name;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"*.*", "readme.txt", true},    {"*.*", "README", true},
+      {"*.*", ".hidden", true},       {"*", "anything.at.all", true},
+      {"*.txt", "a.TXT", true},       {"*.TXT", "b.txt", true},
+      {"*.txt", "a.txt.bak", false},  {"*.txt", "txt", false},
+      {"a?c", "abc", true},           {"a?c", "ac", false},
+      {"a?c", "abbc", false},         {"a*c", "ac", true},
+      {"a*c", "abcabc", true},        {"a*c", "abcab", false},
+      {"note.*", "note", true},       {"note.*", "note.md", true},
+      {"note.*", "notes", false},     {"exact.txt", "EXACT.TXT", true},
+      {"exact.txt", "exact.txtx", false},
+      {"**a**", "xxaxx", true},       {"\xe9*", "\xc9t\xe9", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MatchesMask(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
+  }
+}
+
+TEST(MatchesMask, ManyStarsStayLinear) {
+  std::string mask(2000, '*');
+  mask += "b";
+  EXPECT_FALSE(MatchesMask(mask, std::string(5000, 'a')));
+}
+
+TEST(ResolveLexically, Table) {
+  struct Case {
+    const char* name;
+    const char* full;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"a.txt", "/home/u/a.txt"},
+      {"*.txt", "/home/u/*.txt"},
+      {"./x/../y//z", "/home/u/y/z"},
+      {"../..", "/"},
+      {"../../../..", "/"},
+      {"dir/", "/home/u/dir/"},
+      {"dir/.", "/home/u/dir"},
+      {".", "/home/u"},
+      {"/abs//p/./q", "/abs/p/q"},
+      {"/", "/"},
+      {"a\\b:c", "/home/u/a\\b:c"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ResolveLexically("/home/u", c.name), c.full) << c.name;
+}
+
+}  // namespace
+}  // namespace quillpack::platform

@@ -1,0 +1,186 @@
+// The operating system as the runtime sees it: the effects the tool relies on, in plain
+// C++ types. One backend per system stands behind this header (platform_win32.cpp on the
+// Win32 API, platform_posix.cpp on POSIX); the build links exactly one of them.
+//
+// Every call that can fail returns a failure code: 0 for success, otherwise a number of
+// the failure table (2 file not found, 3 path not found, 5 access denied, 32 sharing
+// violation, 112 disk full, ...). Win32 passes GetLastError() on unchanged; POSIX maps
+// errno to the code with the same meaning, in one table in platform_posix.cpp.
+
+#ifndef QUILLPACK_PLATFORM_PLATFORM_H_
+#define QUILLPACK_PLATFORM_PLATFORM_H_
+
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillpack::platform {
+
+enum class HostSystem { kWindows, kPosix };
+
+// The one place that says which family of path, option and name rules the host follows.
+#ifdef _WIN32
+inline constexpr HostSystem kHostSystem = HostSystem::kWindows;
+#else
+inline constexpr HostSystem kHostSystem = HostSystem::kPosix;
+#endif
+
+// The longest file name, in bytes and without a terminating NUL, that the host takes:
+// MAX_PATH less its NUL on Win32, PATH_MAX less one on POSIX.
+inline constexpr std::size_t kWindowsMaxPathBytes = 259;
+inline constexpr std::size_t kPosixMaxPathBytes = 4095;
+inline constexpr std::size_t kMaxPathBytes =
+    kHostSystem == HostSystem::kWindows ? kWindowsMaxPathBytes : kPosixMaxPathBytes;
+
+// Failure codes that the layers above name.
+inline constexpr int32_t kFileNotFound = 2;
+inline constexpr int32_t kPathNotFound = 3;
+inline constexpr int32_t kTooManyOpenFiles = 4;
+inline constexpr int32_t kAccessDenied = 5;
+inline constexpr int32_t kInvalidHandle = 6;
+inline constexpr int32_t kNoMoreFiles = 18;
+inline constexpr int32_t kSharingViolation = 32;
+inline constexpr int32_t kBrokenPipe = 109;
+inline constexpr int32_t kDiskFull = 112;
+inline constexpr int32_t kInvalidName = 123;
+
+// ---------------------------------------------------------------------------------------
+// Files and standard handles
+
+// A HANDLE on Win32, a descriptor on POSIX.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
+
+enum class DeviceKind { kUnknown, kCharacter, kDisk, kPipe };
+enum class StandardStream { kInput, kOutput, kError };
+
+// Opens an existing file for reading from its start. The file is shared for reading only:
+// while anyone holds it open for writing, the open fails with 32 (also inside this
+// process). A directory is refused with 5. A name holding a NUL byte is refused.
+int32_t OpenExistingForReading(const std::string& name, Handle* handle);
+
+// Creates the file, or empties an existing one, for writing. Shared for reading only: a
+// file that anyone holds open, for reading or writing, fails with 32 and is left as it was.
+int32_t CreateForWriting(const std::string& name, Handle* handle);
+
+// Reads up to `capacity` bytes into `buffer`; `*count` gets the number read, 0 at the end
+// of the input. A pipe whose writer has gone reads as 0 bytes, not as a failure.
+int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count);
+
+// Writes all `count` bytes, retrying short writes, or reports a failure.
+int32_t WriteAll(Handle handle, const char* bytes, std::size_t count);
+
+// Closes a handle this process opened.
+int32_t CloseFileHandle(Handle handle);
+
+// The standard handle of `stream`. Fails (6 on POSIX) when the process started without it.
+int32_t GetStandardHandle(StandardStream stream, Handle* handle);
+
+// What kind of device a handle is on. A terminal and other character devices are
+// kCharacter; regular files kDisk; pipes, FIFOs and sockets kPipe.
+DeviceKind KindOf(Handle handle);
+
+// ---------------------------------------------------------------------------------------
+// Directory enumeration
+
+// Attribute bits, with the Win32 values.
+inline constexpr uint32_t kAttributeReadOnly = 0x01;
+inline constexpr uint32_t kAttributeHidden = 0x02;
+inline constexpr uint32_t kAttributeSystem = 0x04;
+inline constexpr uint32_t kAttributeVolumeLabel = 0x08;
+inline constexpr uint32_t kAttributeDirectory = 0x10;
+inline constexpr uint32_t kAttributeArchive = 0x20;
+inline constexpr uint32_t kAttributeNormal = 0x80;
+
+// One entry of an enumeration.
+struct FoundEntry {
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+  // Last-write time in local time, packed as a DOS date-time: date high, time low.
+  uint32_t packedTime = 0;
+  // The entry's name without any directory part.
+  std::string name;
+};
+
+using SearchHandle = std::intptr_t;
+inline constexpr SearchHandle kNoSearch = -1;
+
+// Starts an enumeration of the entries that match `pattern`, a path whose last component
+// may hold the wildcards "*" and "?" (matched without regard to case; "*.*" matches every
+// name). On success `*search` is open and `*entry` holds the first entry; otherwise the
+// code is returned (2 nothing matched, 3 missing directory) and nothing stays open.
+// On POSIX a name that begins with "." counts as hidden and anything that is neither a
+// regular file nor a directory as system; a symbolic link counts as what it points to.
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry);
+
+// The next entry of an open enumeration, or 18 when there is none.
+int32_t FindNext(SearchHandle search, FoundEntry* entry);
+
+// Ends an enumeration.
+void FindClose(SearchHandle search);
+
+// ---------------------------------------------------------------------------------------
+// Paths, code page, collation
+
+// The absolute form of `name`, resolved as text: against the current directory, "." and
+// ".." steps folded, the name need not exist, wildcards pass through, links are not
+// followed. Empty when the platform fails or the result would exceed kMaxPathBytes.
+std::string FullPathName(const std::string& name);
+
+// The current directory as the platform reports it; "." when it cannot say.
+std::string CurrentDirectoryName();
+
+using LeadByteSet = std::bitset<256>;
+
+// The byte values that open a double-byte character in the active ANSI code page; empty
+// for single-byte code pages and always on POSIX.
+LeadByteSet AnsiLeadBytes();
+
+enum class CaseRule { kSensitive, kIgnoreCase };
+
+// Compares two texts under the user's locale: -1, 0 or +1, or -2 if the platform fails.
+// With kIgnoreCase, texts that differ only in ASCII letter case compare equal.
+int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule);
+
+// ---------------------------------------------------------------------------------------
+// Process
+
+// Called first thing in the process with the vector main() received. On POSIX it also
+// holds each closed standard descriptor with a placeholder, so that no file opened later
+// lands on descriptor 0, 1 or 2 (the standard handle itself still reports its failure),
+// and sets the collation from the environment.
+void StartProcess(int argc, char** argv);
+
+// The raw command line when the host hands one over (Win32); false on POSIX.
+bool RawCommandLine(std::string* line);
+
+// The arguments as the host delivered them, program name first (POSIX).
+std::vector<std::string> DeliveredArguments();
+
+// The full path of the running executable; at most 260 bytes on Win32.
+std::string ModuleFileName();
+
+// Describes the loaded image that holds a code address: its file name without directory
+// (NUL-terminated, cut to fit `capacity`) and the address less the image's load address.
+// When no image holds it, the program's own file name and the address less 0x1000 (0 for
+// a null address). Uses fixed buffers only, so that it works when memory has run out.
+void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capacity,
+                         uintptr_t* offset);
+
+// Converts a report from the ANSI to the OEM code page in place (Win32); nothing on POSIX.
+void ConvertToOem(char* text);
+
+// Writes bytes straight to the error output or the standard output handle; results are
+// ignored, as the reports that use them have nowhere else to go.
+void WriteToErrorOutput(const char* bytes, std::size_t count);
+void WriteToStandardOutputHandle(const char* bytes, std::size_t count);
+
+// Ends the process with `status`. Does not run destructors of static objects.
+[[noreturn]] void ExitProcessWith(int32_t status);
+
+}  // namespace quillpack::platform
+
+#endif  // QUILLPACK_PLATFORM_PLATFORM_H_

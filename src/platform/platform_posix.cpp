@@ -1,0 +1,439 @@
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <locale.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+#include <wchar.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/mask_match.h"
+
+namespace quillpack::platform {
+namespace {
+
+// errno values and the failure codes that mean the same. Anything not listed becomes 31,
+// the general device failure, so that every failure still reads as a stable number.
+struct ErrnoCode {
+  int error;
+  int32_t code;
+};
+constexpr ErrnoCode kErrnoCodes[] = {
+    {ENOENT, kFileNotFound},        // refined to 3 when the directory is missing
+    {ENOTDIR, kPathNotFound},       {ENAMETOOLONG, kPathNotFound},
+    {ELOOP, kPathNotFound},         {EMFILE, kTooManyOpenFiles},
+    {ENFILE, kTooManyOpenFiles},    {EACCES, kAccessDenied},
+    {EPERM, kAccessDenied},         {EISDIR, kAccessDenied},
+    {EROFS, kAccessDenied},         {EBADF, kInvalidHandle},
+    {ENOMEM, 8},                    {EINVAL, 87},
+    {ETXTBSY, kSharingViolation},   {EBUSY, 170},
+    {EAGAIN, 170},                  {ENOSPC, kDiskFull},
+    {EDQUOT, kDiskFull},            {EFBIG, 223},
+    {EPIPE, 232},                   {EIO, 1117},
+};
+constexpr int32_t kUnlistedErrnoCode = 31;
+
+int32_t CodeOfErrno(int error) {
+  for (const ErrnoCode& entry : kErrnoCodes) {
+    if (entry.error == error) return entry.code;
+  }
+  return kUnlistedErrnoCode;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A missing name is 2 when its directory is there and 3 when the directory is missing,
+// as on Windows.
+int32_t CodeOfOpenFailure(int error, const std::string& name) {
+  if (error != ENOENT) return CodeOfErrno(error);
+  std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return kFileNotFound;
+  std::string directory = slash == 0 ? std::string("/") : name.substr(0, slash);
+  return IsDirectory(directory) ? kFileNotFound : kPathNotFound;
+}
+
+bool HoldsNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+// Read-only sharing: readers hold a shared lock, a writer an exclusive one. Locks belong
+// to the open file description, so two opens in one process conflict as on Windows. A
+// file system without locks shares everything.
+int32_t LockForSharing(int fd, int operation) {
+  while (flock(fd, operation | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return kSharingViolation;
+    return 0;
+  }
+  return 0;
+}
+
+int32_t FailAndClose(int fd, int32_t code) {
+  close(fd);
+  return code;
+}
+
+// Standard descriptors that were closed when the process started; each is held by a
+// placeholder on /dev/null and still reports itself as missing.
+bool standardMissing[3] = {false, false, false};
+std::vector<std::string>* deliveredArguments = nullptr;
+bool collationIsBytes = true;
+
+struct PosixSearch {
+  DIR* directory = nullptr;
+  std::string mask;
+};
+
+uint32_t PackDosTime(time_t seconds) {
+  struct tm local;
+  if (localtime_r(&seconds, &local) == nullptr) return 0;
+  int year = local.tm_year + 1900;
+  if (year < 1980 || year > 2107) return 0;
+  uint32_t date = ((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday;
+  uint32_t time = (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2);
+  return (date << 16) | time;
+}
+
+void FillEntry(const struct stat& info, std::string_view name, FoundEntry* entry) {
+  uint32_t attributes = 0;
+  if (S_ISDIR(info.st_mode)) {
+    attributes |= kAttributeDirectory;
+  } else if (S_ISREG(info.st_mode)) {
+    attributes |= kAttributeArchive;
+  } else {
+    attributes |= kAttributeSystem;
+  }
+  if (!name.empty() && name.front() == '.') attributes |= kAttributeHidden;
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kAttributeReadOnly;
+  entry->attributes = attributes;
+  entry->size = static_cast<uint64_t>(info.st_size);
+  entry->packedTime = PackDosTime(info.st_mtime);
+  entry->name.assign(name);
+}
+
+// A dangling link has nothing to point to: it is neither file nor directory.
+void FillDanglingEntry(std::string_view name, FoundEntry* entry) {
+  struct stat info = {};
+  info.st_mode = S_IFLNK;
+  FillEntry(info, name, entry);
+}
+
+int32_t ReadMatchingEntry(PosixSearch* search, FoundEntry* entry) {
+  int directoryFd = dirfd(search->directory);
+  while (struct dirent* found = readdir(search->directory)) {
+    std::string_view name = found->d_name;
+    if (name == "." || name == "..") continue;
+    if (!MatchesMask(search->mask, name)) continue;
+    struct stat info;
+    if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
+      FillEntry(info, name, entry);
+    } else {
+      FillDanglingEntry(name, entry);
+    }
+    return 0;
+  }
+  return kNoMoreFiles;
+}
+
+// The collation can only be applied to wide text; a name that is not valid in the
+// locale's encoding falls back to its bytes.
+bool ToFoldedWide(std::string_view text, std::wstring* wide) {
+  wide->clear();
+  mbstate_t state = {};
+  std::size_t i = 0;
+  while (i < text.size()) {
+    wchar_t character;
+    std::size_t used = mbrtowc(&character, text.data() + i, text.size() - i, &state);
+    if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+      return false;
+    }
+    if (used == 0) used = 1;  // an embedded NUL
+    wide->push_back(static_cast<wchar_t>(towlower(character)));
+    i += used;
+  }
+  return true;
+}
+
+int32_t Sign(int value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
+
+int32_t CompareFoldedBytes(std::string_view a, std::string_view b, CaseRule rule) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (rule == CaseRule::kIgnoreCase) {
+      if (x >= 'A' && x <= 'Z') x += 32;
+      if (y >= 'A' && y <= 'Z') y += 32;
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void CopyCut(std::string_view text, char* out, std::size_t capacity) {
+  if (capacity == 0) return;
+  std::size_t n = std::min(text.size(), capacity - 1);
+  memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+std::string_view AfterLastSlash(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  return slash == path.npos ? path : path.substr(slash + 1);
+}
+
+void WriteIgnoringResult(int fd, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    ssize_t written = write(fd, bytes, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+int32_t OpenExistingForReading(const std::string& name, Handle* handle) {
+  *handle = kNoHandle;
+  if (HoldsNul(name)) return kPathNotFound;
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
+  if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
+  *handle = fd;
+  return 0;
+}
+
+int32_t CreateForWriting(const std::string& name, Handle* handle) {
+  *handle = kNoHandle;
+  if (HoldsNul(name)) return kPathNotFound;
+  // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+    return FailAndClose(fd, CodeOfErrno(errno));
+  }
+  *handle = fd;
+  return 0;
+}
+
+int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
+  for (;;) {
+    ssize_t got = read(static_cast<int>(handle), buffer, capacity);
+    if (got >= 0) {
+      *count = static_cast<std::size_t>(got);
+      return 0;
+    }
+    if (errno != EINTR) {
+      *count = 0;
+      return CodeOfErrno(errno);
+    }
+  }
+}
+
+int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    ssize_t written = write(static_cast<int>(handle), bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return CodeOfErrno(errno);
+    }
+    if (written == 0) return kDiskFull;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int32_t CloseFileHandle(Handle handle) {
+  if (close(static_cast<int>(handle)) != 0 && errno != EINTR) return CodeOfErrno(errno);
+  return 0;
+}
+
+int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
+  int fd = static_cast<int>(stream);
+  if (standardMissing[fd] || fcntl(fd, F_GETFD) == -1) {
+    *handle = kNoHandle;
+    return kInvalidHandle;
+  }
+  *handle = fd;
+  return 0;
+}
+
+DeviceKind KindOf(Handle handle) {
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return DeviceKind::kUnknown;
+  if (S_ISCHR(info.st_mode)) return DeviceKind::kCharacter;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return DeviceKind::kPipe;
+  return DeviceKind::kDisk;
+}
+
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry) {
+  *search = kNoSearch;
+  if (pattern.empty() || HoldsNul(pattern)) return kFileNotFound;
+  std::size_t slash = pattern.rfind('/');
+  std::string directory = slash == std::string::npos ? std::string(".")
+                          : slash == 0               ? std::string("/")
+                                                     : pattern.substr(0, slash);
+  std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+  if (mask.empty()) return kFileNotFound;
+
+  if (!HasWildcard(mask)) {
+    // A plain name is looked up as it is: the file system decides about its case.
+    struct stat info;
+    if (stat(pattern.c_str(), &info) != 0) {
+      if (lstat(pattern.c_str(), &info) != 0) return CodeOfOpenFailure(errno, pattern);
+      FillDanglingEntry(mask, entry);
+    } else {
+      FillEntry(info, mask, entry);
+    }
+    *search = reinterpret_cast<SearchHandle>(new PosixSearch{nullptr, mask});
+    return 0;
+  }
+
+  DIR* opened = opendir(directory.c_str());
+  if (opened == nullptr) {
+    return errno == ENOENT ? kPathNotFound : CodeOfErrno(errno);
+  }
+  auto* state = new PosixSearch{opened, mask};
+  if (ReadMatchingEntry(state, entry) != 0) {
+    closedir(opened);
+    delete state;
+    return kFileNotFound;
+  }
+  *search = reinterpret_cast<SearchHandle>(state);
+  return 0;
+}
+
+int32_t FindNext(SearchHandle search, FoundEntry* entry) {
+  auto* state = reinterpret_cast<PosixSearch*>(search);
+  if (state == nullptr || state->directory == nullptr) return kNoMoreFiles;
+  return ReadMatchingEntry(state, entry);
+}
+
+void FindClose(SearchHandle search) {
+  auto* state = reinterpret_cast<PosixSearch*>(search);
+  if (state == nullptr) return;
+  if (state->directory != nullptr) closedir(state->directory);
+  delete state;
+}
+
+std::string FullPathName(const std::string& name) {
+  if (name.empty() || HoldsNul(name)) return std::string();
+  std::string current;
+  if (name.front() != '/') {
+    current = CurrentDirectoryName();
+    if (current.empty() || current.front() != '/') return std::string();
+  }
+  std::string full = ResolveLexically(current, name);
+  if (full.size() > kMaxPathBytes) return std::string();
+  return full;
+}
+
+std::string CurrentDirectoryName() {
+  char buffer[PATH_MAX];
+  if (getcwd(buffer, sizeof buffer) == nullptr) return ".";
+  return buffer;
+}
+
+LeadByteSet AnsiLeadBytes() { return LeadByteSet(); }
+
+int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule) {
+  if (collationIsBytes) return CompareFoldedBytes(a, b, rule);
+  std::wstring wideA;
+  std::wstring wideB;
+  if (rule == CaseRule::kSensitive || !ToFoldedWide(a, &wideA) || !ToFoldedWide(b, &wideB)) {
+    return CompareFoldedBytes(a, b, rule);
+  }
+  if (int32_t order = Sign(wcscoll(wideA.c_str(), wideB.c_str()))) return order;
+  // Texts the collation cannot tell apart still need a total order.
+  return Sign(wideA.compare(wideB));
+}
+
+void StartProcess(int argc, char** argv) {
+  bool closed[3];
+  for (int fd = 0; fd < 3; ++fd) closed[fd] = fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+  for (int fd = 0; fd < 3; ++fd) {
+    if (!closed[fd]) continue;
+    int placeholder = open("/dev/null", O_RDWR);
+    if (placeholder >= 0 && placeholder != fd) {
+      dup2(placeholder, fd);
+      close(placeholder);
+    }
+    standardMissing[fd] = true;
+  }
+  // A reader that went away must show as a failed write, not end the process unseen.
+  signal(SIGPIPE, SIG_IGN);
+
+  setlocale(LC_COLLATE, "");
+  setlocale(LC_CTYPE, "");
+  const char* collation = setlocale(LC_COLLATE, nullptr);
+  collationIsBytes = collation == nullptr || strcmp(collation, "C") == 0 ||
+                     strcmp(collation, "POSIX") == 0;
+
+  delete deliveredArguments;
+  deliveredArguments = new std::vector<std::string>(argv, argv + argc);
+}
+
+bool RawCommandLine(std::string* line) {
+  line->clear();
+  return false;
+}
+
+std::vector<std::string> DeliveredArguments() {
+  return deliveredArguments ? *deliveredArguments : std::vector<std::string>();
+}
+
+std::string ModuleFileName() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+  if (n > 0) return std::string(buffer, static_cast<std::size_t>(n));
+  if (deliveredArguments && !deliveredArguments->empty()) return deliveredArguments->front();
+  return std::string();
+}
+
+void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capacity,
+                         uintptr_t* offset) {
+  Dl_info info;
+  if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fname != nullptr) {
+    CopyCut(AfterLastSlash(info.dli_fname), moduleName, capacity);
+    *offset = reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(info.dli_fbase);
+    return;
+  }
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+  CopyCut(AfterLastSlash(std::string_view(path, n > 0 ? static_cast<std::size_t>(n) : 0)),
+          moduleName, capacity);
+  uintptr_t position = reinterpret_cast<uintptr_t>(address);
+  *offset = position == 0 ? 0 : position - 0x1000;
+}
+
+void ConvertToOem(char*) {}
+
+void WriteToErrorOutput(const char* bytes, std::size_t count) {
+  WriteIgnoringResult(STDERR_FILENO, bytes, count);
+}
+
+void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
+  WriteIgnoringResult(STDOUT_FILENO, bytes, count);
+}
+
+void ExitProcessWith(int32_t status) { _exit(status); }
+
+}  // namespace quillpack::platform

@@ -1,0 +1,228 @@
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace quillpack::platform {
+namespace {
+
+HANDLE ToWin32(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+Handle FromWin32(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
+
+int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
+
+bool HoldsNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+int32_t Open(const std::string& name, DWORD access, DWORD disposition, Handle* handle) {
+  *handle = kNoHandle;
+  if (HoldsNul(name)) return kInvalidName;
+  HANDLE opened = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  *handle = FromWin32(opened);
+  return 0;
+}
+
+void FillEntry(const WIN32_FIND_DATAA& data, FoundEntry* entry) {
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  entry->packedTime = (static_cast<uint32_t>(date) << 16) | time;
+  entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry->attributes = data.dwFileAttributes;
+  entry->name.assign(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
+}
+
+void CopyCut(const char* text, char* out, std::size_t capacity) {
+  if (capacity == 0) return;
+  std::size_t n = strnlen(text, capacity - 1);
+  memcpy(out, text, n);
+  out[n] = '\0';
+}
+
+const char* AfterLastBackslash(const char* path) {
+  const char* slash = strrchr(path, '\\');
+  return slash ? slash + 1 : path;
+}
+
+}  // namespace
+
+int32_t OpenExistingForReading(const std::string& name, Handle* handle) {
+  return Open(name, GENERIC_READ, OPEN_EXISTING, handle);
+}
+
+int32_t CreateForWriting(const std::string& name, Handle* handle) {
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle);
+}
+
+int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
+  DWORD got = 0;
+  *count = 0;
+  if (!ReadFile(ToWin32(handle), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+    int32_t code = LastError();
+    // A pipe whose writer has gone is simply at its end.
+    return code == kBrokenPipe ? 0 : code;
+  }
+  *count = got;
+  return 0;
+}
+
+int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(ToWin32(handle), bytes, chunk, &written, nullptr)) return LastError();
+    // The count written is not compared with the count asked for.
+    bytes += chunk;
+    count -= chunk;
+  }
+  return 0;
+}
+
+int32_t CloseFileHandle(Handle handle) {
+  return CloseHandle(ToWin32(handle)) ? 0 : LastError();
+}
+
+int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
+  static const DWORD kIds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE found = GetStdHandle(kIds[static_cast<int>(stream)]);
+  if (found == INVALID_HANDLE_VALUE) {
+    *handle = kNoHandle;
+    return LastError();
+  }
+  *handle = FromWin32(found);
+  return 0;
+}
+
+DeviceKind KindOf(Handle handle) {
+  switch (GetFileType(ToWin32(handle))) {
+    case FILE_TYPE_CHAR:
+      return DeviceKind::kCharacter;
+    case FILE_TYPE_DISK:
+      return DeviceKind::kDisk;
+    case FILE_TYPE_PIPE:
+      return DeviceKind::kPipe;
+    case FILE_TYPE_UNKNOWN:
+      return DeviceKind::kUnknown;
+    default:
+      return DeviceKind::kDisk;
+  }
+}
+
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry) {
+  WIN32_FIND_DATAA data;
+  HANDLE found = FindFirstFileA(pattern.c_str(), &data);
+  if (found == INVALID_HANDLE_VALUE) {
+    *search = kNoSearch;
+    return LastError();
+  }
+  FillEntry(data, entry);
+  *search = reinterpret_cast<SearchHandle>(found);
+  return 0;
+}
+
+int32_t FindNext(SearchHandle search, FoundEntry* entry) {
+  WIN32_FIND_DATAA data;
+  if (!FindNextFileA(reinterpret_cast<HANDLE>(search), &data)) return LastError();
+  FillEntry(data, entry);
+  return 0;
+}
+
+void FindClose(SearchHandle search) { ::FindClose(reinterpret_cast<HANDLE>(search)); }
+
+std::string FullPathName(const std::string& name) {
+  char buffer[MAX_PATH];
+  char* filePart = nullptr;
+  DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, buffer, &filePart);
+  // Past the buffer the call reports the size it would need and writes nothing.
+  if (n == 0 || n >= MAX_PATH) return std::string();
+  return std::string(buffer, n);
+}
+
+std::string CurrentDirectoryName() {
+  char buffer[MAX_PATH + 1] = {};
+  DWORD n = GetCurrentDirectoryA(MAX_PATH + 1, buffer);
+  if (n == 0 || n > MAX_PATH) return ".";
+  return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+LeadByteSet AnsiLeadBytes() {
+  LeadByteSet set;
+  char codePageText[16] = {};
+  UINT codePage = 0;
+  if (GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, codePageText,
+                     sizeof codePageText) > 0) {
+    codePage = static_cast<UINT>(std::atoi(codePageText));
+  }
+  if (codePage == 0) codePage = GetACP();
+  CPINFO info;
+  if (!GetCPInfo(codePage, &info)) return set;
+  for (int i = 0; i + 1 < MAX_LEADBYTES; i += 2) {
+    BYTE first = info.LeadByte[i];
+    BYTE last = info.LeadByte[i + 1];
+    if (first == 0 && last == 0) break;
+    for (int byte = first; byte <= last; ++byte) set.set(byte);
+  }
+  return set;
+}
+
+int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule) {
+  // Lengths are always explicit, and an empty text is an empty string, never null.
+  const char* textA = a.empty() ? "" : a.data();
+  const char* textB = b.empty() ? "" : b.data();
+  DWORD flags = rule == CaseRule::kIgnoreCase ? NORM_IGNORECASE : 0;
+  return CompareStringA(LOCALE_USER_DEFAULT, flags, textA, static_cast<int>(a.size()), textB,
+                        static_cast<int>(b.size())) -
+         2;
+}
+
+void StartProcess(int, char**) {}
+
+bool RawCommandLine(std::string* line) {
+  line->assign(GetCommandLineA());
+  return true;
+}
+
+std::vector<std::string> DeliveredArguments() { return {}; }
+
+std::string ModuleFileName() {
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  return std::string(buffer, n);
+}
+
+void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capacity,
+                         uintptr_t* offset) {
+  char path[MAX_PATH + 1] = {};
+  MEMORY_BASIC_INFORMATION region;
+  if (VirtualQuery(address, &region, sizeof region) != 0 && region.State == MEM_COMMIT &&
+      GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path) > 0) {
+    *offset = reinterpret_cast<uintptr_t>(address) -
+              reinterpret_cast<uintptr_t>(region.AllocationBase);
+  } else {
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    uintptr_t position = reinterpret_cast<uintptr_t>(address);
+    *offset = position == 0 ? 0 : position - 0x1000;
+  }
+  CopyCut(AfterLastBackslash(path), moduleName, capacity);
+}
+
+void ConvertToOem(char* text) { CharToOemA(text, text); }
+
+void WriteToErrorOutput(const char* bytes, std::size_t count) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(count), &written, nullptr);
+}
+
+void ExitProcessWith(int32_t status) { ExitProcess(static_cast<UINT>(status)); }
+
+}  // namespace quillpack::platform

@@ -1,0 +1,337 @@
+#include "runtime/line_files.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/failure_codes.h"
+
+namespace quillpack {
+namespace {
+
+constexpr char kLineFeed = '\n';
+constexpr char kCarriageReturn = '\r';
+constexpr char kCtrlZ = 26;
+constexpr std::string_view kLineEnd = "\r\n";
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Nonzero when some byte of `word` equals `byte`.
+constexpr uint64_t HoldsByte(uint64_t word, unsigned char byte) {
+  uint64_t x = word ^ (kOnes * byte);
+  return (x - kOnes) & ~x & kHighBits;
+}
+
+bool IsLineByte(char c) { return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ; }
+
+// The first LF, CR or Ctrl-Z in [p, end), or end. Eight bytes a step: lines are mostly
+// ordinary bytes.
+const char* FindLineByte(const char* p, const char* end) {
+  while (end - p >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (HoldsByte(word, kLineFeed) | HoldsByte(word, kCarriageReturn) | HoldsByte(word, kCtrlZ)) {
+      break;
+    }
+    p += 8;
+  }
+  while (p < end && !IsLineByte(*p)) ++p;
+  return p;
+}
+
+}  // namespace
+
+TextLineFile::TextLineFile() : TextLineFile(Role::kNamed) {}
+
+TextLineFile::TextLineFile(Role role) : role_(role) {}
+
+// An abandoned writer keeps what 128-byte transfers would have written by now.
+TextLineFile::~TextLineFile() {
+  if (!ownsHandle_ || openMode_ == TextFileMode::kClosed) return;
+  if (openMode_ == TextFileMode::kWriting) {
+    std::size_t whole = bufferPosition_ / kTransferBytes * kTransferBytes;
+    if (whole > 0) platform::WriteAll(fileHandle_, buffer_.get(), whole);
+  }
+  platform::CloseFileHandle(fileHandle_);
+}
+
+void TextLineFile::AssignName(std::string_view name) {
+  // The waiting bytes are lost, but the handle and the sharing it holds are released.
+  if (ownsHandle_ && openMode_ != TextFileMode::kClosed) platform::CloseFileHandle(fileHandle_);
+  assignedName_.assign(name);
+  openMode_ = TextFileMode::kClosed;
+  fileHandle_ = platform::kNoHandle;
+  ownsHandle_ = false;
+  flushEachWrite_ = false;
+  inputEnded_ = false;
+  bufferPosition_ = 0;
+  bufferEnd_ = 0;
+}
+
+void TextLineFile::OpenForReading() { Open(TextFileMode::kReading); }
+
+void TextLineFile::OpenForWriting() { Open(TextFileMode::kWriting); }
+
+void TextLineFile::CloseBeforeReopening() {
+  CloseFile();
+  if (ownsHandle_ && openMode_ != TextFileMode::kClosed) platform::CloseFileHandle(fileHandle_);
+  openMode_ = TextFileMode::kClosed;
+}
+
+void TextLineFile::ReserveBuffer(std::size_t size) {
+  if (bufferSize_ >= size) return;
+  buffer_ = std::make_unique<char[]>(size);
+  bufferSize_ = size;
+}
+
+void TextLineFile::Open(TextFileMode mode) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
+  bufferPosition_ = 0;
+  bufferEnd_ = 0;
+  flushEachWrite_ = false;
+  inputEnded_ = false;
+
+  bool reading = mode == TextFileMode::kReading;
+  bool named = !assignedName_.empty();
+  platform::Handle handle = platform::kNoHandle;
+  int32_t code;
+  if (!named) {
+    code = platform::GetStandardHandle(
+        reading ? platform::StandardStream::kInput : platform::StandardStream::kOutput, &handle);
+  } else if (assignedName_.size() > platform::kMaxPathBytes) {
+    code = platform::kPathNotFound;
+  } else if (reading) {
+    code = platform::OpenExistingForReading(assignedName_, &handle);
+  } else {
+    code = platform::CreateForWriting(assignedName_, &handle);
+  }
+  if (code != 0) {
+    RecordFailure(code);
+    return;
+  }
+
+  platform::DeviceKind kind = platform::KindOf(handle);
+  if (!reading) {
+    if (kind == platform::DeviceKind::kUnknown) {
+      if (named) platform::CloseFileHandle(handle);
+      RecordFailure(kFileNotOpenForWriting);
+      return;
+    }
+    flushEachWrite_ = kind == platform::DeviceKind::kCharacter;
+  }
+  transferSize_ = named && kind == platform::DeviceKind::kDisk ? kDiskBlockBytes : kTransferBytes;
+  ReserveBuffer(transferSize_);
+  fileHandle_ = handle;
+  ownsHandle_ = named;
+  openMode_ = mode;
+}
+
+bool TextLineFile::ReadyToRead() {
+  if (openMode_ == TextFileMode::kReading) return true;
+  if (role_ == Role::kStandardInput && openMode_ == TextFileMode::kClosed) {
+    Open(TextFileMode::kReading);
+    if (openMode_ == TextFileMode::kReading) return true;
+  }
+  RecordFailure(kFileNotOpenForReading);
+  return false;
+}
+
+// A failed fill meets the end of the input once; a fill of 0 bytes meets it for good.
+bool TextLineFile::Fill() {
+  bufferPosition_ = 0;
+  bufferEnd_ = 0;
+  if (inputEnded_) return false;
+  std::size_t count = 0;
+  if (int32_t code = platform::ReadSome(fileHandle_, buffer_.get(), transferSize_, &count)) {
+    RecordFailure(code);
+    return false;
+  }
+  bufferEnd_ = count;
+  if (count == 0) inputEnded_ = true;
+  return count > 0;
+}
+
+std::string TextLineFile::ReadTextLine() {
+  std::string line;
+  ReadTextLine(&line);
+  return line;
+}
+
+void TextLineFile::ReadTextLine(std::string* line) {
+  std::string_view read = ReadTextLineView(line);
+  if (read.data() != line->data()) line->assign(read);
+}
+
+std::string_view TextLineFile::ReadTextLineView(std::string* scratch) {
+  scratch->clear();
+  if (!ReadyToRead()) return *scratch;
+  if (bufferPosition_ == bufferEnd_ && !Fill()) return *scratch;
+
+  // Most lines lie whole in the buffer: hand them out where they are.
+  const char* begin = buffer_.get() + bufferPosition_;
+  const char* end = buffer_.get() + bufferEnd_;
+  const char* found = FindLineByte(begin, end);
+  if (found != end) {
+    std::string_view line(begin, static_cast<std::size_t>(found - begin));
+    if (*found == kLineFeed) {
+      bufferPosition_ += line.size() + 1;
+      return line;
+    }
+    if (*found == kCtrlZ) {
+      bufferPosition_ += line.size();
+      return line;
+    }
+    if (found + 1 < end && found[1] == kLineFeed) {
+      bufferPosition_ += line.size() + 2;
+      return line;
+    }
+  }
+  AssembleLine(scratch);
+  return *scratch;
+}
+
+// The general case: a line across buffer fills, or one holding a lone CR.
+void TextLineFile::AssembleLine(std::string* line) {
+  for (;;) {
+    if (bufferPosition_ == bufferEnd_ && !Fill()) return;
+    const char* begin = buffer_.get() + bufferPosition_;
+    const char* end = buffer_.get() + bufferEnd_;
+    const char* found = FindLineByte(begin, end);
+    line->append(begin, found);
+    bufferPosition_ += static_cast<std::size_t>(found - begin);
+    if (found == end) continue;
+    if (*found == kCtrlZ) return;
+    ++bufferPosition_;
+    if (*found == kLineFeed) return;
+    // A CR ends the line only when LF follows, so look at the next byte, filling the
+    // buffer if the CR was its last one.
+    if (bufferPosition_ == bufferEnd_ && !Fill()) return;
+    if (buffer_[bufferPosition_] == kLineFeed) {
+      ++bufferPosition_;
+      return;
+    }
+  }
+}
+
+bool TextLineFile::AtEnd() {
+  if (openMode_ == TextFileMode::kReading && bufferPosition_ < bufferEnd_) {
+    return buffer_[bufferPosition_] == kCtrlZ;
+  }
+  if (!ReadyToRead()) return true;
+  if (bufferPosition_ == bufferEnd_ && !Fill()) return true;
+  return buffer_[bufferPosition_] == kCtrlZ;
+}
+
+bool TextLineFile::InputEnded() const {
+  if (openMode_ != TextFileMode::kReading) return false;
+  if (bufferPosition_ < bufferEnd_) return buffer_[bufferPosition_] == kCtrlZ;
+  return inputEnded_;
+}
+
+bool TextLineFile::ReadyToWrite() {
+  if (openMode_ == TextFileMode::kWriting) return true;
+  if (role_ == Role::kStandardOutput && openMode_ == TextFileMode::kClosed) {
+    Open(TextFileMode::kWriting);
+    if (openMode_ == TextFileMode::kWriting) return true;
+  }
+  RecordFailure(kFileNotOpenForWriting);
+  return false;
+}
+
+void TextLineFile::WriteText(std::string_view text) { Write(text, std::string_view()); }
+
+void TextLineFile::WriteTextLine(std::string_view text) { Write(text, kLineEnd); }
+
+void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
+  if (ReadyToWrite() && Append(text)) Append(lineEnd);
+  if (openMode_ == TextFileMode::kClosed) {
+    if (role_ != Role::kStandardOutput) RecordFailure(kFileNotOpen);
+  } else if (openMode_ == TextFileMode::kWriting && flushEachWrite_) {
+    WriteWaiting();
+  }
+}
+
+// False when a transfer failed: the waiting bytes and the rest of `bytes` are dropped.
+bool TextLineFile::Append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    // A disk file takes whole blocks straight from the text, skipping the buffer.
+    if (bufferPosition_ == 0 && transferSize_ > kTransferBytes && bytes.size() >= transferSize_) {
+      std::size_t whole = bytes.size() / transferSize_ * transferSize_;
+      if (int32_t code = platform::WriteAll(fileHandle_, bytes.data(), whole)) {
+        RecordFailure(code);
+        return false;
+      }
+      bytes.remove_prefix(whole);
+      continue;
+    }
+    std::size_t taken = std::min(transferSize_ - bufferPosition_, bytes.size());
+    std::memcpy(buffer_.get() + bufferPosition_, bytes.data(), taken);
+    bufferPosition_ += taken;
+    bytes.remove_prefix(taken);
+    if (bufferPosition_ == transferSize_) {
+      bufferPosition_ = 0;
+      if (int32_t code = platform::WriteAll(fileHandle_, buffer_.get(), transferSize_)) {
+        RecordFailure(code);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void TextLineFile::WriteWaiting() {
+  if (bufferPosition_ == 0) return;
+  std::size_t waiting = bufferPosition_;
+  bufferPosition_ = 0;
+  if (int32_t code = platform::WriteAll(fileHandle_, buffer_.get(), waiting)) RecordFailure(code);
+}
+
+void TextLineFile::FlushOutput() {
+  if (openMode_ == TextFileMode::kWriting) {
+    WriteWaiting();
+  } else if (openMode_ == TextFileMode::kClosed && role_ != Role::kStandardOutput) {
+    RecordFailure(kFileNotOpen);
+  }
+}
+
+void TextLineFile::CloseFile() {
+  if (openMode_ == TextFileMode::kClosed) {
+    if (role_ != Role::kStandardInput) RecordFailure(kFileNotOpen);
+    return;
+  }
+  if (openMode_ == TextFileMode::kWriting && bufferPosition_ > 0) {
+    std::size_t waiting = bufferPosition_;
+    bufferPosition_ = 0;
+    if (int32_t code = platform::WriteAll(fileHandle_, buffer_.get(), waiting)) {
+      RecordFailure(code);
+      return;
+    }
+  }
+  if (!ownsHandle_) return;
+  openMode_ = TextFileMode::kClosed;
+  int32_t code = platform::CloseFileHandle(fileHandle_);
+  fileHandle_ = platform::kNoHandle;
+  ownsHandle_ = false;
+  if (code != 0) RecordFailure(code);
+}
+
+TextLineFile& StandardInput() {
+  static TextLineFile file(TextLineFile::Role::kStandardInput);
+  return file;
+}
+
+TextLineFile& StandardOutput() {
+  static TextLineFile file(TextLineFile::Role::kStandardOutput);
+  return file;
+}
+
+int32_t CloseStandardFiles() {
+  StandardInput().CloseFile();
+  TakeFailureCode();
+  bool writing = StandardOutput().Mode() == TextFileMode::kWriting;
+  StandardOutput().CloseFile();
+  int32_t code = TakeFailureCode();
+  return writing ? code : 0;
+}
+
+}  // namespace quillpack

@@ -1,0 +1,144 @@
+// Text line files: all file and console traffic of the tool. A TextLineFile is a named
+// file or a standard handle, read line by line or written as text with CR LF line ends.
+//
+// Every operation but AssignName may record a failure code (failure_codes.h) and is to be
+// followed at once by CheckFileFailure(); when one operation records several, the last
+// one stands.
+//
+// Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
+// call (one write per 128 bytes; on a console also one per write operation). A named
+// disk file moves larger blocks, a multiple of 128 bytes; a writing file that is
+// abandoned (destroyed without CloseFile) still ends holding exactly the whole 128-byte
+// pieces of what was written to it, as with 128-byte transfers.
+
+#ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
+#define QUILLPACK_RUNTIME_LINE_FILES_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace quillpack {
+
+enum class TextFileMode { kClosed, kReading, kWriting };
+
+// The transfer buffer of standard handles, pipes and consoles.
+inline constexpr std::size_t kTransferBytes = 128;
+// The block in which named disk files move.
+inline constexpr std::size_t kDiskBlockBytes = 1024 * kTransferBytes;
+
+class TextLineFile {
+ public:
+  TextLineFile();
+  ~TextLineFile();
+
+  TextLineFile(const TextLineFile&) = delete;
+  TextLineFile& operator=(const TextLineFile&) = delete;
+
+  // Resets the object to Closed with `name` and an empty buffer. Bytes still waiting are
+  // lost: close a file before naming it again. An empty name stands for standard input
+  // (when opened for reading) or standard output (for writing). Never fails.
+  void AssignName(std::string_view name);
+
+  // Opens the named file, which must exist, for reading from its start. Records the
+  // platform's code on failure (2 missing file, 3 missing directory or a name longer than
+  // the platform takes, 5 refused, 32 held open for writing).
+  void OpenForReading();
+
+  // Creates the named file, or empties an existing one, for writing. Records the
+  // platform's code on failure, or 105 when the handle's device kind is unknown.
+  void OpenForWriting();
+
+  // The next line without its line end: LF or CR LF ends a line, a CR followed by
+  // anything else is dropped, Ctrl-Z ends the input for good and stays unread. Empty at
+  // the end of the input, with no failure. Records 104 on a file not open for reading
+  // (standard input opens itself).
+  std::string ReadTextLine();
+  void ReadTextLine(std::string* line);
+
+  // As ReadTextLine, for a caller that only looks at the line before the next operation
+  // on this file: the result may point into the transfer buffer, and `scratch` holds the
+  // line when it does not lie whole in the buffer. Saves a copy of every line.
+  std::string_view ReadTextLineView(std::string* scratch);
+
+  // Whether nothing more can be read: true at the end of the input, at a Ctrl-Z, after a
+  // failed fill, and (recording 104) on a file not open for reading. On a console it
+  // waits for the user's next line.
+  bool AtEnd();
+
+  // Whether the end of the input has already been met (a fill of 0 bytes or a Ctrl-Z at
+  // the read position). Unlike AtEnd it never calls the platform, so it never waits.
+  bool InputEnded() const;
+
+  // Appends the text's bytes; WriteTextLine appends CR LF after them, as one operation.
+  // Records 105 on a file open for reading, 103 on a closed one (standard output opens
+  // itself), or the platform's code when a write fails (the waiting bytes and the rest of
+  // the text are then dropped; the file stays open).
+  void WriteText(std::string_view text);
+  void WriteTextLine(std::string_view text);
+
+  // Writes the waiting bytes now, whatever the device. Records 103 on a closed file
+  // (other than standard output, where nothing happens).
+  void FlushOutput();
+
+  // Writes the waiting bytes and closes. A failed final write is recorded and leaves the
+  // file open for writing. A standard handle is never closed. Records 103 on a file that
+  // is not open (other than standard input).
+  void CloseFile();
+
+  TextFileMode Mode() const { return openMode_; }
+  const std::string& AssignedName() const { return assignedName_; }
+
+ private:
+  friend TextLineFile& StandardInput();
+  friend TextLineFile& StandardOutput();
+
+  enum class Role { kNamed, kStandardInput, kStandardOutput };
+  explicit TextLineFile(Role role);
+
+  void Open(TextFileMode mode);
+  void CloseBeforeReopening();
+  void ReserveBuffer(std::size_t size);
+
+  bool ReadyToRead();
+  bool Fill();
+  void AssembleLine(std::string* line);
+
+  bool ReadyToWrite();
+  void Write(std::string_view text, std::string_view lineEnd);
+  bool Append(std::string_view bytes);
+  void WriteWaiting();
+
+  Role role_;
+  std::string assignedName_;
+  TextFileMode openMode_ = TextFileMode::kClosed;
+  platform::Handle fileHandle_ = platform::kNoHandle;
+  bool ownsHandle_ = false;
+  bool flushEachWrite_ = false;
+  bool inputEnded_ = false;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t bufferSize_ = 0;
+  std::size_t transferSize_ = kTransferBytes;
+  // Reading: index of the next unread byte. Writing: number of bytes waiting.
+  std::size_t bufferPosition_ = 0;
+  // Reading: number of valid bytes in the buffer.
+  std::size_t bufferEnd_ = 0;
+};
+
+// The process's standard input and output: closed at start-up, they open themselves on
+// first use.
+TextLineFile& StandardInput();
+TextLineFile& StandardOutput();
+
+// The last step of the process: closes StandardInput and StandardOutput so that waiting
+// output is written. Returns the failure code of that final write of standard output, 0
+// when it succeeded or nothing was waiting; every other code is dropped.
+int32_t CloseStandardFiles();
+
+}  // namespace quillpack
+
+#endif  // QUILLPACK_RUNTIME_LINE_FILES_H_

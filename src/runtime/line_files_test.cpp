@@ -1,0 +1,325 @@
+#include "runtime/line_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/error_objects.h"
+#include "runtime/failure_codes.h"
+#include "testing/temporary_directory.h"
+
+namespace quillpack {
+namespace {
+
+using testing::ReadBytes;
+using testing::TemporaryDirectory;
+
+// The line rules one byte at a time, to hold the block scanner against. A line is read
+// whenever an unread byte other than Ctrl-Z remains.
+std::vector<std::string> ModelLines(std::string_view bytes) {
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::string line;
+    while (i < bytes.size()) {
+      char c = bytes[i++];
+      if (c == '\n') break;
+      if (c != '\r') {
+        line.push_back(c);
+      } else if (i < bytes.size() && bytes[i] == '\n') {
+        ++i;
+        break;
+      }
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> ReadAllLines(const std::string& path) {
+  TextLineFile file;
+  file.AssignName(path);
+  file.OpenForReading();
+  CheckFileFailure();
+  std::vector<std::string> lines;
+  while (!file.AtEnd()) lines.push_back(file.ReadTextLine());
+  CheckFileFailure();
+  file.CloseFile();
+  CheckFileFailure();
+  return lines;
+}
+
+int32_t CodeOf(void (*operation)(TextLineFile&), TextLineFile& file) {
+  TakeFailureCode();
+  operation(file);
+  return TakeFailureCode();
+}
+
+class LineFilesTest : public ::testing::Test {
+ protected:
+  void TearDown() override { EXPECT_EQ(TakeFailureCode(), 0); }
+  TemporaryDirectory dir_;
+};
+
+struct ReadCase {
+  const char* label;
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+TEST_F(LineFilesTest, LineEnds) {
+  const ReadCase cases[] = {
+      {"mixed ends", "a\r\nb\nc", {"a", "b", "c"}},
+      {"lone CR dropped", "a\rb\r\n", {"ab"}},
+      {"CR as last byte", "a\r", {"a"}},
+      {"empty lines", "\r\n\r\n", {"", ""}},
+      {"empty file", "", {}},
+      {"Ctrl-Z ends input", "abc\x1a" "def\r\nghi\r\n", {"abc"}},
+      {"Ctrl-Z first", "\x1a" "abc\r\n", {}},
+      {"control bytes kept", std::string("a\0b\tc\x01\x7f\xff\n", 9), {std::string("a\0b\tc\x01\x7f\xff", 8)}},
+      {"CR CR LF", "a\r\r\nb", {"a", "b"}},
+      {"LF CR", "a\n\rb", {"a", "b"}},
+      {"CR then Ctrl-Z", "a\r\x1a", {"a"}},
+  };
+  for (const ReadCase& c : cases) {
+    std::string path = dir_.Write("case.txt", c.bytes);
+    EXPECT_EQ(ReadAllLines(path), c.lines) << c.label;
+  }
+}
+
+TEST_F(LineFilesTest, LinesAcrossBufferEdges) {
+  // CR LF, lone CR and Ctrl-Z placed on every side of the 128-byte and the block edges.
+  for (std::size_t edge : {kTransferBytes, kDiskBlockBytes}) {
+    for (std::size_t offset = edge - 3; offset <= edge + 2; ++offset) {
+      for (std::string_view tail : {"\r\nnext\r\n", "\rnext\n", "\r", "\x1a" "gone\r\n", "\n"}) {
+        std::string bytes(offset, 'x');
+        bytes += tail;
+        std::string path = dir_.Write("edge.txt", bytes);
+        EXPECT_EQ(ReadAllLines(path), ModelLines(bytes)) << "offset " << offset << " tail "
+                                                         << ::testing::PrintToString(tail);
+      }
+    }
+  }
+}
+
+TEST_F(LineFilesTest, CtrlZAtEveryOffset) {
+  std::string body;
+  for (int i = 0; body.size() < 320; ++i) body += "line " + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
+  for (std::size_t offset = 0; offset <= 300; ++offset) {
+    std::string bytes = body.substr(0, offset) + '\x1a' + body.substr(offset);
+    std::string path = dir_.Write("ctrlz.txt", bytes);
+    EXPECT_EQ(ReadAllLines(path), ModelLines(bytes)) << "offset " << offset;
+  }
+}
+
+TEST_F(LineFilesTest, LongLinesReadWhole) {
+  for (std::size_t length : {std::size_t{1000}, std::size_t{10} * 1024 * 1024}) {
+    std::string line(length, 'q');
+    line[length / 2] = '\r';  // a lone CR inside is dropped
+    std::string path = dir_.Write("long.txt", line + "\r\nend");
+    std::string expected(length, 'q');
+    expected.erase(length / 2, 1);
+    std::vector<std::string> lines = ReadAllLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], expected);
+    EXPECT_EQ(lines[1], "end");
+  }
+}
+
+TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
+  TextLineFile file;
+  file.AssignName(dir_.Write("one.txt", "only\r\n"));
+  file.OpenForReading();
+  EXPECT_EQ(file.ReadTextLine(), "only");
+  EXPECT_FALSE(file.InputEnded());
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_EQ(file.ReadTextLine(), "");
+    EXPECT_EQ(TakeFailureCode(), 0);
+  }
+  EXPECT_TRUE(file.InputEnded());
+  file.CloseFile();
+}
+
+TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes += std::string(i % 300, 'a' + i % 26) + (i % 3 ? "\r\n" : "\n");
+  bytes += "\rtail\r";
+  std::string path = dir_.Write("views.txt", bytes);
+  TextLineFile file;
+  file.AssignName(path);
+  file.OpenForReading();
+  std::vector<std::string> lines;
+  std::string scratch;
+  while (!file.AtEnd()) lines.emplace_back(file.ReadTextLineView(&scratch));
+  file.CloseFile();
+  EXPECT_EQ(lines, ModelLines(bytes));
+}
+
+TEST_F(LineFilesTest, WritesCrLfLines) {
+  std::string path = dir_.Path("out.txt");
+  TextLineFile file;
+  file.AssignName(path);
+  file.OpenForWriting();
+  file.WriteTextLine("x");
+  file.WriteText("no end");
+  file.WriteTextLine("");
+  file.CloseFile();
+  CheckFileFailure();
+  EXPECT_EQ(ReadBytes(path), "x\r\nno end\r\n");
+}
+
+TEST_F(LineFilesTest, OpeningForWritingEmptiesTheFile) {
+  std::string path = dir_.Write("full.txt", "old contents\r\n");
+  TextLineFile file;
+  file.AssignName(path);
+  file.OpenForWriting();
+  EXPECT_EQ(ReadBytes(path), "");
+  file.CloseFile();
+}
+
+TEST_F(LineFilesTest, CloseWritesEveryByte) {
+  for (std::size_t size : {std::size_t{127}, std::size_t{128}, std::size_t{129},
+                           kDiskBlockBytes - 1, kDiskBlockBytes, 3 * kDiskBlockBytes + 5}) {
+    std::string path = dir_.Path("sized.txt");
+    std::string text(size, 'z');
+    TextLineFile file;
+    file.AssignName(path);
+    file.OpenForWriting();
+    file.WriteText(text);
+    file.CloseFile();
+    CheckFileFailure();
+    EXPECT_EQ(ReadBytes(path).size(), size);
+  }
+}
+
+TEST_F(LineFilesTest, AbandonedWriterHoldsWhole128BytePieces) {
+  const std::size_t sizes[] = {100, 128, 300, 200000, 3 * kDiskBlockBytes + 300};
+  for (std::size_t size : sizes) {
+    std::string path = dir_.Path("abandoned.txt");
+    {
+      TextLineFile file;
+      file.AssignName(path);
+      file.OpenForWriting();
+      for (std::size_t written = 0; written < size; written += 10) {
+        file.WriteText(std::string(std::min<std::size_t>(10, size - written), 'w'));
+      }
+    }
+    EXPECT_EQ(ReadBytes(path).size(), size / 128 * 128) << size;
+  }
+}
+
+TEST_F(LineFilesTest, FailureCodes) {
+  std::string missingDir = dir_.Path("no-such-dir");
+  std::string held = dir_.Path("held.txt");
+  TextLineFile holder;
+  holder.AssignName(held);
+  holder.OpenForWriting();
+
+  struct CodeCase {
+    const char* label;
+    std::string name;
+    bool forWriting;
+    int32_t code;
+  };
+  const CodeCase cases[] = {
+      {"missing file", dir_.Path("missing.txt"), false, 2},
+      {"missing directory", missingDir + "/x.txt", false, 3},
+      {"missing directory, writing", missingDir + "/x.txt", true, 3},
+      {"directory for writing", dir_.Path(), true, 5},
+      {"held open for writing, reading", held, false, 32},
+      {"held open for writing, writing", held, true, 32},
+      {"name past the limit", dir_.Path(std::string(platform::kMaxPathBytes, 'n')), true, 3},
+  };
+  for (const CodeCase& c : cases) {
+    TextLineFile file;
+    file.AssignName(c.name);
+    if (c.forWriting) {
+      file.OpenForWriting();
+    } else {
+      file.OpenForReading();
+    }
+    EXPECT_EQ(TakeFailureCode(), c.code) << c.label;
+    EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << c.label;
+  }
+  EXPECT_FALSE(testing::Exists(dir_.Path(std::string(platform::kMaxPathBytes, 'n'))));
+  holder.CloseFile();
+}
+
+TEST_F(LineFilesTest, MisuseCodes) {
+  TextLineFile closed;
+  closed.AssignName(dir_.Path("never-opened.txt"));
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.CloseFile(); }, closed), 103);
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.FlushOutput(); }, closed), 103);
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.WriteText("x"); }, closed), 103);
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.ReadTextLine(); }, closed), 104);
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { EXPECT_TRUE(f.AtEnd()); }, closed), 104);
+
+  TextLineFile reading;
+  reading.AssignName(dir_.Write("in.txt", "line\r\n"));
+  reading.OpenForReading();
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.WriteTextLine("x"); }, reading), 105);
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.FlushOutput(); }, reading), 0);
+  EXPECT_EQ(reading.ReadTextLine(), "line");
+
+  TextLineFile writing;
+  writing.AssignName(dir_.Path("w.txt"));
+  writing.OpenForWriting();
+  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.ReadTextLine(); }, writing), 104);
+  writing.CloseFile();
+  reading.CloseFile();
+}
+
+TEST_F(LineFilesTest, CheckRaisesOnceThenNothing) {
+  TextLineFile file;
+  file.AssignName(dir_.Path("missing.txt"));
+  file.OpenForReading();
+  try {
+    CheckFileFailure();
+    FAIL() << "no error raised";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.FailureCode(), 2);
+    EXPECT_EQ(error.Message(), "File not found");
+  }
+  file.AssignName(dir_.Write("present.txt", "x"));
+  file.OpenForReading();
+  EXPECT_NO_THROW(CheckFileFailure());
+  file.CloseFile();
+}
+
+TEST_F(LineFilesTest, ReadersShareAndWritersExclude) {
+  std::string path = dir_.Write("shared.txt", "a\r\n");
+  TextLineFile first;
+  TextLineFile second;
+  first.AssignName(path);
+  second.AssignName(path);
+  first.OpenForReading();
+  second.OpenForReading();
+  EXPECT_EQ(TakeFailureCode(), 0);
+  TextLineFile writer;
+  writer.AssignName(path);
+  writer.OpenForWriting();
+  EXPECT_EQ(TakeFailureCode(), 32);
+  EXPECT_EQ(first.ReadTextLine(), "a");
+  first.CloseFile();
+  second.CloseFile();
+  writer.OpenForWriting();
+  EXPECT_EQ(TakeFailureCode(), 0);
+  writer.CloseFile();
+}
+
+TEST_F(LineFilesTest, ReopeningClosesFirst) {
+  std::string path = dir_.Path("reopen.txt");
+  TextLineFile file;
+  file.AssignName(path);
+  file.OpenForWriting();
+  file.WriteTextLine("kept");
+  file.OpenForReading();  // the waiting line goes out before the file is read
+  EXPECT_EQ(file.ReadTextLine(), "kept");
+  file.CloseFile();
+}
+
+}  // namespace
+}  // namespace quillpack
