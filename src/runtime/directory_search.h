@@ -1,0 +1,60 @@
+// Directory search and file existence, straight on the platform's enumeration: nothing
+// is cached between calls and nothing is global.
+
+#ifndef QUILLPACK_RUNTIME_DIRECTORY_SEARCH_H_
+#define QUILLPACK_RUNTIME_DIRECTORY_SEARCH_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace quillpack {
+
+// Attribute bits that take part in selecting entries: hidden, system, volume label and
+// directory.
+inline constexpr uint32_t kSelectingAttributes = 0x1E;
+
+// One search in progress with the entry it yielded last. Owned by the caller, who ends
+// every search it started with EndSearch.
+struct TSearchRec {
+  // Last-write time in local time as a DOS date-time: date high, time low.
+  uint32_t packedTime = 0;
+  // The low 32 bits of the entry's size.
+  int32_t fileSize = 0;
+  uint32_t attributeBits = 0;
+  // The entry's name without any directory part.
+  std::string fileName;
+  // Attribute bits that make the search pass an entry over.
+  uint32_t skipMask = 0;
+  platform::SearchHandle searchHandle = platform::kNoSearch;
+  // The platform's record of the entry read last.
+  platform::FoundEntry platformEntry;
+};
+
+// Starts a search for the entries matching `pattern` (a path whose last component may
+// hold "*" and "?"), passing over every entry that has a bit of
+// (~includeMask & kSelectingAttributes). Returns 0 with the first entry in `search`, or
+// the platform's code, leaving no enumeration open.
+int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search);
+
+// Places the next acceptable entry in `search` and returns 0, or returns the platform's
+// code (18 at the normal end). The enumeration stays open either way.
+int32_t FindNextMatch(TSearchRec* search);
+
+// Ends the enumeration if one is open. Safe after a failed start and when called twice.
+void EndSearch(TSearchRec* search);
+
+// The names of the ordinary files that match `pattern` (no directories, hidden or system
+// entries), in the platform's order. Any failure ends the list silently.
+std::vector<std::string> ListMatchingFiles(std::string_view pattern);
+
+// Whether the first entry the platform finds for `name` is there and is not a directory.
+// Hidden, system and read-only files exist; every platform failure gives false.
+bool IsExistingFile(std::string_view name);
+
+}  // namespace quillpack
+
+#endif  // QUILLPACK_RUNTIME_DIRECTORY_SEARCH_H_
