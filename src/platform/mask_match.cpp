@@ -31,13 +31,16 @@ bool MatchesPlainMask(std::string_view mask, std::string_view name) {
       return false;
     }
   }
-  while (m < mask.size() && mask[m] == '*') ++m;
+  while (m < mask.size() && mask[m] == '*')
+    ++m;
   return m == mask.size();
 }
 
 }  // namespace
 
-bool HasWildcard(std::string_view mask) { return mask.find_first_of("*?") != mask.npos; }
+bool HasWildcard(std::string_view mask) {
+  return mask.find_first_of("*?") != mask.npos;
+}
 
 bool MatchesMask(std::string_view mask, std::string_view name) {
   if (MatchesPlainMask(mask, name)) return true;

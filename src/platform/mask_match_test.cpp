@@ -12,17 +12,27 @@ TEST(MatchesMask, WindowsRules) {
     bool matches;
   };
   const Case cases[] = {
-      {"*.*", "readme.txt", true},    {"*.*", "README", true},
-      {"*.*", ".hidden", true},       {"*", "anything.at.all", true},
-      {"*.txt", "a.TXT", true},       {"*.TXT", "b.txt", true},
-      {"*.txt", "a.txt.bak", false},  {"*.txt", "txt", false},
-      {"a?c", "abc", true},           {"a?c", "ac", false},
-      {"a?c", "abbc", false},         {"a*c", "ac", true},
-      {"a*c", "abcabc", true},        {"a*c", "abcab", false},
-      {"note.*", "note", true},       {"note.*", "note.md", true},
-      {"note.*", "notes", false},     {"exact.txt", "EXACT.TXT", true},
+      {"*.*", "readme.txt", true},
+      {"*.*", "README", true},
+      {"*.*", ".hidden", true},
+      {"*", "anything.at.all", true},
+      {"*.txt", "a.TXT", true},
+      {"*.TXT", "b.txt", true},
+      {"*.txt", "a.txt.bak", false},
+      {"*.txt", "txt", false},
+      {"a?c", "abc", true},
+      {"a?c", "ac", false},
+      {"a?c", "abbc", false},
+      {"a*c", "ac", true},
+      {"a*c", "abcabc", true},
+      {"a*c", "abcab", false},
+      {"note.*", "note", true},
+      {"note.*", "note.md", true},
+      {"note.*", "notes", false},
+      {"exact.txt", "EXACT.TXT", true},
       {"exact.txt", "exact.txtx", false},
-      {"**a**", "xxaxx", true},       {"\xe9*", "\xc9t\xe9", false},
+      {"**a**", "xxaxx", true},
+      {"\xe9*", "\xc9t\xe9", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MatchesMask(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
@@ -54,7 +64,8 @@ TEST(ResolveLexically, Table) {
       {"/", "/"},
       {"a\\b:c", "/home/u/a\\b:c"},
   };
-  for (const Case& c : cases) EXPECT_EQ(ResolveLexically("/home/u", c.name), c.full) << c.name;
+  for (const Case& c : cases)
+    EXPECT_EQ(ResolveLexically("/home/u", c.name), c.full) << c.name;
 }
 
 }  // namespace

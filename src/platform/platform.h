@@ -178,6 +178,13 @@ void ConvertToOem(char* text);
 void WriteToErrorOutput(const char* bytes, std::size_t count);
 void WriteToStandardOutputHandle(const char* bytes, std::size_t count);
 
+// Called on a machine fault with its run-error number (216 access violation, 200
+// division by zero, 202 stack overflow, 217 any other) and the faulting code position.
+// It runs where the fault happened (on POSIX inside a signal handler, on its own stack)
+// and must end the process without returning.
+using FaultHandler = void (*)(int32_t runError, const void* position);
+void InstallFaultHandler(FaultHandler handler);
+
 // Ends the process with `status`. Does not run destructors of static objects.
 [[noreturn]] void ExitProcessWith(int32_t status);
 

@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <ucontext.h>
 #include <unistd.h>
 #include <wchar.h>
 #include <wctype.h>
@@ -30,17 +31,27 @@ struct ErrnoCode {
   int32_t code;
 };
 constexpr ErrnoCode kErrnoCodes[] = {
-    {ENOENT, kFileNotFound},        // refined to 3 when the directory is missing
-    {ENOTDIR, kPathNotFound},       {ENAMETOOLONG, kPathNotFound},
-    {ELOOP, kPathNotFound},         {EMFILE, kTooManyOpenFiles},
-    {ENFILE, kTooManyOpenFiles},    {EACCES, kAccessDenied},
-    {EPERM, kAccessDenied},         {EISDIR, kAccessDenied},
-    {EROFS, kAccessDenied},         {EBADF, kInvalidHandle},
-    {ENOMEM, 8},                    {EINVAL, 87},
-    {ETXTBSY, kSharingViolation},   {EBUSY, 170},
-    {EAGAIN, 170},                  {ENOSPC, kDiskFull},
-    {EDQUOT, kDiskFull},            {EFBIG, 223},
-    {EPIPE, 232},                   {EIO, 1117},
+    {ENOENT, kFileNotFound},  // refined to 3 when the directory is missing
+    {ENOTDIR, kPathNotFound},
+    {ENAMETOOLONG, kPathNotFound},
+    {ELOOP, kPathNotFound},
+    {EMFILE, kTooManyOpenFiles},
+    {ENFILE, kTooManyOpenFiles},
+    {EACCES, kAccessDenied},
+    {EPERM, kAccessDenied},
+    {EISDIR, kAccessDenied},
+    {EROFS, kAccessDenied},
+    {EBADF, kInvalidHandle},
+    {ENOMEM, 8},
+    {EINVAL, 87},
+    {ETXTBSY, kSharingViolation},
+    {EBUSY, 170},
+    {EAGAIN, 170},
+    {ENOSPC, kDiskFull},
+    {EDQUOT, kDiskFull},
+    {EFBIG, 223},
+    {EPIPE, 232},
+    {EIO, 1117},
 };
 constexpr int32_t kUnlistedErrnoCode = 31;
 
@@ -66,7 +77,9 @@ int32_t CodeOfOpenFailure(int error, const std::string& name) {
   return IsDirectory(directory) ? kFileNotFound : kPathNotFound;
 }
 
-bool HoldsNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+bool HoldsNul(const std::string& name) {
+  return name.find('\0') != std::string::npos;
+}
 
 // Read-only sharing: readers hold a shared lock, a writer an exclusive one. Locks belong
 // to the open file description, so two opens in one process conflict as on Windows. A
@@ -90,6 +103,25 @@ int32_t FailAndClose(int fd, int32_t code) {
 bool standardMissing[3] = {false, false, false};
 std::vector<std::string>* deliveredArguments = nullptr;
 bool collationIsBytes = true;
+
+FaultHandler faultHandler = nullptr;
+
+const void* FaultingPosition(const siginfo_t* info, void* context) {
+#if defined(__x86_64__)
+  (void)info;
+  return reinterpret_cast<const void*>(
+      static_cast<ucontext_t*>(context)->uc_mcontext.gregs[REG_RIP]);
+#else
+  (void)context;
+  return info->si_addr;
+#endif
+}
+
+void OnFaultSignal(int number, siginfo_t* info, void* context) {
+  int32_t runError = number == SIGFPE ? 200 : (number == SIGILL ? 217 : 216);
+  if (faultHandler) faultHandler(runError, FaultingPosition(info, context));
+  _exit(runError);
+}
 
 struct PosixSearch {
   DIR* directory = nullptr;
@@ -166,7 +198,9 @@ bool ToFoldedWide(std::string_view text, std::wstring* wide) {
   return true;
 }
 
-int32_t Sign(int value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
+int32_t Sign(int value) {
+  return value < 0 ? -1 : (value > 0 ? 1 : 0);
+}
 
 int32_t CompareFoldedBytes(std::string_view a, std::string_view b, CaseRule rule) {
   std::size_t n = std::min(a.size(), b.size());
@@ -352,7 +386,9 @@ std::string CurrentDirectoryName() {
   return buffer;
 }
 
-LeadByteSet AnsiLeadBytes() { return LeadByteSet(); }
+LeadByteSet AnsiLeadBytes() {
+  return LeadByteSet();
+}
 
 int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule) {
   if (collationIsBytes) return CompareFoldedBytes(a, b, rule);
@@ -368,7 +404,8 @@ int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule) {
 
 void StartProcess(int argc, char** argv) {
   bool closed[3];
-  for (int fd = 0; fd < 3; ++fd) closed[fd] = fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+  for (int fd = 0; fd < 3; ++fd)
+    closed[fd] = fcntl(fd, F_GETFD) == -1 && errno == EBADF;
   for (int fd = 0; fd < 3; ++fd) {
     if (!closed[fd]) continue;
     int placeholder = open("/dev/null", O_RDWR);
@@ -384,8 +421,8 @@ void StartProcess(int argc, char** argv) {
   setlocale(LC_COLLATE, "");
   setlocale(LC_CTYPE, "");
   const char* collation = setlocale(LC_COLLATE, nullptr);
-  collationIsBytes = collation == nullptr || strcmp(collation, "C") == 0 ||
-                     strcmp(collation, "POSIX") == 0;
+  collationIsBytes =
+      collation == nullptr || strcmp(collation, "C") == 0 || strcmp(collation, "POSIX") == 0;
 
   delete deliveredArguments;
   deliveredArguments = new std::vector<std::string>(argv, argv + argc);
@@ -434,6 +471,24 @@ void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
   WriteIgnoringResult(STDOUT_FILENO, bytes, count);
 }
 
-void ExitProcessWith(int32_t status) { _exit(status); }
+void InstallFaultHandler(FaultHandler handler) {
+  faultHandler = handler;
+  // Its own stack, so that a stack overflow can still be reported.
+  static char alternateStack[64 * 1024];
+  stack_t stack = {};
+  stack.ss_sp = alternateStack;
+  stack.ss_size = sizeof alternateStack;
+  sigaltstack(&stack, nullptr);
+  struct sigaction action = {};
+  action.sa_sigaction = &OnFaultSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+    sigaction(number, &action, nullptr);
+}
+
+void ExitProcessWith(int32_t status) {
+  _exit(status);
+}
 
 }  // namespace quillpack::platform

@@ -32,7 +32,8 @@ class Held {
 
 int32_t OpenCode(const std::string& name, bool forWriting) {
   Handle handle = kNoHandle;
-  int32_t code = forWriting ? CreateForWriting(name, &handle) : OpenExistingForReading(name, &handle);
+  int32_t code =
+      forWriting ? CreateForWriting(name, &handle) : OpenExistingForReading(name, &handle);
   if (code == 0) CloseFileHandle(handle);
   return code;
 }
@@ -80,7 +81,8 @@ TEST(Platform, FailureCodes) {
       {"directory read as a file", dir.Path("sub"), false, kAccessDenied},
       {"directory written as a file", dir.Path("sub"), true, kAccessDenied},
   };
-  for (const Case& c : cases) EXPECT_EQ(OpenCode(c.name, c.forWriting), c.code) << c.label;
+  for (const Case& c : cases)
+    EXPECT_EQ(OpenCode(c.name, c.forWriting), c.code) << c.label;
 }
 
 TEST(Platform, ReadOnlySharingAlsoInsideOneProcess) {

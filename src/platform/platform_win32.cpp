@@ -8,12 +8,20 @@
 namespace quillpack::platform {
 namespace {
 
-HANDLE ToWin32(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
-Handle FromWin32(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
+HANDLE ToWin32(Handle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+Handle FromWin32(HANDLE handle) {
+  return reinterpret_cast<Handle>(handle);
+}
 
-int32_t LastError() { return static_cast<int32_t>(GetLastError()); }
+int32_t LastError() {
+  return static_cast<int32_t>(GetLastError());
+}
 
-bool HoldsNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+bool HoldsNul(const std::string& name) {
+  return name.find('\0') != std::string::npos;
+}
 
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, Handle* handle) {
   *handle = kNoHandle;
@@ -47,6 +55,29 @@ void CopyCut(const char* text, char* out, std::size_t capacity) {
 const char* AfterLastBackslash(const char* path) {
   const char* slash = strrchr(path, '\\');
   return slash ? slash + 1 : path;
+}
+
+FaultHandler faultHandler = nullptr;
+
+int32_t RunErrorOf(DWORD exceptionCode) {
+  switch (exceptionCode) {
+    case EXCEPTION_ACCESS_VIOLATION:
+      return 216;
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+      return 200;
+    case EXCEPTION_STACK_OVERFLOW:
+      return 202;
+    default:
+      return 217;
+  }
+}
+
+LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* fault) {
+  const EXCEPTION_RECORD* record = fault->ExceptionRecord;
+  int32_t runError = RunErrorOf(record->ExceptionCode);
+  if (faultHandler) faultHandler(runError, record->ExceptionAddress);
+  ExitProcess(static_cast<UINT>(runError));
 }
 
 }  // namespace
@@ -132,7 +163,9 @@ int32_t FindNext(SearchHandle search, FoundEntry* entry) {
   return 0;
 }
 
-void FindClose(SearchHandle search) { ::FindClose(reinterpret_cast<HANDLE>(search)); }
+void FindClose(SearchHandle search) {
+  ::FindClose(reinterpret_cast<HANDLE>(search));
+}
 
 std::string FullPathName(const std::string& name) {
   char buffer[MAX_PATH];
@@ -165,7 +198,8 @@ LeadByteSet AnsiLeadBytes() {
     BYTE first = info.LeadByte[i];
     BYTE last = info.LeadByte[i + 1];
     if (first == 0 && last == 0) break;
-    for (int byte = first; byte <= last; ++byte) set.set(byte);
+    for (int byte = first; byte <= last; ++byte)
+      set.set(byte);
   }
   return set;
 }
@@ -187,7 +221,9 @@ bool RawCommandLine(std::string* line) {
   return true;
 }
 
-std::vector<std::string> DeliveredArguments() { return {}; }
+std::vector<std::string> DeliveredArguments() {
+  return {};
+}
 
 std::string ModuleFileName() {
   char buffer[MAX_PATH + 1];
@@ -201,8 +237,8 @@ void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capa
   MEMORY_BASIC_INFORMATION region;
   if (VirtualQuery(address, &region, sizeof region) != 0 && region.State == MEM_COMMIT &&
       GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, sizeof path) > 0) {
-    *offset = reinterpret_cast<uintptr_t>(address) -
-              reinterpret_cast<uintptr_t>(region.AllocationBase);
+    *offset =
+        reinterpret_cast<uintptr_t>(address) - reinterpret_cast<uintptr_t>(region.AllocationBase);
   } else {
     GetModuleFileNameA(nullptr, path, sizeof path);
     uintptr_t position = reinterpret_cast<uintptr_t>(address);
@@ -211,7 +247,9 @@ void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capa
   CopyCut(AfterLastBackslash(path), moduleName, capacity);
 }
 
-void ConvertToOem(char* text) { CharToOemA(text, text); }
+void ConvertToOem(char* text) {
+  CharToOemA(text, text);
+}
 
 void WriteToErrorOutput(const char* bytes, std::size_t count) {
   DWORD written = 0;
@@ -223,6 +261,13 @@ void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(count), &written, nullptr);
 }
 
-void ExitProcessWith(int32_t status) { ExitProcess(static_cast<UINT>(status)); }
+void InstallFaultHandler(FaultHandler handler) {
+  faultHandler = handler;
+  SetUnhandledExceptionFilter(&OnUnhandledFault);
+}
+
+void ExitProcessWith(int32_t status) {
+  ExitProcess(static_cast<UINT>(status));
+}
 
 }  // namespace quillpack::platform

@@ -10,8 +10,10 @@ void AppendHex(uint64_t value, int minimumDigits, std::string* out) {
     digits[n++] = "0123456789ABCDEF"[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  while (n < minimumDigits) digits[n++] = '0';
-  while (n > 0) out->push_back(digits[--n]);
+  while (n < minimumDigits)
+    digits[n++] = '0';
+  while (n > 0)
+    out->push_back(digits[--n]);
 }
 
 void AppendArgument(char conversion, const FormatArgument& argument, std::string* out) {

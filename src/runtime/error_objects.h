@@ -31,7 +31,8 @@ class FormatArgument {
   FormatArgument(int32_t number) : kind_(Kind::kNumber), number_(number) {}
   FormatArgument(int64_t number) : kind_(Kind::kNumber), number_(number) {}
   FormatArgument(const void* position)
-      : kind_(Kind::kPosition), number_(static_cast<int64_t>(reinterpret_cast<uintptr_t>(position))) {}
+      : kind_(Kind::kPosition),
+        number_(static_cast<int64_t>(reinterpret_cast<uintptr_t>(position))) {}
 
   Kind kind() const { return kind_; }
   std::string_view text() const { return text_; }
@@ -70,11 +71,11 @@ class Exception : public TObject {
   const void* raisePosition_ = nullptr;
 };
 
-#define QUILLPACK_ERROR_CLASS(Name, Parent)                    \
-  class Name : public Parent {                                 \
-   public:                                                     \
-    using Parent::Parent;                                      \
-    const char* ClassName() const override { return #Name; }   \
+#define QUILLPACK_ERROR_CLASS(Name, Parent)                  \
+  class Name : public Parent {                               \
+   public:                                                   \
+    using Parent::Parent;                                    \
+    const char* ClassName() const override { return #Name; } \
   }
 
 // The tool's own messages.
@@ -134,7 +135,9 @@ template <typename Error>
 }
 
 // Inside a handler: passes the object being handled on, unchanged.
-[[noreturn]] inline void ReRaise() { throw; }
+[[noreturn]] inline void ReRaise() {
+  throw;
+}
 
 }  // namespace quillpack
 

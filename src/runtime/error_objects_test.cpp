@@ -91,12 +91,13 @@ TEST(FormatText, Conversions) {
       {"List index", "List index out of bounds (-1)",
        FormatText("List index out of bounds (%d)", {-1})},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.result, c.expected) << c.format;
+  for (const Case& c : cases)
+    EXPECT_EQ(c.result, c.expected) << c.format;
 }
 
 TEST(ErrorObjects, FormatConstructor) {
-  myException error("Exception %s in module %s at %p.", {"EInOutError", "quillpack",
-                                                        reinterpret_cast<const void*>(0x1234)});
+  myException error("Exception %s in module %s at %p.",
+                    {"EInOutError", "quillpack", reinterpret_cast<const void*>(0x1234)});
   EXPECT_EQ(error.Message(), "Exception EInOutError in module quillpack at 00001234.");
   EXPECT_EQ(error.HelpContext(), 0);
 }

@@ -29,7 +29,9 @@ constexpr CodeMessage kMessageTable[] = {
 
 }  // namespace
 
-void RecordFailure(int32_t code) { pendingFailureCode = code; }
+void RecordFailure(int32_t code) {
+  pendingFailureCode = code;
+}
 
 int32_t TakeFailureCode() {
   int32_t code = pendingFailureCode;

@@ -13,16 +13,25 @@ TEST(FailureCodes, MessageTable) {
     const char* message;
   };
   const Row rows[] = {
-      {2, "File not found"},         {3, "Invalid filename"},
-      {4, "Too many open files"},    {5, "File access denied"},
-      {100, "Read beyond end of file"}, {101, "Disk full"},
-      {106, "Invalid numeric input"}, {32, "I/O error 32"},
-      {103, "I/O error 103"},        {104, "I/O error 104"},
-      {105, "I/O error 105"},        {112, "I/O error 112"},
-      {123, "I/O error 123"},        {-5, "I/O error -5"},
-      {0, "I/O error 0"},            {1, "I/O error 1"},
+      {2, "File not found"},
+      {3, "Invalid filename"},
+      {4, "Too many open files"},
+      {5, "File access denied"},
+      {100, "Read beyond end of file"},
+      {101, "Disk full"},
+      {106, "Invalid numeric input"},
+      {32, "I/O error 32"},
+      {103, "I/O error 103"},
+      {104, "I/O error 104"},
+      {105, "I/O error 105"},
+      {112, "I/O error 112"},
+      {123, "I/O error 123"},
+      {-5, "I/O error -5"},
+      {0, "I/O error 0"},
+      {1, "I/O error 1"},
   };
-  for (const Row& row : rows) EXPECT_EQ(FailureMessage(row.code), row.message) << row.code;
+  for (const Row& row : rows)
+    EXPECT_EQ(FailureMessage(row.code), row.message) << row.code;
 }
 
 TEST(FailureCodes, TheLastRecordedCodeStands) {

@@ -22,7 +22,9 @@ constexpr uint64_t HoldsByte(uint64_t word, unsigned char byte) {
   return (x - kOnes) & ~x & kHighBits;
 }
 
-bool IsLineByte(char c) { return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ; }
+bool IsLineByte(char c) {
+  return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
+}
 
 // The first LF, CR or Ctrl-Z in [p, end), or end. Eight bytes a step: lines are mostly
 // ordinary bytes.
@@ -35,7 +37,8 @@ const char* FindLineByte(const char* p, const char* end) {
     }
     p += 8;
   }
-  while (p < end && !IsLineByte(*p)) ++p;
+  while (p < end && !IsLineByte(*p))
+    ++p;
   return p;
 }
 
@@ -68,9 +71,13 @@ void TextLineFile::AssignName(std::string_view name) {
   bufferEnd_ = 0;
 }
 
-void TextLineFile::OpenForReading() { Open(TextFileMode::kReading); }
+void TextLineFile::OpenForReading() {
+  Open(TextFileMode::kReading);
+}
 
-void TextLineFile::OpenForWriting() { Open(TextFileMode::kWriting); }
+void TextLineFile::OpenForWriting() {
+  Open(TextFileMode::kWriting);
+}
 
 void TextLineFile::CloseBeforeReopening() {
   CloseFile();
@@ -238,9 +245,13 @@ bool TextLineFile::ReadyToWrite() {
   return false;
 }
 
-void TextLineFile::WriteText(std::string_view text) { Write(text, std::string_view()); }
+void TextLineFile::WriteText(std::string_view text) {
+  Write(text, std::string_view());
+}
 
-void TextLineFile::WriteTextLine(std::string_view text) { Write(text, kLineEnd); }
+void TextLineFile::WriteTextLine(std::string_view text) {
+  Write(text, kLineEnd);
+}
 
 void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
   if (ReadyToWrite() && Append(text)) Append(lineEnd);

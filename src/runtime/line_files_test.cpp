@@ -44,7 +44,8 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
   file.OpenForReading();
   CheckFileFailure();
   std::vector<std::string> lines;
-  while (!file.AtEnd()) lines.push_back(file.ReadTextLine());
+  while (!file.AtEnd())
+    lines.push_back(file.ReadTextLine());
   CheckFileFailure();
   file.CloseFile();
   CheckFileFailure();
@@ -76,9 +77,17 @@ TEST_F(LineFilesTest, LineEnds) {
       {"CR as last byte", "a\r", {"a"}},
       {"empty lines", "\r\n\r\n", {"", ""}},
       {"empty file", "", {}},
-      {"Ctrl-Z ends input", "abc\x1a" "def\r\nghi\r\n", {"abc"}},
-      {"Ctrl-Z first", "\x1a" "abc\r\n", {}},
-      {"control bytes kept", std::string("a\0b\tc\x01\x7f\xff\n", 9), {std::string("a\0b\tc\x01\x7f\xff", 8)}},
+      {"Ctrl-Z ends input",
+       "abc\x1a"
+       "def\r\nghi\r\n",
+       {"abc"}},
+      {"Ctrl-Z first",
+       "\x1a"
+       "abc\r\n",
+       {}},
+      {"control bytes kept",
+       std::string("a\0b\tc\x01\x7f\xff\n", 9),
+       {std::string("a\0b\tc\x01\x7f\xff", 8)}},
       {"CR CR LF", "a\r\r\nb", {"a", "b"}},
       {"LF CR", "a\n\rb", {"a", "b"}},
       {"CR then Ctrl-Z", "a\r\x1a", {"a"}},
@@ -93,12 +102,15 @@ TEST_F(LineFilesTest, LinesAcrossBufferEdges) {
   // CR LF, lone CR and Ctrl-Z placed on every side of the 128-byte and the block edges.
   for (std::size_t edge : {kTransferBytes, kDiskBlockBytes}) {
     for (std::size_t offset = edge - 3; offset <= edge + 2; ++offset) {
-      for (std::string_view tail : {"\r\nnext\r\n", "\rnext\n", "\r", "\x1a" "gone\r\n", "\n"}) {
+      for (std::string_view tail : {"\r\nnext\r\n", "\rnext\n", "\r",
+                                    "\x1a"
+                                    "gone\r\n",
+                                    "\n"}) {
         std::string bytes(offset, 'x');
         bytes += tail;
         std::string path = dir_.Write("edge.txt", bytes);
-        EXPECT_EQ(ReadAllLines(path), ModelLines(bytes)) << "offset " << offset << " tail "
-                                                         << ::testing::PrintToString(tail);
+        EXPECT_EQ(ReadAllLines(path), ModelLines(bytes))
+            << "offset " << offset << " tail " << ::testing::PrintToString(tail);
       }
     }
   }
@@ -106,7 +118,8 @@ TEST_F(LineFilesTest, LinesAcrossBufferEdges) {
 
 TEST_F(LineFilesTest, CtrlZAtEveryOffset) {
   std::string body;
-  for (int i = 0; body.size() < 320; ++i) body += "line " + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
+  for (int i = 0; body.size() < 320; ++i)
+    body += "line " + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
   for (std::size_t offset = 0; offset <= 300; ++offset) {
     std::string bytes = body.substr(0, offset) + '\x1a' + body.substr(offset);
     std::string path = dir_.Write("ctrlz.txt", bytes);
@@ -145,7 +158,8 @@ TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
 
 TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
   std::string bytes;
-  for (int i = 0; i < 5000; ++i) bytes += std::string(i % 300, 'a' + i % 26) + (i % 3 ? "\r\n" : "\n");
+  for (int i = 0; i < 5000; ++i)
+    bytes += std::string(i % 300, 'a' + i % 26) + (i % 3 ? "\r\n" : "\n");
   bytes += "\rtail\r";
   std::string path = dir_.Write("views.txt", bytes);
   TextLineFile file;
@@ -153,7 +167,8 @@ TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
   file.OpenForReading();
   std::vector<std::string> lines;
   std::string scratch;
-  while (!file.AtEnd()) lines.emplace_back(file.ReadTextLineView(&scratch));
+  while (!file.AtEnd())
+    lines.emplace_back(file.ReadTextLineView(&scratch));
   file.CloseFile();
   EXPECT_EQ(lines, ModelLines(bytes));
 }

@@ -16,7 +16,8 @@ unsigned char FoldAscii(char c) {
 
 std::string UpperCaseAscii(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(FoldAscii(c));
+  for (char& c : upper)
+    c = static_cast<char>(FoldAscii(c));
   return upper;
 }
 
@@ -31,7 +32,9 @@ int32_t CompareIgnoringCase(std::string_view a, std::string_view b) {
   return static_cast<int32_t>(a.size()) - static_cast<int32_t>(b.size());
 }
 
-bool TextEquals(std::string_view a, std::string_view b) { return a == b; }
+bool TextEquals(std::string_view a, std::string_view b) {
+  return a == b;
+}
 
 int32_t PositionOf(std::string_view pattern, std::string_view text) {
   if (pattern.empty() || text.empty()) return 0;

@@ -19,11 +19,12 @@ TEST(CompareIgnoringCase, Cases) {
     int32_t result;
   };
   const Case cases[] = {
-      {"-MERGE", "-merge", 0},  {"-merg", "-merge", -1}, {"?", "?", 0},
-      {"_", "a", 30},           {"a", "_", -30},         {"", "", 0},
-      {"", "x", -1},            {"[", "Z", 1},           {"abc", "ABD", -1},
+      {"-MERGE", "-merge", 0}, {"-merg", "-merge", -1}, {"?", "?", 0},
+      {"_", "a", 30},          {"a", "_", -30},         {"", "", 0},
+      {"", "x", -1},           {"[", "Z", 1},           {"abc", "ABD", -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(CompareIgnoringCase(c.a, c.b), c.result) << c.a << " " << c.b;
+  for (const Case& c : cases)
+    EXPECT_EQ(CompareIgnoringCase(c.a, c.b), c.result) << c.a << " " << c.b;
   EXPECT_NE(CompareIgnoringCase("\xe9", "\xc9"), 0);
 }
 
@@ -53,10 +54,19 @@ TEST(CopyOf, Clamps) {
     std::string_view result;
   };
   const Case cases[] = {
-      {"abc", 0, 1, "a"},   {"abc", -5, 1, "a"},  {"abc", 3, 120, "c"}, {"abc", 4, 1, ""},
-      {"abc", 2, -1, ""},   {"abc", 2, 0, ""},    {"abc", 1, 3, "abc"}, {"abc", 2, 1, "b"},
-      {"", 1, 1, ""},       {"", 0, 5, ""},       {"", -1, -1, ""},
-      {"abc", INT32_MIN, INT32_MAX, "abc"},       {"abc", INT32_MAX, 1, ""},
+      {"abc", 0, 1, "a"},
+      {"abc", -5, 1, "a"},
+      {"abc", 3, 120, "c"},
+      {"abc", 4, 1, ""},
+      {"abc", 2, -1, ""},
+      {"abc", 2, 0, ""},
+      {"abc", 1, 3, "abc"},
+      {"abc", 2, 1, "b"},
+      {"", 1, 1, ""},
+      {"", 0, 5, ""},
+      {"", -1, -1, ""},
+      {"abc", INT32_MIN, INT32_MAX, "abc"},
+      {"abc", INT32_MAX, 1, ""},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CopyOf(c.text, c.index, c.count), c.result)
