@@ -34,20 +34,23 @@ struct PathRules {
 PathRules WindowsPathRules(const platform::LeadByteSet& leadBytes = {});
 PathRules PosixPathRules();
 
-// The host's rules, with the code page's lead bytes fixed once at start-up.
+// The host's rules. The code page's lead bytes are read once, on the first call, and stay
+// fixed for the life of the process.
 const PathRules& HostPathRules();
 
 // The role of the byte at `position`; a position just past the end reads as NUL, which
-// is single. With multiByteActive false every byte is single.
+// is single, as is any position outside the text. With multiByteActive false every byte
+// is single.
 ByteKind ByteKindAt(std::string_view value, int32_t position,
                     const PathRules& rules = HostPathRules());
 
 // The position of the last byte of `value` that is one of `delimiters` and not a trail
-// byte; 0 when there is none.
+// byte; 0 when there is none. A NUL byte is never a delimiter.
 int32_t LastDelimiterPosition(std::string_view delimiters, std::string_view value,
                               const PathRules& rules = HostPathRules());
 
-// Whether the byte at `position` exists, is a single byte and is one of `delimiters`.
+// Whether the byte at `position` exists, is a single byte and is one of `delimiters`
+// (NUL never is).
 bool IsDelimiterAt(std::string_view delimiters, std::string_view value, int32_t position,
                    const PathRules& rules = HostPathRules());
 
@@ -65,8 +68,7 @@ std::string DirectoryOf(std::string_view path, const PathRules& rules = HostPath
 
 // `path` with one path delimiter appended, unless it already ends in one that is a single
 // byte. The empty text gives the delimiter alone.
-std::string WithTrailingDelimiter(std::string_view path,
-                                  const PathRules& rules = HostPathRules());
+std::string WithTrailingDelimiter(std::string_view path, const PathRules& rules = HostPathRules());
 
 // The absolute form of `name`, as the platform resolves it: against the current
 // directory, "." and ".." folded, the name need not exist, wildcards pass through. The
