@@ -1,0 +1,77 @@
+#include "runtime/directory_search.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace quillpack {
+namespace {
+
+// The platform's record holds at most this many name bytes.
+constexpr std::size_t kMaxNameBytes = 260;
+
+// Passes over the entries the search skips, then copies the one it stops at. On a failure
+// the entry fields keep what they held.
+int32_t AcceptEntry(TSearchRec* search) {
+  while ((search->platformEntry.attributes & search->skipMask) != 0) {
+    if (int32_t code = platform::FindNext(search->searchHandle, &search->platformEntry)) {
+      return code;
+    }
+  }
+  const platform::FoundEntry& entry = search->platformEntry;
+  search->packedTime = entry.packedTime;
+  search->fileSize = static_cast<int32_t>(static_cast<uint32_t>(entry.size));
+  search->attributeBits = entry.attributes;
+  std::string_view name = entry.name;
+  search->fileName.assign(name.substr(0, std::min(name.find('\0'), kMaxNameBytes)));
+  return 0;
+}
+
+}  // namespace
+
+int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search) {
+  search->skipMask = ~includeMask & kSelectingAttributes;
+  int32_t code =
+      platform::FindFirst(std::string(pattern), &search->searchHandle, &search->platformEntry);
+  if (code != 0) {
+    search->searchHandle = platform::kNoSearch;
+    return code;
+  }
+  code = AcceptEntry(search);
+  if (code != 0) EndSearch(search);
+  return code;
+}
+
+int32_t FindNextMatch(TSearchRec* search) {
+  if (int32_t code = platform::FindNext(search->searchHandle, &search->platformEntry)) {
+    return code;
+  }
+  return AcceptEntry(search);
+}
+
+void EndSearch(TSearchRec* search) {
+  if (search->searchHandle == platform::kNoSearch) return;
+  platform::FindClose(search->searchHandle);
+  search->searchHandle = platform::kNoSearch;
+}
+
+std::vector<std::string> ListMatchingFiles(std::string_view pattern) {
+  std::vector<std::string> names;
+  TSearchRec search;
+  // Every code ends the list alike: the normal end, no match, a missing directory.
+  for (int32_t code = FindFirstMatch(pattern, 0, &search); code == 0;
+       code = FindNextMatch(&search)) {
+    names.push_back(search.fileName);
+  }
+  EndSearch(&search);
+  return names;
+}
+
+bool IsExistingFile(std::string_view name) {
+  platform::SearchHandle handle = platform::kNoSearch;
+  platform::FoundEntry entry;
+  if (platform::FindFirst(std::string(name), &handle, &entry) != 0) return false;
+  platform::FindClose(handle);
+  return (entry.attributes & platform::kAttributeDirectory) == 0;
+}
+
+}  // namespace quillpack

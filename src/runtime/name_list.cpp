@@ -1,0 +1,130 @@
+#include "runtime/name_list.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <utility>
+
+#include "runtime/error_objects.h"
+#include "runtime/string_rules.h"
+
+namespace quillpack {
+namespace {
+
+// Quicksort of items[lo..hi] with the middle item as pivot. The scans are bounded so that
+// an order the platform answers inconsistently cannot lead them out of the range.
+void QuickSort(const TStrings& list, std::string* items, int32_t lo, int32_t hi) {
+  while (lo < hi) {
+    const std::string pivot = items[lo + (hi - lo) / 2];
+    int32_t i = lo;
+    int32_t j = hi;
+    while (i <= j) {
+      while (i < hi && list.CompareItems(items[i], pivot) < 0)
+        ++i;
+      while (j > lo && list.CompareItems(items[j], pivot) > 0)
+        --j;
+      if (i <= j) items[i++].swap(items[j--]);
+    }
+    // Recursing into the smaller part keeps the depth logarithmic.
+    if (j - lo < hi - i) {
+      QuickSort(list, items, lo, j);
+      lo = i;
+    } else {
+      QuickSort(list, items, i, hi);
+      hi = j;
+    }
+  }
+}
+
+}  // namespace
+
+int32_t TStrings::CompareItems(std::string_view a, std::string_view b) const {
+  return LocaleCompareIgnoringCase(a, b);
+}
+
+int32_t TStrings::AddItem(std::string_view text) {
+  int32_t index = ItemCount();
+  InsertAt(index, text);
+  return index;
+}
+
+TStringList::TStringList() = default;
+
+// items_ owns every text and the array; both go with it.
+TStringList::~TStringList() = default;
+
+const std::string& TStringList::ItemAt(int32_t index) const {
+  if (index < 0 || index >= count_) {
+    RaiseError(EStringListError(FormatText("List index out of bounds (%d)", {index})));
+  }
+  return items_[index];
+}
+
+int32_t TStringList::CompareItems(std::string_view a, std::string_view b) const {
+  return caseSensitiveOrder_ ? LocaleCompare(a, b) : LocaleCompareIgnoringCase(a, b);
+}
+
+int32_t TStringList::AddItem(std::string_view text) {
+  int32_t index = count_;
+  if (sortedMode_ && LocateItem(text, &index)) {
+    if (duplicateRule_ == DuplicateRule::kDrop) return index;
+    if (duplicateRule_ == DuplicateRule::kRefuse) {
+      RaiseError(EStringListError("String list does not allow duplicates"));
+    }
+  }
+  InsertAt(index, text);
+  return index;
+}
+
+void TStringList::SetSortedMode(bool on) {
+  if (on == sortedMode_) return;
+  if (on && count_ > 1) SortItems();
+  sortedMode_ = on;
+}
+
+bool TStringList::LocateItem(std::string_view text, int32_t* index) const {
+  int32_t lo = 0;
+  int32_t hi = count_ - 1;
+  bool found = false;
+  while (lo <= hi) {
+    int32_t mid = lo + (hi - lo) / 2;
+    // The stored item comes first, the sought text second.
+    int32_t order = CompareItems(items_[mid], text);
+    if (order < 0) {
+      lo = mid + 1;
+      continue;
+    }
+    hi = mid - 1;
+    if (order == 0) {
+      found = true;
+      // Under kKeep the search goes on to the left, to the first of the equal items.
+      if (duplicateRule_ != DuplicateRule::kKeep) lo = mid;
+    }
+  }
+  *index = lo;
+  return found;
+}
+
+void TStringList::InsertAt(int32_t index, std::string_view text) {
+  // The copy is made first, so that a failing allocation leaves the list as it was.
+  std::string item(text);
+  if (count_ == capacity_) GrowCapacity();
+  std::move_backward(items_.get() + index, items_.get() + count_, items_.get() + count_ + 1);
+  items_[index] = std::move(item);
+  ++count_;
+}
+
+void TStringList::SortItems() {
+  QuickSort(*this, items_.get(), 0, count_ - 1);
+}
+
+void TStringList::GrowCapacity() {
+  int32_t k = capacity_;
+  int32_t grown = k > 64 ? k + k / 4 : k > 8 ? k + 16 : k + 4;
+  auto larger = std::make_unique<std::string[]>(static_cast<std::size_t>(grown));
+  std::move(items_.get(), items_.get() + count_, larger.get());
+  items_ = std::move(larger);
+  capacity_ = grown;
+}
+
+}  // namespace quillpack
