@@ -1,0 +1,42 @@
+// The merged file: members one after another, each a header line that carries the
+// member's name, followed by the member's lines. There is no magic number, no count and
+// no length; the header lines are the only structure.
+
+#ifndef QUILLPACK_MERGED_MERGED_FORMAT_H_
+#define QUILLPACK_MERGED_MERGED_FORMAT_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "frontend/run_options.h"
+
+namespace quillpack {
+
+// The two header styles as the merge writes them: 20 and 11 bytes before the name.
+inline constexpr std::string_view kPlainHeaderPrefix = "./       ADD   NAME=";
+inline constexpr std::string_view kArrowHeaderPrefix = ">>>>>>>>>> ";
+
+// A name read back from a header is cut to this many bytes.
+inline constexpr int32_t kMaxMemberNameBytes = 120;
+
+// The header line for a member named `name` (already upper-cased), without line end.
+std::string MemberHeader(HeaderStyle style, std::string_view name);
+
+enum class LineKind { kMemberLine, kArrowHeader, kPlainHeader };
+
+// A line that begins with ten ">" is an arrow header; otherwise one that begins with "./"
+// is a plain header; every other line belongs to a member.
+LineKind ClassifyLine(std::string_view line);
+
+// The name a header line carries, at most 120 bytes: an arrow header's from its 12th
+// byte on; a plain header's after its first "NAME=", or from its 5th byte on when it has
+// none. Spaces after the name stay part of it.
+std::string MemberNameOf(std::string_view header, LineKind kind);
+
+// Whether `line` begins with one of the two prefixes exactly as the merge writes them.
+bool IsWrittenHeader(std::string_view line);
+
+}  // namespace quillpack
+
+#endif  // QUILLPACK_MERGED_MERGED_FORMAT_H_
