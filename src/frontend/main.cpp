@@ -1,0 +1,86 @@
+// The tool's entry point: parse the command line, then show the usage text, merge or
+// extract. Every failure ends in one closing message and a pause for the Enter key.
+
+#include <string>
+#include <string_view>
+
+#include "frontend/console_question.h"
+#include "frontend/run_options.h"
+#include "merged/extract.h"
+#include "merged/merge.h"
+#include "runtime/error_objects.h"
+#include "runtime/failure_codes.h"
+#include "runtime/line_files.h"
+#include "runtime/process_end.h"
+
+namespace quillpack {
+namespace {
+
+constexpr std::string_view kBanner = "Quillpack Freeware Edition v1.02 - ";
+
+constexpr std::string_view kUsageLines[] = {
+    "  1. Merge files in a directory to a single file.",
+    "     quillpack -merge indir outfile",
+    "     where indir is the source directory (with optional file masking),",
+    "       and outfile is the target output file.",
+    "  2. Restore files.",
+    "     quillpack -extract infile outdir",
+    "     where infile is a input file previously created by Quillpack,",
+    "       and outdir is the directory for the target destination.",
+    "  Notes: Use on text files only - otherwise results are unpredictable.",
+    "  Use -nice to write member headers as \">>>>>>>>>> NAME\" when merging,",
+    "  and -debug to show the underlying message when something fails.",
+    "",
+    "Press ENTER to continue...",
+};
+
+// Reads one line and throws it away: on a console only the Enter key ends it.
+void Pause() {
+  StandardInput().ReadTextLine();
+  CheckFileFailure();
+}
+
+void ShowUsage() {
+  WriteConsoleLine(std::string(kBanner) + "usage is:");
+  for (std::string_view line : kUsageLines)
+    WriteConsoleLine(line);
+  Pause();
+}
+
+// A failure in here is not caught: it reaches the outermost handler of the process.
+void ShowClosingBlock(const Exception& error) {
+  WriteConsoleLine(std::string(kBanner) + error.Message());
+  WriteConsoleLine("");
+  WriteConsoleLine("Press ENTER to continue...");
+  Pause();
+}
+
+// A run that ends through the closing block ends with status 1, so that a failure never
+// looks like success to a script.
+int32_t RunTool() {
+  try {
+    ParseOptions();
+    if (RunOptions.help) {
+      ShowUsage();
+    } else if (RunOptions.action == Action::kMerge) {
+      MergeFiles();
+    } else {
+      ExtractFiles();
+    }
+  } catch (Exception& error) {
+    ShowClosingBlock(error);
+    return 1;
+  }
+  return 0;
+}
+
+void ClearToolGlobals() {
+  RunOptions = TRunOptions();
+}
+
+}  // namespace
+}  // namespace quillpack
+
+int main(int argc, char** argv) {
+  quillpack::RunProcess(argc, argv, {&quillpack::RunTool, &quillpack::ClearToolGlobals});
+}

@@ -1,0 +1,62 @@
+// The parsed command line: one process-wide record that the entry point and the two
+// operations read.
+
+#ifndef QUILLPACK_FRONTEND_RUN_OPTIONS_H_
+#define QUILLPACK_FRONTEND_RUN_OPTIONS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillpack {
+
+enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2, kCancel = 3 };
+enum class HeaderStyle : int32_t { kPlain = 0, kArrow = 1 };
+
+struct TRunOptions {
+  Action action = Action::kNone;
+  HeaderStyle headerStyle = HeaderStyle::kPlain;
+  // The usage text was asked for; it wins over any action.
+  bool help = false;
+  // Show the underlying message of a failure before the tool's own.
+  bool debug = false;
+  // The source mask for merge, the merged file for extract.
+  std::string firstPath;
+  // The output file for merge, the output directory for extract.
+  std::string secondPath;
+};
+
+extern TRunOptions RunOptions;
+
+// How the host tells option words from paths.
+struct OptionRules {
+  // Win32: every argument that begins with "/" is an option word. POSIX: only the five
+  // "/" words are, since absolute paths begin with "/" there.
+  bool everySlashWordIsAnOption;
+  // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
+  // rather than silently ignored.
+  bool refuseSurplusPaths;
+};
+
+OptionRules WindowsOptionRules();
+OptionRules PosixOptionRules();
+const OptionRules& HostOptionRules();
+
+// What the arguments 1..count say, before any question: the option words (compared
+// whole, ignoring ASCII case, "-" or "/" form), the first two paths, and whether more
+// paths followed. No arguments, or the single argument "?", ask for the usage text.
+struct ReadArguments {
+  TRunOptions options;
+  bool surplusPaths = false;
+};
+ReadArguments ReadOptionWords(const std::vector<std::string>& arguments,
+                              const OptionRules& rules = HostOptionRules());
+
+// Fills RunOptions from the process's arguments. Without an action (and without help) it
+// asks for one on the console. Raises myException "Operation Cancelled." when the answer
+// is cancel, and, under rules that refuse them, a message about surplus paths.
+void ParseOptions();
+
+}  // namespace quillpack
+
+#endif  // QUILLPACK_FRONTEND_RUN_OPTIONS_H_

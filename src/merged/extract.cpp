@@ -1,0 +1,150 @@
+#include "merged/extract.h"
+
+#include <string>
+#include <string_view>
+
+#include "frontend/console_question.h"
+#include "frontend/run_options.h"
+#include "merged/member_names.h"
+#include "merged/merged_format.h"
+#include "runtime/directory_search.h"
+#include "runtime/error_objects.h"
+#include "runtime/failure_codes.h"
+#include "runtime/line_files.h"
+#include "runtime/path_names.h"
+
+namespace quillpack {
+namespace {
+
+enum class Answer { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
+
+// The target directory, always ending in the path delimiter. It is neither made absolute
+// nor tested: a missing directory makes the first target fail to open.
+std::string TargetDirectory() {
+  const std::string& given = RunOptions.secondPath;
+  if (given.empty()) return WithTrailingDelimiter(CurrentDirectory());
+  std::string target = given;
+  char delimiter = HostPathRules().pathDelimiter;
+  if (target.back() != delimiter) target += delimiter;
+  return WithTrailingDelimiter(DirectoryOf(target));
+}
+
+class Extraction {
+ public:
+  explicit Extraction(std::string target) : target_(std::move(target)) {}
+
+  void Run() {
+    input_.AssignName(RunOptions.firstPath);
+    input_.OpenForReading();
+    CheckFileFailure();
+    bool pending = false;  // a header met by the read-ahead waits in line_
+    while (pending || !AtEndOfInput()) {
+      if (!pending) ReadLine();
+      pending = false;
+      LineKind kind = ClassifyLine(line_);
+      if (kind != LineKind::kMemberLine) {
+        if (!StartMember(MemberNameOf(line_, kind))) continue;
+        // The line after a header that opens a target is its first line, whatever it
+        // holds, unless it is a header exactly as the merge writes one: then the member
+        // is empty and that header starts the next.
+        if (AtEndOfInput()) break;
+        ReadLine();
+        if (IsWrittenHeader(line_)) {
+          pending = true;
+          continue;
+        }
+      }
+      if (targetOpen_) {
+        targetFile_.WriteTextLine(line_);
+        CheckFileFailure();
+      }
+    }
+    CloseTarget();
+    input_.CloseFile();
+    CheckFileFailure();
+  }
+
+ private:
+  bool AtEndOfInput() {
+    bool atEnd = input_.AtEnd();
+    CheckFileFailure();
+    return atEnd;
+  }
+
+  // The line may point into the input's buffer: it is only used before the next
+  // operation on the input.
+  void ReadLine() {
+    line_ = input_.ReadTextLineView(&scratch_);
+    CheckFileFailure();
+  }
+
+  void CloseTarget() {
+    if (!targetOpen_) return;
+    targetOpen_ = false;
+    targetFile_.CloseFile();
+    CheckFileFailure();
+  }
+
+  // Returns whether a target was opened for the member.
+  bool StartMember(const std::string& name) {
+    CloseTarget();
+    if (!IsSafeMemberName(name)) {
+      RaiseError(myException("Member name " + name + " leads outside the target directory."));
+    }
+    std::string path = target_ + name;
+    bool writeThis = true;
+    if (!overwriteAll_ && IsExistingFile(path)) {
+      switch (static_cast<Answer>(Ask("Overwrite  [" + path + "] (Yes/No/All/Cancel)?", "ynac"))) {
+        case Answer::kYes:
+          break;
+        case Answer::kNo:
+          writeThis = false;
+          break;
+        case Answer::kAll:
+          overwriteAll_ = true;
+          break;
+        case Answer::kCancel:
+          RaiseError(myException("Operation Cancelled."));
+      }
+    }
+    if (!writeThis) {
+      WriteConsoleLine("Skipping " + name);
+      return false;
+    }
+    WriteConsoleLine("Extracting " + name);
+    targetFile_.AssignName(path);
+    targetFile_.OpenForWriting();
+    CheckFileFailure();
+    targetOpen_ = true;
+    return true;
+  }
+
+  std::string target_;
+  TextLineFile input_;
+  TextLineFile targetFile_;
+  std::string_view line_;
+  std::string scratch_;
+  bool targetOpen_ = false;
+  bool overwriteAll_ = false;
+};
+
+}  // namespace
+
+void ExtractFiles() {
+  if (!IsExistingFile(RunOptions.firstPath)) {
+    RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
+  }
+  std::string target = TargetDirectory();
+  WriteConsoleLine("Extracting files from " + FullPathOf(RunOptions.firstPath));
+  WriteConsoleLine(".................. to " + target);
+  try {
+    Extraction(target).Run();
+  } catch (myException&) {
+    ReRaise();
+  } catch (Exception& error) {
+    if (RunOptions.debug) WriteConsoleLine(error.Message());
+    RaiseError(myException("Error while processing " + RunOptions.firstPath));
+  }
+}
+
+}  // namespace quillpack

@@ -1,0 +1,99 @@
+#include "merged/merge.h"
+
+#include <string>
+
+#include "frontend/console_question.h"
+#include "frontend/run_options.h"
+#include "merged/merged_format.h"
+#include "platform/platform.h"
+#include "runtime/directory_search.h"
+#include "runtime/error_objects.h"
+#include "runtime/failure_codes.h"
+#include "runtime/line_files.h"
+#include "runtime/name_list.h"
+#include "runtime/path_names.h"
+#include "runtime/string_rules.h"
+
+namespace quillpack {
+namespace {
+
+// A case-sensitive file system can hold README and readme side by side; the list keeps
+// one of two equal names, so the merge would lose the other without a word.
+constexpr bool kRefuseCaseTwins = platform::kHostSystem == platform::HostSystem::kPosix;
+
+std::string SearchPathOf(const std::string& mask) {
+  if (mask.empty()) return WithTrailingDelimiter(CurrentDirectory()) + "*.*";
+  return FullPathOf(mask);
+}
+
+void AddMatchingNames(const std::string& searchPath, TStringList* names) {
+  for (const std::string& name : ListMatchingFiles(searchPath)) {
+    int32_t index = names->AddItem(name);
+    if (kRefuseCaseTwins && names->ItemAt(index) != name) {
+      RaiseError(myException("Files " + names->ItemAt(index) + " and " + name +
+                             " differ only in case; one of them would be lost."));
+    }
+  }
+}
+
+void CopyLines(TextLineFile& source, TextLineFile& output) {
+  std::string scratch;
+  for (;;) {
+    bool atEnd = source.AtEnd();
+    CheckFileFailure();
+    if (atEnd) return;
+    std::string_view line = source.ReadTextLineView(&scratch);
+    CheckFileFailure();
+    output.WriteTextLine(line);
+    CheckFileFailure();
+  }
+}
+
+void WriteMergedFile(const TStringList& names, const std::string& sourceDirectory) {
+  TextLineFile output;
+  output.AssignName(RunOptions.secondPath);
+  output.OpenForWriting();
+  CheckFileFailure();
+  TextLineFile source;
+  for (int32_t i = 0; i < names.ItemCount(); ++i) {
+    std::string upper = UpperCaseAscii(names.ItemAt(i));
+    WriteConsoleLine("Adding " + upper);
+    output.WriteTextLine(MemberHeader(RunOptions.headerStyle, upper));
+    CheckFileFailure();
+    source.AssignName(sourceDirectory + names.ItemAt(i));
+    source.OpenForReading();
+    CheckFileFailure();
+    CopyLines(source, output);
+    source.CloseFile();
+    CheckFileFailure();
+  }
+  output.CloseFile();
+  CheckFileFailure();
+}
+
+}  // namespace
+
+void MergeFiles() {
+  TStringList names;
+  names.SetSortedMode(true);
+  std::string searchPath = SearchPathOf(RunOptions.firstPath);
+  WriteConsoleLine("Adding files from " + searchPath);
+  WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
+  AddMatchingNames(searchPath, &names);
+  if (names.ItemCount() == 0) RaiseError(myException("No files matched."));
+  if (IsExistingFile(RunOptions.secondPath) &&
+      Ask("Overwrite " + RunOptions.secondPath + "(Yes/No)?", "yn") == 2) {
+    RaiseError(myException("Operation Cancelled."));
+  }
+  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
+  try {
+    WriteMergedFile(names, sourceDirectory);
+  } catch (myException&) {
+    ReRaise();
+  } catch (Exception& error) {
+    if (RunOptions.debug) WriteConsoleLine(error.Message());
+    RaiseError(myException("Error creating " + RunOptions.secondPath));
+  }
+}
+
+}  // namespace quillpack
