@@ -30,6 +30,6 @@ gtest_discover_tests(quillpack_tests
   DISCOVERY_TIMEOUT 120
   PROPERTIES FIXTURES_REQUIRED "${QUILLPACK_TEST_FIXTURES}")
 
-if(TARGET quillpack AND EXISTS ${CMAKE_SOURCE_DIR}/tests/run_scenarios.py)
+if(TARGET quillpack)
   include(${CMAKE_SOURCE_DIR}/tests/scenarios.cmake)
 endif()

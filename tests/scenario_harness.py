@@ -1,0 +1,251 @@
+"""End-to-end scenarios: the built program run as a user runs it.
+
+Each scenario gets a fresh temporary directory as its working directory, writes real
+files there, starts the program with arguments and standard input, and checks the exact
+bytes of standard output and error output, the exit status and the files left behind.
+The same scenarios run against the native build and against the Windows build under
+Wine. A failing scenario keeps its directory so that it can be looked at.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+
+SCENARIOS = {}
+
+
+def scenario(function=None, *, hosts=("posix", "windows")):
+    """Registers a scenario; `hosts` names the builds it runs against."""
+
+    def register(f):
+        SCENARIOS[f.__name__] = (f, hosts)
+        return f
+
+    return register(function) if function else register
+
+
+class ScenarioFailure(AssertionError):
+    pass
+
+
+def show(data):
+    return repr(data) if len(data) < 2000 else repr(data[:2000]) + "..."
+
+
+class Result:
+    def __init__(self, args, status, stdout, stderr):
+        self.args = args
+        self.status = status
+        self.stdout = stdout
+        self.stderr = stderr
+
+    def expect(self, stdout=None, stderr=b"", status=None):
+        """Checks whichever of the three were given; error output is empty unless said."""
+        if stdout is not None and self.stdout != stdout:
+            raise ScenarioFailure(
+                f"{self.args}: standard output\n  got      {show(self.stdout)}\n"
+                f"  expected {show(stdout)}")
+        if stderr is not None and self.stderr != stderr:
+            raise ScenarioFailure(
+                f"{self.args}: error output\n  got      {show(self.stderr)}\n"
+                f"  expected {show(stderr)}")
+        if status is not None and self.status != status:
+            raise ScenarioFailure(f"{self.args}: exit status {self.status}, expected {status}")
+        return self
+
+    def expect_one_of(self, stdouts, stderr=b"", status=None):
+        """For output whose order the platform decides: any one of `stdouts` will do."""
+        if self.stdout not in stdouts:
+            raise ScenarioFailure(
+                f"{self.args}: standard output\n  got      {show(self.stdout)}\n"
+                + "".join(f"  or       {show(s)}\n" for s in stdouts))
+        return self.expect(stderr=stderr, status=status)
+
+
+class Scenario:
+    """The context one scenario runs in."""
+
+    def __init__(self, program, host, wine):
+        self.program = program
+        self.host = host  # "posix" or "windows"
+        self.wine = wine
+        self.dir = tempfile.mkdtemp(prefix="quillpack-scenario-")
+        self.failed = False
+
+    # --- host forms ------------------------------------------------------------------
+
+    @property
+    def windows(self):
+        return self.host == "windows"
+
+    @property
+    def sep(self):
+        """The host's path delimiter, as bytes."""
+        return b"\\" if self.windows else b"/"
+
+    def host_path(self, relative=""):
+        """The full path the program prints for `relative` inside the scenario directory:
+        under Wine the Unix root is drive Z:."""
+        full = os.path.join(self.dir, relative) if relative else self.dir
+        if self.windows:
+            return ("Z:" + full.replace("/", "\\")).encode()
+        return full.encode()
+
+    def target(self, directory=""):
+        """The target directory as extract names it: as typed plus one delimiter, or the
+        full current directory plus one when none was typed."""
+        return self.join(directory, "") if directory else self.host_path() + self.sep
+
+    def merge_progress(self, mask, output=""):
+        """The two lines a merge writes before anything else."""
+        return lines(b"Adding files from " + self.host_path(mask),
+                     b"...............to " + (self.host_path(output) if output else b""))
+
+    def extract_progress(self, merged, directory=""):
+        return lines(b"Extracting files from " + self.host_path(merged),
+                     b".................. to " + self.target(directory))
+
+    def join(self, *parts):
+        """Parts joined with the host delimiter, as bytes."""
+        return self.sep.join(p if isinstance(p, bytes) else p.encode() for p in parts)
+
+    # --- files -----------------------------------------------------------------------
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        path = self.path(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode())
+        return path
+
+    def mkdir(self, name):
+        os.makedirs(self.path(name), exist_ok=True)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def exists(self, name):
+        return os.path.lexists(self.path(name))
+
+    def expect_file(self, name, data):
+        if not os.path.isfile(self.path(name)):
+            raise ScenarioFailure(f"file {name} is missing")
+        got = self.read(name)
+        if got != data:
+            raise ScenarioFailure(
+                f"file {name}\n  got      {show(got)}\n  expected {show(data)}")
+
+    def expect_no_file(self, name):
+        if self.exists(name):
+            raise ScenarioFailure(f"file {name} should not exist")
+
+    def expect_files(self, names, under=""):
+        """The set of file names (recursively, relative) below `under` is exactly `names`."""
+        root = self.path(under) if under else self.dir
+        found = set()
+        for base, _, files in os.walk(root):
+            for f in files:
+                found.add(os.path.relpath(os.path.join(base, f), root).replace(os.sep, "/"))
+        if found != set(names):
+            raise ScenarioFailure(f"files below {under or '.'}: {sorted(found)}, "
+                                  f"expected {sorted(names)}")
+
+    # --- running ---------------------------------------------------------------------
+
+    def command(self, args):
+        command = [self.program, *args]
+        return [self.wine, *command] if self.wine else command
+
+    def run(self, *args, stdin=b"", timeout=60, cwd=None, **popen):
+        """Runs the program to its end; `stdin` is bytes, or None for the caller's own
+        settings in `popen`."""
+        stdin_arg = subprocess.PIPE if stdin is not None else popen.pop("stdin_handle", None)
+        completed = subprocess.run(
+            self.command(args),
+            input=stdin,
+            stdin=None if stdin is not None else stdin_arg,
+            stdout=popen.pop("stdout", subprocess.PIPE),
+            stderr=popen.pop("stderr", subprocess.PIPE),
+            cwd=cwd or self.dir,
+            timeout=timeout,
+            **popen,
+        )
+        return Result(list(args), completed.returncode, completed.stdout or b"",
+                      completed.stderr or b"")
+
+    def start(self, *args, **popen):
+        """Starts the program and hands back the process, for scenarios that talk to it."""
+        return subprocess.Popen(self.command(args), cwd=self.dir, **popen)
+
+    def cleanup(self):
+        if self.failed:
+            print(f"kept {self.dir}")
+        else:
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+
+# --- texts the program writes ----------------------------------------------------------
+
+BANNER = b"Quillpack Freeware Edition v1.02 - "
+PAUSE = b"Press ENTER to continue..."
+CRLF = b"\r\n"
+
+
+PLAIN = b"./       ADD   NAME="
+ARROW = b">>>>>>>>>> "
+ACTION_QUESTION = b"Action not specified.(Merge/Extract/Cancel)?"
+CANCELLED = b"Operation Cancelled."
+
+
+def as_bytes(text):
+    return text if isinstance(text, bytes) else text.encode()
+
+
+def lines(*texts):
+    """Console lines: each text followed by CR LF."""
+    return b"".join(as_bytes(t) + CRLF for t in texts)
+
+
+def closing_block(message):
+    return lines(BANNER + as_bytes(message), b"", PAUSE)
+
+
+def member(name, *member_lines, header=PLAIN):
+    """One member of a merged file: its header line and its lines."""
+    return lines(header + as_bytes(name), *member_lines)
+
+
+def overwrite_question(path):
+    """Extract's question before it writes over `path` (bytes, as the program names it)."""
+    return b"Overwrite  [" + path + b"] (Yes/No/All/Cancel)?"
+
+
+class BufferedPipe:
+    """What a pipe receives from text files that share its handle: each file gathers its
+    bytes in a buffer of its own and hands them on in whole 128-byte pieces, the rest
+    when it is closed."""
+
+    def __init__(self):
+        self.received = bytearray()
+        self.waiting = {}
+
+    def write(self, file, data):
+        buffer = self.waiting.setdefault(file, bytearray())
+        buffer += as_bytes(data)
+        while len(buffer) >= 128:
+            self.received += buffer[:128]
+            del buffer[:128]
+
+    def close(self, file):
+        self.received += self.waiting.pop(file, b"")
+        return bytes(self.received)
+
+
+def written_pieces(data):
+    """What an abandoned file holds of `data`: the whole 128-byte pieces only."""
+    return data[:len(data) // 128 * 128]

@@ -1,0 +1,1 @@
+"""End-to-end scenarios, one module per area; each registers itself with @scenario."""
