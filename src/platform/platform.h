@@ -122,6 +122,10 @@ int32_t FindNext(SearchHandle search, FoundEntry* entry);
 // Ends an enumeration.
 void FindClose(SearchHandle search);
 
+// Sets a file's attribute bits, for tests that need hidden or system files. Win32 only:
+// POSIX derives the bits from the name and the file type and answers 1 (not supported).
+int32_t SetAttributeBits(const std::string& name, uint32_t bits);
+
 // ---------------------------------------------------------------------------------------
 // Paths, code page, collation
 

@@ -368,6 +368,10 @@ void FindClose(SearchHandle search) {
   delete state;
 }
 
+int32_t SetAttributeBits(const std::string&, uint32_t) {
+  return 1;
+}
+
 std::string FullPathName(const std::string& name) {
   if (name.empty() || HoldsNul(name)) return std::string();
   std::string current;

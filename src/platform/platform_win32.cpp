@@ -167,6 +167,10 @@ void FindClose(SearchHandle search) {
   ::FindClose(reinterpret_cast<HANDLE>(search));
 }
 
+int32_t SetAttributeBits(const std::string& name, uint32_t bits) {
+  return SetFileAttributesA(name.c_str(), bits) ? 0 : LastError();
+}
+
 std::string FullPathName(const std::string& name) {
   char buffer[MAX_PATH];
   char* filePart = nullptr;

@@ -166,5 +166,26 @@ TEST_F(DirectorySearch, PassesOverHiddenAndSystemEntries) {
   EndSearch(&search);
 }
 
+// On Windows the hidden and system bits are the file's own attributes.
+TEST_F(DirectorySearch, PassesOverHiddenAndSystemAttributes) {
+  if (!kOnWindows) GTEST_SKIP() << "POSIX derives the bits from names and file types";
+  std::string sub = In("sub") + kDelimiter;
+  std::string hidden = dir_.Write("sub/hidden.txt", "h");
+  std::string system = dir_.Write("sub/system.txt", "s");
+  ASSERT_EQ(platform::SetAttributeBits(hidden, platform::kAttributeHidden), 0);
+  ASSERT_EQ(platform::SetAttributeBits(system, platform::kAttributeSystem), 0);
+  EXPECT_EQ(ListMatchingFiles(sub + "*.*"), Names{});
+  EXPECT_TRUE(IsExistingFile(hidden));
+  EXPECT_TRUE(IsExistingFile(system));
+
+  TSearchRec search;
+  ASSERT_EQ(FindFirstMatch(sub + "*.txt", platform::kAttributeHidden, &search), 0);
+  EXPECT_EQ(search.fileName, "hidden.txt");
+  EXPECT_NE(FindNextMatch(&search), 0);
+  EndSearch(&search);
+  platform::SetAttributeBits(hidden, platform::kAttributeNormal);
+  platform::SetAttributeBits(system, platform::kAttributeNormal);
+}
+
 }  // namespace
 }  // namespace quillpack

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
+#include "runtime/path_names.h"
 
 namespace quillpack {
 
@@ -69,9 +70,11 @@ void OnMachineFault(int32_t runError, const void* position) {
   platform::ExitProcessWith(runError);
 }
 
-// The parts start in a fixed order: the standard text files (closed until first use),
-// the error layer, the string-list support, the tool's own globals.
+// The parts start in a fixed order: the standard text files (closed until first use) and
+// the code page's lead bytes, the error layer, the string-list support (nothing to
+// prepare), the tool's own globals (set by their declarations).
 void StartParts() {
+  HostPathRules();
   OutOfMemoryError();
   std::set_new_handler(&RaiseOutOfMemory);
   platform::InstallFaultHandler(&OnMachineFault);

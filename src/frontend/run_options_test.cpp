@@ -1,0 +1,91 @@
+#include "frontend/run_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillpack {
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+struct Expected {
+  Action action;
+  HeaderStyle style;
+  bool help;
+  bool debug;
+  std::string firstPath;
+  std::string secondPath;
+  bool surplus;
+};
+
+void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expected& e,
+                const char* host) {
+  ReadArguments read = ReadOptionWords(arguments, rules);
+  std::string label = std::string(host) + ":";
+  for (const std::string& a : arguments)
+    label += " [" + a + "]";
+  EXPECT_EQ(read.options.action, e.action) << label;
+  EXPECT_EQ(read.options.headerStyle, e.style) << label;
+  EXPECT_EQ(read.options.help, e.help) << label;
+  EXPECT_EQ(read.options.debug, e.debug) << label;
+  EXPECT_EQ(read.options.firstPath, e.firstPath) << label;
+  EXPECT_EQ(read.options.secondPath, e.secondPath) << label;
+  EXPECT_EQ(read.surplusPaths, e.surplus) << label;
+}
+
+constexpr Action kNone = Action::kNone;
+constexpr Action kMerge = Action::kMerge;
+constexpr Action kExtract = Action::kExtract;
+constexpr HeaderStyle kPlain = HeaderStyle::kPlain;
+constexpr HeaderStyle kArrow = HeaderStyle::kArrow;
+
+TEST(ReadOptionWords, SameOnEveryHost) {
+  struct Case {
+    Arguments arguments;
+    Expected expected;
+  };
+  const Case cases[] = {
+      {{}, {kNone, kPlain, true, false, "", "", false}},
+      {{"?"}, {kNone, kPlain, true, false, "", "", false}},
+      {{"-?"}, {kNone, kPlain, true, false, "", "", false}},
+      {{"-merge", "-?"}, {kMerge, kPlain, true, false, "", "", false}},
+      {{"-MERGE", "in", "out"}, {kMerge, kPlain, false, false, "in", "out", false}},
+      {{"-Extract", "m.txt"}, {kExtract, kPlain, false, false, "m.txt", "", false}},
+      {{"-merg", "a"}, {kNone, kPlain, false, false, "a", "", false}},
+      {{"-merge", "-extract"}, {kExtract, kPlain, false, false, "", "", false}},
+      {{"-nice"}, {kNone, kArrow, false, false, "", "", false}},
+      {{"-DEBUG", "-x", "-", "-m"}, {kNone, kPlain, false, true, "", "", false}},
+      {{"? ", "a"}, {kNone, kPlain, false, false, "? ", "a", false}},
+      {{"?", "a"}, {kNone, kPlain, false, false, "?", "a", false}},
+      {{"?", "a", "b"}, {kNone, kPlain, false, false, "?", "a", true}},
+      {{"", "x"}, {kNone, kPlain, false, false, "", "x", false}},
+      {{"--merge"}, {kNone, kPlain, false, false, "", "", false}},
+  };
+  for (const Case& c : cases) {
+    ExpectRead(c.arguments, WindowsOptionRules(), c.expected, "windows");
+    ExpectRead(c.arguments, PosixOptionRules(), c.expected, "posix");
+  }
+}
+
+TEST(ReadOptionWords, SlashWordsDifferByHost) {
+  const Arguments arguments = {"/Merge", "/data/in.txt", "/NICE", "out"};
+  ExpectRead(arguments, WindowsOptionRules(), {kMerge, kArrow, false, false, "out", "", false},
+             "windows");
+  ExpectRead(arguments, PosixOptionRules(),
+             {kMerge, kArrow, false, false, "/data/in.txt", "out", false}, "posix");
+  ExpectRead({"/?"}, PosixOptionRules(), {kNone, kPlain, true, false, "", "", false}, "posix");
+  ExpectRead({"/", "/debugx"}, PosixOptionRules(),
+             {kNone, kPlain, false, false, "/", "/debugx", false}, "posix");
+  ExpectRead({"/", "/debugx"}, WindowsOptionRules(), {kNone, kPlain, false, false, "", "", false},
+             "windows");
+}
+
+TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {
+  EXPECT_FALSE(WindowsOptionRules().refuseSurplusPaths);
+  EXPECT_TRUE(PosixOptionRules().refuseSurplusPaths);
+}
+
+}  // namespace
+}  // namespace quillpack
