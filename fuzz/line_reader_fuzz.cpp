@@ -1,0 +1,106 @@
+// The line reader against a plain byte-at-a-time model of the line rules: LF or CR LF
+// ends a line, any other CR is dropped, Ctrl-Z ends the input. The input is placed so
+// that it crosses the edges of the 128-byte transfers and of the larger disk blocks, and
+// it is read both as a named disk file and through standard input.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/failure_codes.h"
+#include "runtime/line_files.h"
+
+namespace {
+
+using quillpack::TextLineFile;
+
+std::vector<std::string> ModelLines(std::string_view bytes) {
+  bytes = bytes.substr(0, bytes.find('\x1a'));
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    std::string line;
+    while (i < bytes.size()) {
+      char c = bytes[i++];
+      if (c == '\n') break;
+      if (c != '\r') {
+        line.push_back(c);
+      } else if (i < bytes.size() && bytes[i] == '\n') {
+        ++i;
+        break;
+      }
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+const std::string& ScratchFile() {
+  static const std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("quillpack-fuzz-lines-" + std::to_string(std::random_device()())))
+          .string();
+  return path;
+}
+
+// A padding line that puts the input just before one of the buffer edges.
+std::string Padding(uint8_t selector) {
+  std::size_t offset = selector & 0x3F;
+  std::size_t edge = (selector & 0x40) ? quillpack::kDiskBlockBytes : quillpack::kTransferBytes;
+  if (selector & 0x80) return std::string();
+  return std::string(edge - 1 - offset, 'p') + "\n";
+}
+
+std::vector<std::string> ReadAll(TextLineFile& file, uint8_t pattern) {
+  std::vector<std::string> lines;
+  std::string scratch;
+  for (;;) {
+    if (file.AtEnd()) break;
+    if (pattern & 1) file.AtEnd();  // asking twice must not consume anything
+    if (pattern & 2) {
+      lines.emplace_back(file.ReadTextLineView(&scratch));
+    } else {
+      lines.push_back(file.ReadTextLine());
+    }
+  }
+  // Past the end: empty lines at once, however often.
+  if (!file.ReadTextLine().empty() || !file.AtEnd() || !file.InputEnded()) std::abort();
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  uint8_t selector = data[0];
+  uint8_t pattern = data[1];
+  std::string bytes = Padding(selector);
+  bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
+  {
+    std::ofstream out(ScratchFile(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::vector<std::string> expected = ModelLines(bytes);
+
+  TextLineFile named;
+  named.AssignName(ScratchFile());
+  named.OpenForReading();
+  if (ReadAll(named, pattern) != expected) std::abort();
+  named.CloseFile();
+
+  // Standard input moves 128 bytes a transfer.
+  if (!std::freopen(ScratchFile().c_str(), "rb", stdin)) std::abort();
+  TextLineFile standard;
+  standard.AssignName("");
+  standard.OpenForReading();
+  if (ReadAll(standard, pattern) != expected) std::abort();
+  if (quillpack::TakeFailureCode() != 0) std::abort();
+  return 0;
+}
