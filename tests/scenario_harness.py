@@ -8,6 +8,7 @@ Wine. A failing scenario keeps its directory so that it can be looked at.
 """
 
 import os
+import select
 import shutil
 import subprocess
 import tempfile
@@ -19,6 +20,8 @@ def scenario(function=None, *, hosts=("posix", "windows")):
     """Registers a scenario; `hosts` names the builds it runs against."""
 
     def register(f):
+        if f.__name__ in SCENARIOS:  # a second one would silently replace the first
+            raise ValueError(f"scenario {f.__name__} is defined twice")
         SCENARIOS[f.__name__] = (f, hosts)
         return f
 
@@ -72,6 +75,7 @@ class Scenario:
         self.wine = wine
         self.dir = tempfile.mkdtemp(prefix="quillpack-scenario-")
         self.failed = False
+        self.keeper = self.keep_wine_running() if wine else None
 
     # --- host forms ------------------------------------------------------------------
 
@@ -182,7 +186,24 @@ class Scenario:
         """Starts the program and hands back the process, for scenarios that talk to it."""
         return subprocess.Popen(self.command(args), cwd=self.dir, **popen)
 
+    def keep_wine_running(self):
+        """Wine may end its server as soon as no program runs, and starting it again costs
+        seconds per run. One program left waiting (the usage text's pause) keeps it up for
+        the length of the scenario. Programs started while Wine is still coming up can
+        stall, so the first usage bytes are awaited before anything else runs."""
+        keeper = subprocess.Popen(self.command([]), cwd=self.dir, stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        if select.select([keeper.stdout], [], [], 120)[0]:
+            os.read(keeper.stdout.fileno(), 1)
+        return keeper
+
     def cleanup(self):
+        if self.keeper:
+            try:
+                self.keeper.communicate(timeout=60)  # closing its input ends the pause
+            except subprocess.TimeoutExpired:
+                self.keeper.kill()
+                self.keeper.communicate()
         if self.failed:
             print(f"kept {self.dir}")
         else:

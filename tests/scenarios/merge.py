@@ -1,0 +1,146 @@
+"""Merging the files of a directory into one merged file."""
+
+import os
+
+from scenario_harness import (ARROW, PLAIN, BufferedPipe, closing_block, lines, member,
+                              scenario, written_pieces)
+
+NO_MATCH = closing_block(b"No files matched.")
+
+
+@scenario
+def merge_two_files_in_both_header_styles(t):
+    t.write("src/a.txt", "x\r\ny\r\n")
+    t.write("src/b.txt", "z\r\n")
+    for options, out, header in (([], "plain.txt", PLAIN), (["-nice"], "arrow.txt", ARROW)):
+        t.run("-merge", *options, "src/*.txt", out).expect(
+            stdout=t.merge_progress("src/*.txt", out) + lines("Adding A.TXT", "Adding B.TXT"),
+            status=0)
+        t.expect_file(out, member("A.TXT", "x", "y", header=header)
+                      + member("B.TXT", "z", header=header))
+        # Exactly five lines: the header prefixes are the whole of the structure.
+        assert t.read(out).count(b"\r\n") == 5
+
+
+@scenario
+def merge_sorts_names_ignoring_case_and_upper_cases_them(t):
+    for name in ("b.txt", "A.txt", "c.TXT", "a.b"):
+        t.write("src/" + name, name + "\n")
+    t.run("-merge", "src/*", "o.txt").expect(
+        stdout=t.merge_progress("src/*", "o.txt")
+        + lines("Adding A.B", "Adding A.TXT", "Adding B.TXT", "Adding C.TXT"), status=0)
+    t.expect_file("o.txt", member("A.B", "a.b") + member("A.TXT", "A.txt")
+                  + member("B.TXT", "b.txt") + member("C.TXT", "c.TXT"))
+
+
+@scenario
+def merge_reads_sources_by_the_line_rules(t):
+    # The reader's buffer holds 128 bytes: put a CR LF and a lone CR across its edges.
+    long_line = bytes(b for b in range(256) if b not in (10, 13, 26)) * 4
+    sources = [
+        ("blank.txt", b"\r\n\r\n", [b"", b""]),
+        ("boundary.txt", b"p" * 127 + b"\r\n" + b"q" * 126 + b"\rr\n" + long_line + b"\r\n"
+         + b"s" * 100 + b"\x1anever\r\n", [b"p" * 127, b"q" * 126 + b"r", long_line, b"s" * 100]),
+        ("ctrlz.txt", b"abc\x1adef\r\nghi\r\n", [b"abc"]),
+        ("empty.txt", b"", []),
+        ("ends.txt", b"lf\ncrlf\r\nlone\rcr\r\nlast", [b"lf", b"crlf", b"lonecr", b"last"]),
+        ("lonecr.txt", b"a\r", [b"a"]),
+    ]
+    for name, data, _ in sources:
+        t.write("src/" + name, data)
+    t.run("-merge", "src/*.txt", "o.txt").expect(
+        stdout=t.merge_progress("src/*.txt", "o.txt")
+        + lines(*(b"Adding " + n.upper().encode() for n, _, _ in sources)), status=0)
+    t.expect_file("o.txt", b"".join(member(n.upper(), *ls) for n, _, ls in sources))
+
+
+@scenario
+def merge_passes_over_hidden_files_and_directories(t):
+    t.write("src/a.txt", "x\n")
+    t.write("src/.hidden.txt", "h\n")
+    t.write("src/sub.txt/inner.txt", "i\n")
+    if not t.windows:
+        os.mkfifo(t.path("src/fifo.txt"))  # neither a file nor a directory: a system entry
+    t.run("-merge", "src/*", "o.txt").expect(
+        stdout=t.merge_progress("src/*", "o.txt") + lines("Adding A.TXT"), status=0)
+    t.expect_file("o.txt", member("A.TXT", "x"))
+
+
+@scenario
+def merge_with_nothing_to_merge(t):
+    t.write("src/a.txt", "x\n")
+    t.write("only/.hidden", "h\n")
+    t.mkdir("only/sub")
+    # A directory named without a wildcard lists only itself, which is passed over.
+    for mask in ("nowhere/*.txt", "src", "src/*.md", "only/*"):
+        t.run("-merge", mask, "o.txt").expect(
+            stdout=t.merge_progress(mask, "o.txt") + NO_MATCH, status=1)
+        t.expect_no_file("o.txt")
+
+
+@scenario
+def merge_to_standard_output(t):
+    """Without an output path the merged text goes to standard output. Console lines and
+    merged text are two files on the one handle, each with its own 128-byte buffer, so on
+    a pipe they interleave in whole 128-byte pieces."""
+    t.write("small/a.txt", "x\ny\n")
+    t.write("small/b.txt", "z\n")
+    for n in range(8):  # enough "Adding " lines to fill the console's buffer midway
+        t.write(f"big/f{n}.txt", "".join(f"line {n}.{i} " + "=" * (10 * i) + "\n"
+                                         for i in range(n)))
+    for mask in ("small/*.txt", "big/*.txt"):
+        directory = mask.split("/")[0]
+        pipe = BufferedPipe()
+        pipe.write("console", t.merge_progress(mask))
+        for name in sorted(os.listdir(t.path(directory))):
+            pipe.write("console", lines(b"Adding " + name.upper().encode()))
+            with open(t.path(f"{directory}/{name}"), "rb") as f:
+                pipe.write("merged", member(name.upper(), *f.read().splitlines()))
+        pipe.close("merged")  # the merge closes its output; the console waits for the end
+        t.run("-merge", mask).expect(stdout=pipe.close("console"), status=0)
+    t.expect_files(["small/a.txt", "small/b.txt"] + [f"big/f{n}.txt" for n in range(8)])
+
+
+@scenario
+def merge_output_among_its_own_sources(t):
+    # The output is listed before it is emptied; reading it while it is being written fails.
+    t.write("src/a.txt", "".join(f"{i:02} " + "a" * 37 + "\n" for i in range(5)))
+    t.write("src/b.txt", "z\n")
+    written = (member("A.TXT", *t.read("src/a.txt").splitlines()) + member("B.TXT", "z")
+               + PLAIN + b"OUT.TXT\r\n")
+    for options, underlying in (([], b""), (["-debug"], lines("I/O error 32"))):
+        t.write("src/out.txt", "old\r\n")
+        t.run("-merge", *options, "src/*.txt", "src/out.txt", stdin=b"y\r\n").expect(
+            stdout=t.merge_progress("src/*.txt", "src/out.txt")
+            + b"Overwrite src/out.txt(Yes/No)?"
+            + lines("Adding A.TXT", "Adding B.TXT", "Adding OUT.TXT") + underlying
+            + closing_block("Error creating src/out.txt"), status=1)
+        # The abandoned output keeps the whole 128-byte pieces that had gone out.
+        t.expect_file("src/out.txt", written_pieces(written))
+
+
+@scenario
+def merge_failure_with_and_without_debug(t):
+    t.write("src/a.txt", "x\n")
+    t.mkdir("outdir")  # a directory where the output file should go: access is refused
+    for out, underlying in (("outdir", "File access denied"),
+                            ("nowhere/o.txt", "Invalid filename")):
+        for options, shown in (([], b""), (["-debug"], lines(underlying))):
+            t.run("-merge", *options, "src/*.txt", out).expect(
+                stdout=t.merge_progress("src/*.txt", out) + shown
+                + closing_block("Error creating " + out), status=1)
+    t.expect_files(["src/a.txt"])
+
+
+@scenario(hosts=("posix",))
+def merge_refuses_names_that_differ_only_in_case(t):
+    t.write("src/README", "upper\n")
+    t.write("src/readme", "lower\n")
+    t.write("src/x.txt", "x\n")
+    progress = t.merge_progress("src/*", "o.txt")
+    message = "Files {} and {} differ only in case; one of them would be lost."
+    # Which of the two is listed first is the directory's matter.
+    t.run("-merge", "src/*", "o.txt").expect_one_of(
+        [progress + closing_block(message.format(*pair))
+         for pair in (("README", "readme"), ("readme", "README"))], status=1)
+    t.expect_no_file("o.txt")

@@ -1,0 +1,141 @@
+"""When questions reach the user: at once on a terminal, with the buffer on a pipe."""
+
+import os
+import platform
+import select
+import subprocess
+import time
+
+from scenario_harness import ACTION_QUESTION, ScenarioFailure, lines, scenario, written_pieces
+
+PATIENCE = 60  # seconds before a stalled program counts as hung; no timing is measured
+READ_CALL = {"x86_64": "0", "aarch64": "63"}.get(platform.machine())
+
+
+def read_exactly(fd, count):
+    """Reads `count` bytes from `fd`, or fails when the program stalls or ends first."""
+    data = b""
+    while len(data) < count:
+        if not select.select([fd], [], [], PATIENCE)[0]:
+            raise ScenarioFailure(f"stalled after {data!r}")
+        try:
+            piece = os.read(fd, count - len(data))
+        except OSError:  # a terminal whose other side has gone
+            piece = b""
+        if not piece:
+            raise ScenarioFailure(f"output ended after {data!r}")
+        data += piece
+    return data
+
+
+def read_to_end(fd):
+    data = b""
+    while select.select([fd], [], [], PATIENCE)[0]:
+        try:
+            piece = os.read(fd, 4096)
+        except OSError:
+            break
+        if not piece:
+            break
+        data += piece
+    return data
+
+
+def wait_until_reading_input(process):
+    """Waits until the program is blocked reading its standard input, that is, waits for
+    its answer; without that view of the process a short pause must do."""
+    try:
+        with open(f"/proc/{process.pid}/syscall") as f:
+            f.read()
+    except OSError:
+        pass
+    else:
+        if READ_CALL:
+            return wait_for_read_call(process)
+    time.sleep(0.5)
+
+
+def wait_for_read_call(process):
+    for _ in range(PATIENCE * 100):
+        if process.poll() is not None:
+            raise ScenarioFailure(f"ended with status {process.returncode} instead of asking")
+        with open(f"/proc/{process.pid}/syscall") as f:
+            fields = f.read().split()
+        if fields[:2] == [READ_CALL, "0x0"]:  # read(0, ...)
+            return
+        time.sleep(0.01)
+    raise ScenarioFailure("never waited for its answer")
+
+
+@scenario(hosts=("posix",))
+def question_on_a_terminal(t):
+    import pty
+    import tty
+    t.write("src/a.txt", "x\n")
+    t.write("out.txt", "old\r\n")
+    master, slave = pty.openpty()
+    tty.setraw(slave)  # bytes pass unchanged both ways, and nothing is echoed
+    process = t.start("-merge", "src/*.txt", "out.txt", stdin=slave, stdout=slave,
+                      stderr=subprocess.PIPE)
+    os.close(slave)
+    try:
+        # Every write to a terminal goes out at once, so the question is there to be read
+        # before anything has been answered.
+        asked = t.merge_progress("src/*.txt", "out.txt") + b"Overwrite out.txt(Yes/No)?"
+        got = read_exactly(master, len(asked))
+        if got != asked:
+            raise ScenarioFailure(f"terminal showed {got!r}, expected {asked!r}")
+        os.write(master, b"y\r\n")
+        rest = read_to_end(master)
+        if rest != lines("Adding A.TXT"):
+            raise ScenarioFailure(f"after the answer {rest!r}")
+        if process.wait(PATIENCE) != 0 or process.stderr.read():
+            raise ScenarioFailure(f"exit status {process.returncode}")
+    finally:
+        os.close(master)
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+        process.stderr.close()
+    t.expect_file("out.txt", b"./       ADD   NAME=A.TXT\r\nx\r\n")
+
+
+@scenario(hosts=("posix",))
+def question_waits_in_the_buffer_on_a_pipe(t):
+    t.write("src/a.txt", "x\n")
+    t.write("out.txt", "old\r\n")
+    process = t.start("src/*.txt", "out.txt", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                      stderr=subprocess.PIPE)
+    out = process.stdout.fileno()
+    try:
+        # The action question alone is short of 128 bytes: it stays in the buffer.
+        wait_until_reading_input(process)
+        if select.select([out], [], [], 0)[0]:
+            raise ScenarioFailure(f"arrived while asking: {os.read(out, 4096)!r}")
+        process.stdin.write(b"m\r\n")
+        process.stdin.flush()
+        # By the overwrite question more than 128 bytes have gathered: whole pieces go out,
+        # the rest, the question with it, waits.
+        asked = (ACTION_QUESTION + t.merge_progress("src/*.txt", "out.txt")
+                 + b"Overwrite out.txt(Yes/No)?")
+        early = written_pieces(asked)
+        got = read_exactly(out, len(early))
+        if got != early:
+            raise ScenarioFailure(f"arrived {got!r}, expected {early!r}")
+        wait_until_reading_input(process)
+        if select.select([out], [], [], 0)[0]:
+            raise ScenarioFailure(f"arrived while asking: {os.read(out, 4096)!r}")
+        process.stdin.write(b"y\r\n")
+        process.stdin.close()
+        rest = read_to_end(out)
+        if early + rest != asked + lines("Adding A.TXT"):
+            raise ScenarioFailure(f"standard output {early + rest!r}")
+        if process.wait(PATIENCE) != 0 or process.stderr.read():
+            raise ScenarioFailure(f"exit status {process.returncode}")
+    finally:
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+        for f in (process.stdin, process.stdout, process.stderr):
+            f.close()
+    t.expect_file("out.txt", b"./       ADD   NAME=A.TXT\r\nx\r\n")
