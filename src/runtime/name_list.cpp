@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -13,17 +14,18 @@ namespace {
 
 // Quicksort of items[lo..hi] with the middle item as pivot. The scans are bounded so that
 // an order the platform answers inconsistently cannot lead them out of the range.
-void QuickSort(const TStrings& list, std::string* items, int32_t lo, int32_t hi) {
+void QuickSort(const TStrings& list, std::string** items, int32_t lo, int32_t hi) {
   while (lo < hi) {
-    const std::string pivot = items[lo + (hi - lo) / 2];
+    // Swaps move pointers only, so the pivot text stays where it is.
+    const std::string& pivot = *items[lo + (hi - lo) / 2];
     int32_t i = lo;
     int32_t j = hi;
     while (i <= j) {
-      while (i < hi && list.CompareItems(items[i], pivot) < 0)
+      while (i < hi && list.CompareItems(*items[i], pivot) < 0)
         ++i;
-      while (j > lo && list.CompareItems(items[j], pivot) > 0)
+      while (j > lo && list.CompareItems(*items[j], pivot) > 0)
         --j;
-      if (i <= j) items[i++].swap(items[j--]);
+      if (i <= j) std::swap(items[i++], items[j--]);
     }
     // Recursing into the smaller part keeps the depth logarithmic.
     if (j - lo < hi - i) {
@@ -50,14 +52,16 @@ int32_t TStrings::AddItem(std::string_view text) {
 
 TStringList::TStringList() = default;
 
-// items_ owns every text and the array; both go with it.
-TStringList::~TStringList() = default;
+TStringList::~TStringList() {
+  for (int32_t i = 0; i < count_; ++i)
+    delete items_[i];
+}
 
 const std::string& TStringList::ItemAt(int32_t index) const {
   if (index < 0 || index >= count_) {
     RaiseError(EStringListError(FormatText("List index out of bounds (%d)", {index})));
   }
-  return items_[index];
+  return *items_[index];
 }
 
 int32_t TStringList::CompareItems(std::string_view a, std::string_view b) const {
@@ -89,7 +93,7 @@ bool TStringList::LocateItem(std::string_view text, int32_t* index) const {
   while (lo <= hi) {
     int32_t mid = lo + (hi - lo) / 2;
     // The stored item comes first, the sought text second.
-    int32_t order = CompareItems(items_[mid], text);
+    int32_t order = CompareItems(*items_[mid], text);
     if (order < 0) {
       lo = mid + 1;
       continue;
@@ -107,10 +111,11 @@ bool TStringList::LocateItem(std::string_view text, int32_t* index) const {
 
 void TStringList::InsertAt(int32_t index, std::string_view text) {
   // The copy is made first, so that a failing allocation leaves the list as it was.
-  std::string item(text);
+  auto item = std::make_unique<std::string>(text);
   if (count_ == capacity_) GrowCapacity();
-  std::move_backward(items_.get() + index, items_.get() + count_, items_.get() + count_ + 1);
-  items_[index] = std::move(item);
+  std::memmove(&items_[index + 1], &items_[index],
+               static_cast<std::size_t>(count_ - index) * sizeof items_[0]);
+  items_[index] = item.release();
   ++count_;
 }
 
@@ -121,8 +126,8 @@ void TStringList::SortItems() {
 void TStringList::GrowCapacity() {
   int32_t k = capacity_;
   int32_t grown = k > 64 ? k + k / 4 : k > 8 ? k + 16 : k + 4;
-  auto larger = std::make_unique<std::string[]>(static_cast<std::size_t>(grown));
-  std::move(items_.get(), items_.get() + count_, larger.get());
+  auto larger = std::make_unique<std::string*[]>(static_cast<std::size_t>(grown));
+  std::copy(items_.get(), items_.get() + count_, larger.get());
   items_ = std::move(larger);
   capacity_ = grown;
 }

@@ -83,7 +83,9 @@ class TStringList : public TStrings {
  private:
   void GrowCapacity();
 
-  std::unique_ptr<std::string[]> items_;
+  // One entry per capacity slot; entries 0 to count - 1 own their texts. Pointers, so
+  // that an insertion moves the entries behind it in one block.
+  std::unique_ptr<std::string*[]> items_;
   int32_t count_ = 0;
   int32_t capacity_ = 0;
   bool sortedMode_ = false;
