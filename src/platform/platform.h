@@ -59,12 +59,13 @@ enum class StandardStream { kInput, kOutput, kError };
 
 // Opens an existing file for reading from its start. The file is shared for reading only:
 // while anyone holds it open for writing, the open fails with 32 (also inside this
-// process). A directory is refused with 5. A name holding a NUL byte is refused.
-int32_t OpenExistingForReading(const std::string& name, Handle* handle);
+// process). A directory is refused with 5. A name holding a NUL byte is refused. When
+// `kind` is given it receives the device kind of the opened handle.
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
 
 // Creates the file, or empties an existing one, for writing. Shared for reading only: a
 // file that anyone holds open, for reading or writing, fails with 32 and is left as it was.
-int32_t CreateForWriting(const std::string& name, Handle* handle);
+int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
 
 // Reads up to `capacity` bytes into `buffer`; `*count` gets the number read, 0 at the end
 // of the input. A pipe whose writer has gone reads as 0 bytes, not as a failure.

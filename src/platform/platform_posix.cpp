@@ -77,6 +77,12 @@ int32_t CodeOfOpenFailure(int error, const std::string& name) {
   return IsDirectory(directory) ? kFileNotFound : kPathNotFound;
 }
 
+DeviceKind KindOfMode(mode_t mode) {
+  if (S_ISCHR(mode)) return DeviceKind::kCharacter;
+  if (S_ISFIFO(mode) || S_ISSOCK(mode)) return DeviceKind::kPipe;
+  return DeviceKind::kDisk;
+}
+
 bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
@@ -123,11 +129,6 @@ void OnFaultSignal(int number, siginfo_t* info, void* context) {
   _exit(runError);
 }
 
-struct PosixSearch {
-  DIR* directory = nullptr;
-  std::string mask;
-};
-
 uint32_t PackDosTime(time_t seconds) {
   struct tm local;
   if (localtime_r(&seconds, &local) == nullptr) return 0;
@@ -162,21 +163,40 @@ void FillDanglingEntry(std::string_view name, FoundEntry* entry) {
   FillEntry(info, name, entry);
 }
 
-int32_t ReadMatchingEntry(PosixSearch* search, FoundEntry* entry) {
-  int directoryFd = dirfd(search->directory);
-  while (struct dirent* found = readdir(search->directory)) {
+// The whole listing, read at the start and sorted by name ignoring case, as Windows file
+// systems yield it: a sorted list then receives every name at its end.
+struct PosixSearch {
+  std::vector<FoundEntry> entries;
+  std::size_t next = 0;
+};
+
+bool ListsBefore(const FoundEntry& a, const FoundEntry& b) {
+  int32_t order = LocaleCompare(a.name, b.name, CaseRule::kIgnoreCase);
+  return order != 0 ? order < 0 : a.name < b.name;
+}
+
+std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& mask) {
+  std::vector<FoundEntry> entries;
+  int directoryFd = dirfd(directory);
+  while (struct dirent* found = readdir(directory)) {
     std::string_view name = found->d_name;
-    if (name == "." || name == "..") continue;
-    if (!MatchesMask(search->mask, name)) continue;
+    if (name == "." || name == ".." || !MatchesMask(mask, name)) continue;
+    FoundEntry& entry = entries.emplace_back();
     struct stat info;
     if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
-      FillEntry(info, name, entry);
+      FillEntry(info, name, &entry);
     } else {
-      FillDanglingEntry(name, entry);
+      FillDanglingEntry(name, &entry);
     }
-    return 0;
   }
-  return kNoMoreFiles;
+  std::sort(entries.begin(), entries.end(), ListsBefore);
+  return entries;
+}
+
+SearchHandle StartSearch(std::vector<FoundEntry> entries, FoundEntry* entry) {
+  auto* state = new PosixSearch{std::move(entries), 1};
+  *entry = state->entries.front();
+  return reinterpret_cast<SearchHandle>(state);
 }
 
 // The collation can only be applied to wide text; a name that is not valid in the
@@ -240,19 +260,21 @@ void WriteIgnoringResult(int fd, const char* bytes, std::size_t count) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle) {
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return CodeOfOpenFailure(errno, name);
   struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
   if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
+  if (kind) *kind = KindOfMode(info.st_mode);
   *handle = fd;
   return 0;
 }
 
-int32_t CreateForWriting(const std::string& name, Handle* handle) {
+int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
   // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
@@ -260,9 +282,11 @@ int32_t CreateForWriting(const std::string& name, Handle* handle) {
   if (fd < 0) return CodeOfOpenFailure(errno, name);
   if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
   struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISREG(info.st_mode) && info.st_size > 0 && ftruncate(fd, 0) != 0) {
     return FailAndClose(fd, CodeOfErrno(errno));
   }
+  if (kind) *kind = KindOfMode(info.st_mode);
   *handle = fd;
   return 0;
 }
@@ -313,9 +337,7 @@ int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
 DeviceKind KindOf(Handle handle) {
   struct stat info;
   if (fstat(static_cast<int>(handle), &info) != 0) return DeviceKind::kUnknown;
-  if (S_ISCHR(info.st_mode)) return DeviceKind::kCharacter;
-  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return DeviceKind::kPipe;
-  return DeviceKind::kDisk;
+  return KindOfMode(info.st_mode);
 }
 
 int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry) {
@@ -331,41 +353,34 @@ int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* 
   if (!HasWildcard(mask)) {
     // A plain name is looked up as it is: the file system decides about its case.
     struct stat info;
-    if (stat(pattern.c_str(), &info) != 0) {
-      if (lstat(pattern.c_str(), &info) != 0) return CodeOfOpenFailure(errno, pattern);
+    if (lstat(pattern.c_str(), &info) != 0) return CodeOfErrno(errno);
+    if (S_ISLNK(info.st_mode) && stat(pattern.c_str(), &info) != 0) {
       FillDanglingEntry(mask, entry);
     } else {
       FillEntry(info, mask, entry);
     }
-    *search = reinterpret_cast<SearchHandle>(new PosixSearch{nullptr, mask});
+    *search = StartSearch({*entry}, entry);
     return 0;
   }
 
   DIR* opened = opendir(directory.c_str());
-  if (opened == nullptr) {
-    return errno == ENOENT ? kPathNotFound : CodeOfErrno(errno);
-  }
-  auto* state = new PosixSearch{opened, mask};
-  if (ReadMatchingEntry(state, entry) != 0) {
-    closedir(opened);
-    delete state;
-    return kFileNotFound;
-  }
-  *search = reinterpret_cast<SearchHandle>(state);
+  if (opened == nullptr) return errno == ENOENT ? kPathNotFound : CodeOfErrno(errno);
+  std::vector<FoundEntry> entries = ReadMatchingEntries(opened, mask);
+  closedir(opened);
+  if (entries.empty()) return kFileNotFound;
+  *search = StartSearch(std::move(entries), entry);
   return 0;
 }
 
 int32_t FindNext(SearchHandle search, FoundEntry* entry) {
   auto* state = reinterpret_cast<PosixSearch*>(search);
-  if (state == nullptr || state->directory == nullptr) return kNoMoreFiles;
-  return ReadMatchingEntry(state, entry);
+  if (state == nullptr || state->next == state->entries.size()) return kNoMoreFiles;
+  *entry = std::move(state->entries[state->next++]);
+  return 0;
 }
 
 void FindClose(SearchHandle search) {
-  auto* state = reinterpret_cast<PosixSearch*>(search);
-  if (state == nullptr) return;
-  if (state->directory != nullptr) closedir(state->directory);
-  delete state;
+  delete reinterpret_cast<PosixSearch*>(search);
 }
 
 int32_t SetAttributeBits(const std::string&, uint32_t) {
@@ -425,8 +440,10 @@ void StartProcess(int argc, char** argv) {
   setlocale(LC_COLLATE, "");
   setlocale(LC_CTYPE, "");
   const char* collation = setlocale(LC_COLLATE, nullptr);
-  collationIsBytes =
-      collation == nullptr || strcmp(collation, "C") == 0 || strcmp(collation, "POSIX") == 0;
+  // These collate by code point, which is the order of the bytes.
+  collationIsBytes = collation == nullptr || strcmp(collation, "C") == 0 ||
+                     strcmp(collation, "POSIX") == 0 || strcmp(collation, "C.UTF-8") == 0 ||
+                     strcmp(collation, "C.utf8") == 0;
 
   delete deliveredArguments;
   deliveredArguments = new std::vector<std::string>(argv, argv + argc);

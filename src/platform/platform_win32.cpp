@@ -23,13 +23,15 @@ bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
 
-int32_t Open(const std::string& name, DWORD access, DWORD disposition, Handle* handle) {
+int32_t Open(const std::string& name, DWORD access, DWORD disposition, Handle* handle,
+             DeviceKind* kind) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kInvalidName;
   HANDLE opened = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastError();
   *handle = FromWin32(opened);
+  if (kind) *kind = KindOf(*handle);
   return 0;
 }
 
@@ -82,12 +84,12 @@ LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* fault) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle) {
-  return Open(name, GENERIC_READ, OPEN_EXISTING, handle);
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
+  return Open(name, GENERIC_READ, OPEN_EXISTING, handle, kind);
 }
 
-int32_t CreateForWriting(const std::string& name, Handle* handle) {
-  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle);
+int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
 }
 
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
