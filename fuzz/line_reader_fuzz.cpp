@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +77,36 @@ std::vector<std::string> ReadAll(TextLineFile& file, uint8_t pattern) {
   return lines;
 }
 
+std::string ReadBack(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The bulk copy, with the caller taking each line it leaves, must write every line with
+// CR LF exactly as the model splits them.
+void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
+  static const std::string_view kStops[] = {">>>>>>>>>>", "./"};
+  std::span<const std::string_view> stops;
+  if (pattern & 4) stops = kStops;
+  std::string copyName = ScratchFile() + ".copy";
+  TextLineFile source;
+  TextLineFile copy;
+  source.AssignName(ScratchFile());
+  source.OpenForReading();
+  copy.AssignName(copyName);
+  copy.OpenForWriting();
+  for (;;) {
+    source.CopyLinesTo(&copy, stops);
+    if (source.AtEnd()) break;
+    copy.WriteTextLine(source.ReadTextLine());
+  }
+  source.CloseFile();
+  copy.CloseFile();
+  std::string joined;
+  for (const std::string& line : expected) joined += line + "\r\n";
+  if (ReadBack(copyName) != joined) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -94,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   named.OpenForReading();
   if (ReadAll(named, pattern) != expected) std::abort();
   named.CloseFile();
+  CheckBulkCopy(expected, pattern);
 
   // Standard input moves 128 bytes a transfer.
   if (!std::freopen(ScratchFile().c_str(), "rb", stdin)) std::abort();

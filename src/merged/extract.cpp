@@ -18,6 +18,9 @@ namespace {
 
 enum class Answer { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
 
+// The starts of the lines that may be headers.
+constexpr std::string_view kHeaderMarks[] = {">>>>>>>>>>", "./"};
+
 // The target directory, always ending in the path delimiter. It is neither made absolute
 // nor tested: a missing directory makes the first target fail to open.
 std::string TargetDirectory() {
@@ -42,8 +45,9 @@ class Extraction {
       if (!pending) ReadLine();
       pending = false;
       LineKind kind = ClassifyLine(line_);
-      if (kind != LineKind::kMemberLine) {
-        if (!StartMember(MemberNameOf(line_, kind))) continue;
+      if (kind == LineKind::kMemberLine) {
+        WriteLine();
+      } else if (StartMember(MemberNameOf(line_, kind))) {
         // The line after a header that opens a target is its first line, whatever it
         // holds, unless it is a header exactly as the merge writes one: then the member
         // is empty and that header starts the next.
@@ -53,11 +57,11 @@ class Extraction {
           pending = true;
           continue;
         }
+        WriteLine();
       }
-      if (targetOpen_) {
-        targetFile_.WriteTextLine(line_);
-        CheckFileFailure();
-      }
+      // The member's further lines, up to the next line that may be a header.
+      input_.CopyLinesTo(targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
+      CheckFileFailure();
     }
     CloseTarget();
     input_.CloseFile();
@@ -65,6 +69,12 @@ class Extraction {
   }
 
  private:
+  void WriteLine() {
+    if (!targetOpen_) return;
+    targetFile_.WriteTextLine(line_);
+    CheckFileFailure();
+  }
+
   bool AtEndOfInput() {
     bool atEnd = input_.AtEnd();
     CheckFileFailure();

@@ -39,6 +39,8 @@ void AddMatchingNames(const std::string& searchPath, TStringList* names) {
 void CopyLines(TextLineFile& source, TextLineFile& output) {
   std::string scratch;
   for (;;) {
+    source.CopyLinesTo(&output);
+    CheckFileFailure();
     bool atEnd = source.AtEnd();
     CheckFileFailure();
     if (atEnd) return;

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/failure_codes.h"
 
 namespace quillpack {
@@ -13,6 +17,30 @@ constexpr char kCarriageReturn = '\r';
 constexpr char kCtrlZ = 26;
 constexpr std::string_view kLineEnd = "\r\n";
 
+bool IsLineByte(char c) {
+  return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
+}
+
+#if defined(__SSE2__)
+// The first LF, CR or Ctrl-Z in [p, end), or end; sixteen bytes a step, since lines are
+// mostly ordinary bytes.
+const char* FindLineByte(const char* p, const char* end) {
+  const __m128i lineFeed = _mm_set1_epi8(kLineFeed);
+  const __m128i carriageReturn = _mm_set1_epi8(kCarriageReturn);
+  const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+  while (end - p >= 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
+        _mm_cmpeq_epi8(bytes, ctrlZ));
+    if (int mask = _mm_movemask_epi8(hits)) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+  while (p < end && !IsLineByte(*p))
+    ++p;
+  return p;
+}
+#else
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
@@ -22,12 +50,7 @@ constexpr uint64_t HoldsByte(uint64_t word, unsigned char byte) {
   return (x - kOnes) & ~x & kHighBits;
 }
 
-bool IsLineByte(char c) {
-  return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
-}
-
-// The first LF, CR or Ctrl-Z in [p, end), or end. Eight bytes a step: lines are mostly
-// ordinary bytes.
+// The first LF, CR or Ctrl-Z in [p, end), or end; eight bytes a step.
 const char* FindLineByte(const char* p, const char* end) {
   while (end - p >= 8) {
     uint64_t word;
@@ -41,6 +64,7 @@ const char* FindLineByte(const char* p, const char* end) {
     ++p;
   return p;
 }
+#endif
 
 }  // namespace
 
@@ -101,23 +125,24 @@ void TextLineFile::Open(TextFileMode mode) {
   bool reading = mode == TextFileMode::kReading;
   bool named = !assignedName_.empty();
   platform::Handle handle = platform::kNoHandle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
   int32_t code;
   if (!named) {
     code = platform::GetStandardHandle(
         reading ? platform::StandardStream::kInput : platform::StandardStream::kOutput, &handle);
+    if (code == 0) kind = platform::KindOf(handle);
   } else if (assignedName_.size() > platform::kMaxPathBytes) {
     code = platform::kPathNotFound;
   } else if (reading) {
-    code = platform::OpenExistingForReading(assignedName_, &handle);
+    code = platform::OpenExistingForReading(assignedName_, &handle, &kind);
   } else {
-    code = platform::CreateForWriting(assignedName_, &handle);
+    code = platform::CreateForWriting(assignedName_, &handle, &kind);
   }
   if (code != 0) {
     RecordFailure(code);
     return;
   }
 
-  platform::DeviceKind kind = platform::KindOf(handle);
   if (!reading) {
     if (kind == platform::DeviceKind::kUnknown) {
       if (named) platform::CloseFileHandle(handle);
@@ -126,7 +151,9 @@ void TextLineFile::Open(TextFileMode mode) {
     }
     flushEachWrite_ = kind == platform::DeviceKind::kCharacter;
   }
-  transferSize_ = named && kind == platform::DeviceKind::kDisk ? kDiskBlockBytes : kTransferBytes;
+  bool namedDisk = named && kind == platform::DeviceKind::kDisk;
+  transferSize_ = namedDisk ? kDiskBlockBytes : kTransferBytes;
+  shortFillEnds_ = namedDisk;
   ReserveBuffer(transferSize_);
   fileHandle_ = handle;
   ownsHandle_ = named;
@@ -154,7 +181,7 @@ bool TextLineFile::Fill() {
     return false;
   }
   bufferEnd_ = count;
-  if (count == 0) inputEnded_ = true;
+  if (count == 0 || (shortFillEnds_ && count < transferSize_)) inputEnded_ = true;
   return count > 0;
 }
 
@@ -217,6 +244,48 @@ void TextLineFile::AssembleLine(std::string* line) {
       ++bufferPosition_;
       return;
     }
+  }
+}
+
+// True also when the buffer holds too little of the line to tell.
+bool TextLineFile::StartsStopLine(const char* line, const char* end,
+                                  std::span<const std::string_view> stopPrefixes) const {
+  std::string_view start(line, static_cast<std::size_t>(end - line));
+  for (std::string_view prefix : stopPrefixes) {
+    if (start.size() < prefix.size() || start.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+void TextLineFile::CopyLinesTo(TextLineFile* target,
+                               std::span<const std::string_view> stopPrefixes) {
+  if (openMode_ != TextFileMode::kReading) return;
+  if (target && (target->openMode_ != TextFileMode::kWriting || target->flushEachWrite_)) return;
+  auto emit = [target](const char* from, const char* to) {
+    return !target || target->Append(std::string_view(from, static_cast<std::size_t>(to - from)));
+  };
+  for (;;) {
+    if (bufferPosition_ == bufferEnd_ && !Fill()) return;
+    const char* end = buffer_.get() + bufferEnd_;
+    const char* line = buffer_.get() + bufferPosition_;
+    // Lines that end in CR LF already are what WriteTextLine writes: they go out as one run.
+    const char* run = line;
+    bool leftToCaller = false;
+    while (line < end && !(leftToCaller = StartsStopLine(line, end, stopPrefixes))) {
+      const char* found = FindLineByte(line, end);
+      if (found != end && *found == kLineFeed) {
+        if (!emit(run, found) || !emit(kLineEnd.data(), kLineEnd.data() + 2)) return;
+        line = run = found + 1;
+      } else if (found + 1 < end && *found == kCarriageReturn && found[1] == kLineFeed) {
+        line = found + 2;
+      } else {
+        leftToCaller = true;
+        break;
+      }
+    }
+    bool emitted = emit(run, line);
+    bufferPosition_ = static_cast<std::size_t>(line - buffer_.get());
+    if (!emitted || leftToCaller) return;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -65,13 +66,23 @@ class TextLineFile {
   // line when it does not lie whole in the buffer. Saves a copy of every line.
   std::string_view ReadTextLineView(std::string* scratch);
 
+  // Copies the lines that lie whole in the buffer to `target`, each exactly as
+  // WriteTextLine would write it, or drops them when `target` is null. Stops at the end of
+  // the input, at a failure (recorded as by the single operations), and before a line it
+  // leaves to the caller: one that begins with one of `stopPrefixes`, crosses the end of
+  // the buffer, or holds a lone CR or a Ctrl-Z. Does nothing for a target that is not
+  // open for writing or that writes every operation at once (a console), so that such a
+  // target's transfers still follow the lines one by one.
+  void CopyLinesTo(TextLineFile* target, std::span<const std::string_view> stopPrefixes = {});
+
   // Whether nothing more can be read: true at the end of the input, at a Ctrl-Z, after a
   // failed fill, and (recording 104) on a file not open for reading. On a console it
   // waits for the user's next line.
   bool AtEnd();
 
-  // Whether the end of the input has already been met (a fill of 0 bytes or a Ctrl-Z at
-  // the read position). Unlike AtEnd it never calls the platform, so it never waits.
+  // Whether the end of the input has already been met: a fill of 0 bytes, a named disk
+  // file that filled its block only in part, or a Ctrl-Z at the read position. Unlike
+  // AtEnd it never calls the platform, so it never waits.
   bool InputEnded() const;
 
   // Appends the text's bytes; WriteTextLine appends CR LF after them, as one operation.
@@ -106,6 +117,8 @@ class TextLineFile {
 
   bool ReadyToRead();
   bool Fill();
+  bool StartsStopLine(const char* line, const char* end,
+                      std::span<const std::string_view> stopPrefixes) const;
   void AssembleLine(std::string* line);
 
   bool ReadyToWrite();
@@ -120,6 +133,8 @@ class TextLineFile {
   bool ownsHandle_ = false;
   bool flushEachWrite_ = false;
   bool inputEnded_ = false;
+  // A named disk file that fills the buffer only in part has nothing more to give.
+  bool shortFillEnds_ = false;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;

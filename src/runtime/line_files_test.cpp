@@ -146,7 +146,6 @@ TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
   file.AssignName(dir_.Write("one.txt", "only\r\n"));
   file.OpenForReading();
   EXPECT_EQ(file.ReadTextLine(), "only");
-  EXPECT_FALSE(file.InputEnded());
   for (int i = 0; i < 5; ++i) {
     EXPECT_TRUE(file.AtEnd());
     EXPECT_EQ(file.ReadTextLine(), "");
@@ -171,6 +170,53 @@ TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
     lines.emplace_back(file.ReadTextLineView(&scratch));
   file.CloseFile();
   EXPECT_EQ(lines, ModelLines(bytes));
+}
+
+// The bulk copy must write what the line-by-line loop writes, and leave every line that
+// begins with a stop prefix to the caller.
+TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
+  std::vector<std::string> inputs = {"", "a\r\nb\nc", "x\ry\r\n\r\n\n",
+                                     "abc\x1a"
+                                     "def\r\n",
+                                     ">>>>>>>>>> H\r\nbody\r\n./x\n>>>>>\r\n./"};
+  std::string big;
+  for (int i = 0; big.size() < 3 * kDiskBlockBytes; ++i) {
+    big += std::string(i % 97, 'a' + i % 26);
+    big += (i % 5 == 0 ? "\n" : i % 7 == 0 ? "\r" : i % 11 == 0 ? "\n./h" : "\r\n");
+  }
+  inputs.push_back(big);
+  inputs.push_back(std::string(kDiskBlockBytes - 1, 'e') + "\r\n>>>>>>>>>>\r\n");
+  const std::string_view stops[] = {">>>>>>>>>>", "./"};
+  for (const std::string& bytes : inputs) {
+    for (bool withStops : {false, true}) {
+      TextLineFile source;
+      TextLineFile copy;
+      source.AssignName(dir_.Write("source.txt", bytes));
+      source.OpenForReading();
+      copy.AssignName(dir_.Path("copy.txt"));
+      copy.OpenForWriting();
+      std::size_t stopLinesSeen = 0;
+      for (;;) {
+        source.CopyLinesTo(&copy, withStops ? stops : std::span<const std::string_view>());
+        if (source.AtEnd()) break;
+        std::string line = source.ReadTextLine();
+        if (line.starts_with(">>>>>>>>>>") || line.starts_with("./")) ++stopLinesSeen;
+        copy.WriteTextLine(line);
+      }
+      source.CloseFile();
+      copy.CloseFile();
+      std::string expected;
+      std::size_t stopLines = 0;
+      for (const std::string& line : ModelLines(bytes)) {
+        expected += line + "\r\n";
+        if (line.starts_with(">>>>>>>>>>") || line.starts_with("./")) ++stopLines;
+      }
+      EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), expected) << bytes.size() << " " << withStops;
+      if (withStops) {
+        EXPECT_EQ(stopLinesSeen, stopLines) << bytes.size();
+      }
+    }
+  }
 }
 
 TEST_F(LineFilesTest, WritesCrLfLines) {
