@@ -3,68 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "runtime/failure_codes.h"
+#include "runtime/line_scan.h"
 
 namespace quillpack {
 namespace {
 
-constexpr char kLineFeed = '\n';
-constexpr char kCarriageReturn = '\r';
-constexpr char kCtrlZ = 26;
 constexpr std::string_view kLineEnd = "\r\n";
-
-bool IsLineByte(char c) {
-  return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
-}
-
-#if defined(__SSE2__)
-// The first LF, CR or Ctrl-Z in [p, end), or end; sixteen bytes a step, since lines are
-// mostly ordinary bytes.
-const char* FindLineByte(const char* p, const char* end) {
-  const __m128i lineFeed = _mm_set1_epi8(kLineFeed);
-  const __m128i carriageReturn = _mm_set1_epi8(kCarriageReturn);
-  const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
-  while (end - p >= 16) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i hits = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
-        _mm_cmpeq_epi8(bytes, ctrlZ));
-    if (int mask = _mm_movemask_epi8(hits)) return p + __builtin_ctz(static_cast<unsigned>(mask));
-    p += 16;
-  }
-  while (p < end && !IsLineByte(*p))
-    ++p;
-  return p;
-}
-#else
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
-// Nonzero when some byte of `word` equals `byte`.
-constexpr uint64_t HoldsByte(uint64_t word, unsigned char byte) {
-  uint64_t x = word ^ (kOnes * byte);
-  return (x - kOnes) & ~x & kHighBits;
-}
-
-// The first LF, CR or Ctrl-Z in [p, end), or end; eight bytes a step.
-const char* FindLineByte(const char* p, const char* end) {
-  while (end - p >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    if (HoldsByte(word, kLineFeed) | HoldsByte(word, kCarriageReturn) | HoldsByte(word, kCtrlZ)) {
-      break;
-    }
-    p += 8;
-  }
-  while (p < end && !IsLineByte(*p))
-    ++p;
-  return p;
-}
-#endif
 
 }  // namespace
 
@@ -247,12 +192,16 @@ void TextLineFile::AssembleLine(std::string* line) {
   }
 }
 
-// True also when the buffer holds too little of the line to tell.
+// True also when the buffer holds too little of the line to tell. Most lines differ from
+// every prefix in their first byte, so that is looked at first.
 bool TextLineFile::StartsStopLine(const char* line, const char* end,
                                   std::span<const std::string_view> stopPrefixes) const {
-  std::string_view start(line, static_cast<std::size_t>(end - line));
+  std::size_t available = static_cast<std::size_t>(end - line);
   for (std::string_view prefix : stopPrefixes) {
-    if (start.size() < prefix.size() || start.starts_with(prefix)) return true;
+    if (available < prefix.size()) return true;
+    if (*line == prefix.front() && std::memcmp(line, prefix.data(), prefix.size()) == 0) {
+      return true;
+    }
   }
   return false;
 }
