@@ -163,7 +163,7 @@ void StartProcess(int argc, char** argv);
 bool RawCommandLine(std::string* line);
 
 // The arguments as the host delivered them, program name first (POSIX).
-std::vector<std::string> DeliveredArguments();
+const std::vector<std::string>& DeliveredArguments();
 
 // The full path of the running executable; at most 260 bytes on Win32.
 std::string ModuleFileName();

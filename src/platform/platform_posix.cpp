@@ -454,8 +454,9 @@ bool RawCommandLine(std::string* line) {
   return false;
 }
 
-std::vector<std::string> DeliveredArguments() {
-  return deliveredArguments ? *deliveredArguments : std::vector<std::string>();
+const std::vector<std::string>& DeliveredArguments() {
+  static const std::vector<std::string> kNone;
+  return deliveredArguments ? *deliveredArguments : kNone;
 }
 
 std::string ModuleFileName() {

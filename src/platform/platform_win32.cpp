@@ -227,8 +227,9 @@ bool RawCommandLine(std::string* line) {
   return true;
 }
 
-std::vector<std::string> DeliveredArguments() {
-  return {};
+const std::vector<std::string>& DeliveredArguments() {
+  static const std::vector<std::string> kNone;
+  return kNone;
 }
 
 std::string ModuleFileName() {

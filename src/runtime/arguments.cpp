@@ -101,7 +101,7 @@ int32_t ArgumentCount() {
   std::string line;
   if (platform::RawCommandLine(&line)) return CountArguments(line, platform::AnsiLeadBytes());
   // Without a start-up vector (a test process) there is not even a program name.
-  std::vector<std::string> delivered = platform::DeliveredArguments();
+  const std::vector<std::string>& delivered = platform::DeliveredArguments();
   return delivered.empty() ? 0 : static_cast<int32_t>(delivered.size() - 1);
 }
 
@@ -110,7 +110,7 @@ std::string ArgumentAt(int32_t index) {
   if (index == 0) return platform::ModuleFileName();
   std::string line;
   if (platform::RawCommandLine(&line)) return ArgumentOf(line, index, platform::AnsiLeadBytes());
-  std::vector<std::string> delivered = platform::DeliveredArguments();
+  const std::vector<std::string>& delivered = platform::DeliveredArguments();
   return static_cast<std::size_t>(index) < delivered.size() ? delivered[index] : std::string();
 }
 
