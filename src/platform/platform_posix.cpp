@@ -277,8 +277,17 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
 int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
+  // A file made here and now is empty, regular and held by nobody else.
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
+  int fd = open(name.c_str(), flags | O_EXCL, 0666);
+  if (fd >= 0) {
+    if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+    if (kind) *kind = DeviceKind::kDisk;
+    *handle = fd;
+    return 0;
+  }
   // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
-  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  fd = open(name.c_str(), flags, 0666);
   if (fd < 0) return CodeOfOpenFailure(errno, name);
   if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
   struct stat info;
