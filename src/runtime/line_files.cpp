@@ -206,35 +206,82 @@ bool TextLineFile::StartsStopLine(const char* line, const char* end,
   return false;
 }
 
+bool TextLineFile::Emit(TextLineFile* target, const char* from, const char* to) {
+  return !target || target->Append(std::string_view(from, static_cast<std::size_t>(to - from)));
+}
+
 void TextLineFile::CopyLinesTo(TextLineFile* target,
                                std::span<const std::string_view> stopPrefixes) {
   if (openMode_ != TextFileMode::kReading) return;
   if (target && (target->openMode_ != TextFileMode::kWriting || target->flushEachWrite_)) return;
-  auto emit = [target](const char* from, const char* to) {
-    return !target || target->Append(std::string_view(from, static_cast<std::size_t>(to - from)));
-  };
   for (;;) {
     if (bufferPosition_ == bufferEnd_ && !Fill()) return;
     const char* end = buffer_.get() + bufferEnd_;
     const char* line = buffer_.get() + bufferPosition_;
     // Lines that end in CR LF already are what WriteTextLine writes: they go out as one run.
     const char* run = line;
+    bool simpleLines = true;
     bool leftToCaller = false;
-    while (line < end && !(leftToCaller = StartsStopLine(line, end, stopPrefixes))) {
+    while (line < end) {
+      if (*line == kCtrlZ || StartsStopLine(line, end, stopPrefixes)) {
+        leftToCaller = true;
+        break;
+      }
       const char* found = FindLineByte(line, end);
       if (found != end && *found == kLineFeed) {
-        if (!emit(run, found) || !emit(kLineEnd.data(), kLineEnd.data() + 2)) return;
+        if (!Emit(target, run, found) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) {
+          return;
+        }
         line = run = found + 1;
       } else if (found + 1 < end && *found == kCarriageReturn && found[1] == kLineFeed) {
         line = found + 2;
       } else {
-        leftToCaller = true;
+        simpleLines = false;
         break;
       }
     }
-    bool emitted = emit(run, line);
+    bool emitted = Emit(target, run, line);
     bufferPosition_ = static_cast<std::size_t>(line - buffer_.get());
     if (!emitted || leftToCaller) return;
+    if (!simpleLines && !StreamLine(target)) return;
+  }
+}
+
+// Piece by piece, so that a line of any length needs no more memory than the buffer.
+bool TextLineFile::StreamLine(TextLineFile* target) {
+  const char* lineEnd = kLineEnd.data();
+  bool carriageReturnWaits = false;  // the buffer ended in a CR: is LF next?
+  for (;;) {
+    const char* p = buffer_.get() + bufferPosition_;
+    const char* end = buffer_.get() + bufferEnd_;
+    if (carriageReturnWaits && p < end) {
+      carriageReturnWaits = false;
+      if (*p == kLineFeed) {
+        ++bufferPosition_;
+        return Emit(target, lineEnd, lineEnd + 2);
+      }
+    }
+    while (p < end) {
+      const char* found = FindLineByte(p, end);
+      if (!Emit(target, p, found)) return false;
+      if (found == end) break;
+      bufferPosition_ = static_cast<std::size_t>(found - buffer_.get());
+      if (*found == kCtrlZ) return Emit(target, lineEnd, lineEnd + 2);
+      if (*found == kLineFeed) {
+        ++bufferPosition_;
+        return Emit(target, lineEnd, lineEnd + 2);
+      }
+      p = found + 1;
+      if (p == end) {
+        carriageReturnWaits = true;
+      } else if (*p == kLineFeed) {
+        bufferPosition_ += 2;
+        return Emit(target, lineEnd, lineEnd + 2);
+      }
+    }
+    bufferPosition_ = bufferEnd_;
+    // The end of the input ends the line too; a failed read leaves it unfinished.
+    if (!Fill()) return inputEnded_ && Emit(target, lineEnd, lineEnd + 2);
   }
 }
 

@@ -66,13 +66,14 @@ class TextLineFile {
   // line when it does not lie whole in the buffer. Saves a copy of every line.
   std::string_view ReadTextLineView(std::string* scratch);
 
-  // Copies the lines that lie whole in the buffer to `target`, each exactly as
-  // WriteTextLine would write it, or drops them when `target` is null. Stops at the end of
-  // the input, at a failure (recorded as by the single operations), and before a line it
-  // leaves to the caller: one that begins with one of `stopPrefixes`, crosses the end of
-  // the buffer, or holds a lone CR or a Ctrl-Z. Does nothing for a target that is not
-  // open for writing or that writes every operation at once (a console), so that such a
-  // target's transfers still follow the lines one by one.
+  // Copies the following lines to `target`, each exactly as WriteTextLine would write it,
+  // or drops them when `target` is null; a line of any length goes through in pieces, so
+  // memory stays flat. Stops at the end of the input, at a failure (recorded as by the
+  // single operations; a line cut short by a failed read may have gone out in part), and
+  // before a line it leaves to the caller: one that begins with one of `stopPrefixes`, or
+  // that starts so near the end of the buffer that it cannot tell. Does nothing for a
+  // target that is not open for writing or that writes every operation at once (a
+  // console), so that such a target's transfers still follow the lines one by one.
   void CopyLinesTo(TextLineFile* target, std::span<const std::string_view> stopPrefixes = {});
 
   // Whether nothing more can be read: true at the end of the input, at a Ctrl-Z, after a
@@ -117,6 +118,8 @@ class TextLineFile {
 
   bool ReadyToRead();
   bool Fill();
+  static bool Emit(TextLineFile* target, const char* from, const char* to);
+  bool StreamLine(TextLineFile* target);
   bool StartsStopLine(const char* line, const char* end,
                       std::span<const std::string_view> stopPrefixes) const;
   void AssembleLine(std::string* line);

@@ -186,6 +186,13 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
   }
   inputs.push_back(big);
   inputs.push_back(std::string(kDiskBlockBytes - 1, 'e') + "\r\n>>>>>>>>>>\r\n");
+  // Lines longer than the buffer, with CRs on its edges: lone, before LF, before Ctrl-Z.
+  std::string longLine(3 * kDiskBlockBytes, 'L');
+  longLine[kDiskBlockBytes - 1] = '\r';
+  longLine[2 * kDiskBlockBytes - 1] = '\r';
+  longLine[2 * kDiskBlockBytes] = '\n';
+  inputs.push_back("short\r\n" + longLine + "\rtail");
+  inputs.push_back(longLine.substr(0, kDiskBlockBytes) + "\x1a" + "never");
   const std::string_view stops[] = {">>>>>>>>>>", "./"};
   for (const std::string& bytes : inputs) {
     for (bool withStops : {false, true}) {
