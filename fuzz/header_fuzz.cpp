@@ -1,5 +1,5 @@
-// Header recognition and name cutting against a plain model, and the member-name safety
-// rule against its own model: whatever a merged file holds, the two must agree.
+// Header recognition and name cutting against a plain model, and the member-name rules
+// against their own model: whatever a merged file holds, the two must agree.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +22,8 @@ struct Model {
 
 Model ModelOf(std::string_view line) {
   if (line.size() >= 10 && line.substr(0, 10) == std::string(10, '>')) {
-    return {LineKind::kArrowHeader, std::string(line.substr(std::min<std::size_t>(11, line.size()), 120))};
+    return {LineKind::kArrowHeader,
+            std::string(line.substr(std::min<std::size_t>(11, line.size()), 120))};
   }
   if (line.size() >= 2 && line[0] == '.' && line[1] == '/') {
     std::size_t mark = line.find("NAME=");
@@ -32,20 +33,48 @@ Model ModelOf(std::string_view line) {
   return {LineKind::kMemberLine, std::string()};
 }
 
-bool ModelSafe(std::string_view name, std::string_view separators, bool refuseColon) {
-  if (name.empty()) return true;
-  if (separators.find(name[0]) != name.npos) return false;
-  if (refuseColon && name.find(':') != name.npos) return false;
-  std::string component;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i == name.size() || separators.find(name[i]) != name.npos) {
-      if (component == "..") return false;
-      component.clear();
-    } else {
-      component.push_back(name[i]);
+bool ModelDevice(std::string_view component) {
+  std::string base(component.substr(0, component.find('.')));
+  while (!base.empty() && base.back() == ' ')
+    base.pop_back();
+  for (char& c : base)
+    c = (c >= 'a' && c <= 'z') ? c - 32 : c;
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
+         std::string_view("123456789\xb9\xb2\xb3").find(base[3]) != std::string_view::npos;
+}
+
+quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
+  using quillpack::NameProblem;
+  std::string_view separators = windows ? "\\/" : "/";
+  if (name.empty()) return NameProblem::kNone;
+  if (separators.find(name[0]) != name.npos) return NameProblem::kLeavesTarget;
+  if (windows && name.find(':') != name.npos) return NameProblem::kLeavesTarget;
+  for (char c : name) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte == 0) return NameProblem::kForbiddenByte;
+    if (windows && (byte < 32 || std::string_view("<>\"|?*").find(c) != name.npos)) {
+      return NameProblem::kForbiddenByte;
     }
   }
-  return true;
+  std::string component;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && separators.find(name[i]) == name.npos) {
+      component.push_back(name[i]);
+      continue;
+    }
+    if (component == "..") return NameProblem::kLeavesTarget;
+    if (windows && !component.empty()) {
+      if (component.back() == '.' || component.back() == ' ') {
+        return NameProblem::kTrailingDotOrSpace;
+      }
+      if (ModelDevice(component)) return NameProblem::kDeviceName;
+    }
+    component.clear();
+  }
+  return NameProblem::kNone;
 }
 
 }  // namespace
@@ -68,12 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (quillpack::MemberNameOf(header, written) != upper.substr(0, 120)) std::abort();
   }
 
-  if (quillpack::IsSafeMemberName(line, quillpack::WindowsMemberNameRules()) !=
-      ModelSafe(line, "\\/", true)) {
+  if (quillpack::CheckMemberName(line, quillpack::WindowsMemberNameRules()) !=
+      ModelProblem(line, true)) {
     std::abort();
   }
-  if (quillpack::IsSafeMemberName(line, quillpack::PosixMemberNameRules()) !=
-      ModelSafe(line, "/", false)) {
+  if (quillpack::CheckMemberName(line, quillpack::PosixMemberNameRules()) !=
+      ModelProblem(line, false)) {
     std::abort();
   }
   return 0;

@@ -103,7 +103,8 @@ void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   source.CloseFile();
   copy.CloseFile();
   std::string joined;
-  for (const std::string& line : expected) joined += line + "\r\n";
+  for (const std::string& line : expected)
+    joined += line + "\r\n";
   if (ReadBack(copyName) != joined) std::abort();
 }
 

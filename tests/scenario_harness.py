@@ -43,12 +43,15 @@ class Result:
         self.stdout = stdout
         self.stderr = stderr
 
+    def context(self):
+        return f"  (exit status {self.status}, error output {show(self.stderr)})"
+
     def expect(self, stdout=None, stderr=b"", status=None):
         """Checks whichever of the three were given; error output is empty unless said."""
         if stdout is not None and self.stdout != stdout:
             raise ScenarioFailure(
                 f"{self.args}: standard output\n  got      {show(self.stdout)}\n"
-                f"  expected {show(stdout)}")
+                f"  expected {show(stdout)}\n{self.context()}")
         if stderr is not None and self.stderr != stderr:
             raise ScenarioFailure(
                 f"{self.args}: error output\n  got      {show(self.stderr)}\n"
@@ -62,7 +65,7 @@ class Result:
         if self.stdout not in stdouts:
             raise ScenarioFailure(
                 f"{self.args}: standard output\n  got      {show(self.stdout)}\n"
-                + "".join(f"  or       {show(s)}\n" for s in stdouts))
+                + "".join(f"  or       {show(s)}\n" for s in stdouts) + self.context())
         return self.expect(stderr=stderr, status=status)
 
 

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "runtime/arguments.h"
 #include "runtime/error_objects.h"
+#include "runtime/path_names.h"
 #include "runtime/string_rules.h"
 
 namespace quillpack {
@@ -37,6 +38,13 @@ void ApplyOptionWord(const std::string& word, TRunOptions* options) {
   if (is("-extract", "/extract")) options->action = Action::kExtract;
   if (is("-nice", "/nice")) options->headerStyle = HeaderStyle::kArrow;
   if (is("-debug", "/debug")) options->debug = true;
+}
+
+// A path past the platform's limit is refused before anything is read or written.
+void RefuseUnresolvablePath(const std::string& path) {
+  if (!path.empty() && FullPathOf(path).empty()) {
+    RaiseError(myException("Path " + path + " is too long or cannot be resolved."));
+  }
 }
 
 std::vector<std::string> ProcessArguments() {
@@ -100,6 +108,8 @@ void ParseOptions() {
         static_cast<Action>(Ask("Action not specified.(Merge/Extract/Cancel)?", "mec"));
   }
   if (RunOptions.action == Action::kCancel) RaiseError(myException("Operation Cancelled."));
+  RefuseUnresolvablePath(RunOptions.firstPath);
+  RefuseUnresolvablePath(RunOptions.secondPath);
 }
 
 }  // namespace quillpack

@@ -54,7 +54,8 @@ ReadArguments ReadOptionWords(const std::vector<std::string>& arguments,
 
 // Fills RunOptions from the process's arguments. Without an action (and without help) it
 // asks for one on the console. Raises myException "Operation Cancelled." when the answer
-// is cancel, and, under rules that refuse them, a message about surplus paths.
+// is cancel, under rules that refuse them a message about surplus paths, and one for a
+// path that does not resolve to a full path the platform takes.
 void ParseOptions();
 
 }  // namespace quillpack

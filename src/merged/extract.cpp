@@ -95,13 +95,30 @@ class Extraction {
     CheckFileFailure();
   }
 
+  // T + NAME, once nothing stands against writing there: a name that leaves the target,
+  // names a device or cannot be a file name, a directory part that is a symbolic link, a
+  // path the platform cannot take. Each refusal names the member.
+  std::string SafeTargetPath(const std::string& name) {
+    NameProblem problem = CheckMemberName(name);
+    if (problem != NameProblem::kNone) {
+      RaiseError(myException("Member name " + name + std::string(ProblemText(problem))));
+    }
+    ForEachDirectoryPart(name, HostMemberNameRules().separators, [&](std::string_view part) {
+      if (IsSymbolicLink(target_ + std::string(part))) {
+        RaiseError(myException("Member name " + name + " passes through a symbolic link."));
+      }
+    });
+    std::string path = target_ + name;
+    if (!name.empty() && FullPathOf(path).empty()) {
+      RaiseError(myException("Member name " + name + " makes the path too long."));
+    }
+    return path;
+  }
+
   // Returns whether a target was opened for the member.
   bool StartMember(const std::string& name) {
     CloseTarget();
-    if (!IsSafeMemberName(name)) {
-      RaiseError(myException("Member name " + name + " leads outside the target directory."));
-    }
-    std::string path = target_ + name;
+    std::string path = SafeTargetPath(name);
     bool writeThis = true;
     if (!overwriteAll_ && IsExistingFile(path)) {
       switch (static_cast<Answer>(Ask("Overwrite  [" + path + "] (Yes/No/All/Cancel)?", "ynac"))) {
@@ -122,6 +139,11 @@ class Extraction {
       return false;
     }
     WriteConsoleLine("Extracting " + name);
+    // Never write through a link: the link goes, a regular file takes its place.
+    if (IsSymbolicLink(path)) {
+      RemoveSymbolicLink(path);
+      CheckFileFailure();
+    }
     targetFile_.AssignName(path);
     targetFile_.OpenForWriting();
     CheckFileFailure();

@@ -123,6 +123,12 @@ int32_t FindNext(SearchHandle search, FoundEntry* entry);
 // Ends an enumeration.
 void FindClose(SearchHandle search);
 
+// Whether `name` is a symbolic link (on Win32 any reparse point), not following it.
+bool IsSymbolicLink(const std::string& name);
+
+// Removes the link `name` itself, never what it points to.
+int32_t RemoveSymbolicLink(const std::string& name);
+
 // Sets a file's attribute bits, for tests that need hidden or system files. Win32 only:
 // POSIX derives the bits from the name and the file type and answers 1 (not supported).
 int32_t SetAttributeBits(const std::string& name, uint32_t bits);

@@ -392,6 +392,16 @@ void FindClose(SearchHandle search) {
   delete reinterpret_cast<PosixSearch*>(search);
 }
 
+bool IsSymbolicLink(const std::string& name) {
+  struct stat info;
+  return !HoldsNul(name) && lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+int32_t RemoveSymbolicLink(const std::string& name) {
+  if (HoldsNul(name)) return kPathNotFound;
+  return unlink(name.c_str()) == 0 ? 0 : CodeOfErrno(errno);
+}
+
 int32_t SetAttributeBits(const std::string&, uint32_t) {
   return 1;
 }

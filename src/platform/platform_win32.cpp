@@ -169,6 +169,21 @@ void FindClose(SearchHandle search) {
   ::FindClose(reinterpret_cast<HANDLE>(search));
 }
 
+bool IsSymbolicLink(const std::string& name) {
+  DWORD attributes = HoldsNul(name) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+int32_t RemoveSymbolicLink(const std::string& name) {
+  if (HoldsNul(name)) return kInvalidName;
+  DWORD attributes = GetFileAttributesA(name.c_str());
+  // A link to a directory is removed as a directory, which leaves its target alone.
+  bool removed = (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                     ? RemoveDirectoryA(name.c_str())
+                     : DeleteFileA(name.c_str());
+  return removed ? 0 : LastError();
+}
+
 int32_t SetAttributeBits(const std::string& name, uint32_t bits) {
   return SetFileAttributesA(name.c_str(), bits) ? 0 : LastError();
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "runtime/failure_codes.h"
+
 namespace quillpack {
 namespace {
 
@@ -72,6 +74,14 @@ bool IsExistingFile(std::string_view name) {
   if (platform::FindFirst(std::string(name), &handle, &entry) != 0) return false;
   platform::FindClose(handle);
   return (entry.attributes & platform::kAttributeDirectory) == 0;
+}
+
+bool IsSymbolicLink(std::string_view name) {
+  return platform::IsSymbolicLink(std::string(name));
+}
+
+void RemoveSymbolicLink(std::string_view name) {
+  if (int32_t code = platform::RemoveSymbolicLink(std::string(name))) RecordFailure(code);
 }
 
 }  // namespace quillpack
