@@ -2,13 +2,14 @@
 """Lists or runs the end-to-end scenarios of tests/scenarios/.
 
   run_scenarios.py --list --host posix|windows
-  run_scenarios.py --program PATH --host posix|windows [--wine WINE] NAME...
+  run_scenarios.py --program PATH --host posix|windows [--wine WINE] [--wrapper CMD] NAME...
 """
 
 import argparse
 import importlib
 import os
 import pkgutil
+import shlex
 import sys
 import traceback
 
@@ -29,12 +30,17 @@ def main():
     parser.add_argument("--program")
     parser.add_argument("--host", choices=("posix", "windows"), required=True)
     parser.add_argument("--wine")
+    parser.add_argument("--wrapper", default="",
+                        help="a command the tool runs under, such as a memory checker")
+    parser.add_argument("--skip-heavy", action="store_true")
     parser.add_argument("names", nargs="*")
     options = parser.parse_args()
     load_all()
 
     chosen = {name: f for name, (f, hosts) in sorted(scenario_harness.SCENARIOS.items())
-              if options.host in hosts}
+              if options.host in hosts
+              and not (options.skip_heavy and name in scenario_harness.HEAVY)
+              and not (options.wrapper and name in scenario_harness.CLOSES_HANDLES)}
     if options.list:
         print(";".join(chosen), end="")
         return 0
@@ -42,7 +48,7 @@ def main():
     failures = 0
     for name in options.names or chosen:
         context = scenario_harness.Scenario(os.path.abspath(options.program), options.host,
-                                            options.wine)
+                                            options.wine, shlex.split(options.wrapper))
         try:
             chosen[name](context)
             print(f"ok {name}")

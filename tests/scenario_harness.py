@@ -14,15 +14,24 @@ import subprocess
 import tempfile
 
 SCENARIOS = {}
+HEAVY = set()
+CLOSES_HANDLES = set()
 
 
-def scenario(function=None, *, hosts=("posix", "windows")):
-    """Registers a scenario; `hosts` names the builds it runs against."""
+def scenario(function=None, *, hosts=("posix", "windows"), heavy=False, closes_handles=False):
+    """Registers a scenario; `hosts` names the builds it runs against. A heavy one moves
+    hundreds of megabytes or many thousands of files, too much under a memory checker; one
+    that closes the tool's standard handles cannot run behind such a checker, whose own
+    files would take their places."""
 
     def register(f):
         if f.__name__ in SCENARIOS:  # a second one would silently replace the first
             raise ValueError(f"scenario {f.__name__} is defined twice")
         SCENARIOS[f.__name__] = (f, hosts)
+        if heavy:
+            HEAVY.add(f.__name__)
+        if closes_handles:
+            CLOSES_HANDLES.add(f.__name__)
         return f
 
     return register(function) if function else register
@@ -72,8 +81,10 @@ class Result:
 class Scenario:
     """The context one scenario runs in."""
 
-    def __init__(self, program, host, wine):
+    def __init__(self, program, host, wine, wrapper=()):
         self.program = program
+        # A command the tool runs under, such as a memory checker; helpers run without it.
+        self.wrapper = list(wrapper)
         self.host = host  # "posix" or "windows"
         self.wine = wine
         self.dir = tempfile.mkdtemp(prefix="quillpack-scenario-")
@@ -166,7 +177,23 @@ class Scenario:
 
     def command(self, args):
         command = [self.program, *args]
-        return [self.wine, *command] if self.wine else command
+        return [self.wine, *command] if self.wine else [*self.wrapper, *command]
+
+    def helper_command(self, name, args):
+        """A test helper program built beside the tool."""
+        suffix = ".exe" if self.windows else ""
+        helper = os.path.join(os.path.dirname(self.program), name + suffix)
+        return [self.wine, helper, *args] if self.wine else [helper, *args]
+
+    def hold_open(self, name, text=b""):
+        """Another program that holds `name` open for writing (after writing `text` into
+        it) until the returned process's standard input is closed."""
+        holder = subprocess.Popen(self.helper_command("hold_open", [name, text.decode()]),
+                                  cwd=self.dir, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        if holder.stdout.readline() != b"held\n":
+            holder.kill()
+            raise ScenarioFailure(f"the helper could not hold {name} open")
+        return holder
 
     def run(self, *args, stdin=b"", timeout=60, cwd=None, **popen):
         """Runs the program to its end; `stdin` is bytes, or None for the caller's own

@@ -2,6 +2,11 @@
 # program: natively, or under Wine for the Windows build.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
+# Another program that holds a file open, for the sharing scenarios; it sits beside the
+# tool, where the scenarios look for it.
+add_executable(hold_open ${CMAKE_SOURCE_DIR}/tests/hold_open.cpp)
+target_link_libraries(hold_open PRIVATE quillpack_core)
+
 if(CMAKE_CROSSCOMPILING)
   set(scenario_host windows)
   set(scenario_wine --wine ${WINE_PROGRAM})

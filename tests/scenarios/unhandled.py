@@ -11,7 +11,7 @@ def close_standard_output():
     os.close(1)
 
 
-@scenario
+@scenario(closes_handles=True)
 def closed_standard_output_gives_the_report(t):
     # The closing block cannot be written, so the failure leaves the tool's handler; the
     # pause must not happen, or this run would wait on its open input for ever.

@@ -1,0 +1,256 @@
+"""Faults and hostile input: full devices, files other programs hold, closed standard
+handles, huge and strange inputs, names that must not be written. Whatever happens: a
+clear message, a non-zero status, nothing written where it must not be, nothing lost."""
+
+import os
+import subprocess
+
+from scenario_harness import ScenarioFailure, closing_block, lines, scenario
+
+MERGED_AB = b"./       ADD   NAME=A.TXT\r\na\r\n./       ADD   NAME=B.TXT\r\nb\r\n"
+
+
+def merge_head(t, mask, output):
+    return lines(b"Adding files from " + t.host_path(mask), b"...............to " +
+                 (t.host_path(output) if output else b""))
+
+
+def write_ab(t):
+    t.write("src/a.txt", b"a\r\n")
+    t.write("src/b.txt", b"b\r\n")
+
+
+@scenario(hosts=("posix",))
+def merge_output_on_a_full_device(t):
+    write_ab(t)
+    mask = os.path.join("src", "*.txt")
+    # The device is there, so the overwrite question comes first.
+    expected = (lines(b"Adding files from " + t.host_path(mask), b"...............to /dev/full") +
+                b"Overwrite /dev/full(Yes/No)?" + lines("Adding A.TXT", "I/O error 112") +
+                closing_block("Error creating /dev/full"))
+    t.run("-debug", "-merge", mask, "/dev/full", stdin=b"y\n").expect(stdout=expected, status=1)
+
+
+@scenario
+def source_held_open_by_another_program(t):
+    t.write("src/a.txt", b"a\r\n")
+    holder = t.hold_open(os.path.join("src", "b.txt"), b"held line\r\n")
+    try:
+        mask = os.path.join("src", "*.txt")
+        expected = (merge_head(t, mask, "out.txt") + lines("Adding A.TXT", "Adding B.TXT") +
+                    lines("I/O error 32") + closing_block("Error creating out.txt"))
+        t.run("-debug", "-merge", mask, "out.txt").expect(stdout=expected, status=1)
+    finally:
+        holder.communicate()
+    # Fewer than 128 bytes had gone out when the merge gave up.
+    t.expect_file("out.txt", b"")
+    t.expect_file("src/b.txt", b"held line\r\n")
+
+
+@scenario
+def output_held_open_by_another_program(t):
+    write_ab(t)
+    holder = t.hold_open("out.txt", b"theirs\r\n")
+    try:
+        mask = os.path.join("src", "*.txt")
+        expected = (merge_head(t, mask, "out.txt") + b"Overwrite out.txt(Yes/No)?" +
+                    lines("I/O error 32") + closing_block("Error creating out.txt"))
+        t.run("-debug", "-merge", mask, "out.txt", stdin=b"y\n").expect(stdout=expected, status=1)
+    finally:
+        holder.communicate()
+    t.expect_file("out.txt", b"theirs\r\n")
+
+
+@scenario(heavy=True)
+def two_merges_into_one_output(t):
+    # Large enough sources that the two runs overlap; a run that starts after the other
+    # has finished proves nothing, so that case is tried again.
+    for i in range(4):
+        t.write(f"src/part{i}.txt", b"".join(b"%d line of text %d\r\n" % (i, n)
+                                              for n in range(500000)))
+    expected = b"".join(b"./       ADD   NAME=PART%d.TXT\r\n" % i + t.read(f"src/part{i}.txt")
+                        for i in range(4))
+    mask = os.path.join("src", "*.txt")
+    for _ in range(5):
+        if t.exists("out.txt"):
+            os.remove(t.path("out.txt"))
+        runs = [t.start("-merge", mask, "out.txt", stdin=subprocess.PIPE,
+                        stdout=subprocess.PIPE, stderr=subprocess.PIPE) for _ in range(2)]
+        outputs = [run.communicate(b"y\n", timeout=300) for run in runs]
+        statuses = sorted(run.returncode for run in runs)
+        t.expect_file("out.txt", expected)
+        if statuses == [0, 0]:
+            continue
+        if statuses != [0, 1]:
+            raise ScenarioFailure(f"exit statuses {statuses}")
+        loser = outputs[[run.returncode for run in runs].index(1)][0]
+        if not loser.endswith(closing_block("Error creating out.txt")):
+            raise ScenarioFailure(f"the second merge said {loser[-200:]!r}")
+        return
+    raise ScenarioFailure("the two merges never overlapped")
+
+
+@scenario
+def missing_directories(t):
+    write_ab(t)
+    mask = os.path.join("src", "*.txt")
+    output = os.path.join("missing", "out.txt")
+    expected = merge_head(t, mask, output) + lines("Invalid filename")
+    t.run("-debug", "-merge", mask, output).expect(
+        stdout=expected + closing_block(b"Error creating " + output.encode()), status=1)
+    t.write("m.txt", MERGED_AB)
+    t.run("-debug", "-extract", "m.txt", "missing").expect(
+        stdout=lines(b"Extracting files from " + t.host_path("m.txt"),
+                     b".................. to " + t.join("missing", b""), "Extracting A.TXT",
+                     "Invalid filename") + closing_block("Error while processing m.txt"),
+        status=1)
+    t.expect_files(["src/a.txt", "src/b.txt", "m.txt"])
+
+
+def run_with_closed(t, descriptors, *args):
+    def close():
+        for fd in descriptors:
+            os.close(fd)
+    pipes = {fd: subprocess.PIPE for fd in (1, 2) if fd not in descriptors}
+    return t.run(*args, stdin=None if 0 in descriptors else b"", preexec_fn=close,
+                 stdout=pipes.get(1), stderr=pipes.get(2))
+
+
+@scenario(hosts=("posix",), closes_handles=True)
+def closed_standard_handles(t):
+    # A closed descriptor is held by a placeholder, so no file the tool opens can land on
+    # it; the standard handle itself still fails.
+    write_ab(t)
+    mask = os.path.join("src", "*.txt")
+    cases = [((0,), 0), ((2,), 0), ((1,), 1), ((1, 2), 1), ((0, 1, 2), 1)]
+    for descriptors, status in cases:
+        result = run_with_closed(t, descriptors, "-merge", mask, "out.txt")
+        if result.status != status:
+            raise ScenarioFailure(f"closed {descriptors}: exit status {result.status}")
+        if status == 0:
+            t.expect_file("out.txt", MERGED_AB)
+            os.remove(t.path("out.txt"))
+        else:
+            t.expect_no_file("out.txt")
+
+
+@scenario(hosts=("posix",), closes_handles=True)
+def closed_standard_input_at_a_question(t):
+    question = b"Action not specified.(Merge/Extract/Cancel)?"
+    result = run_with_closed(t, (0,), "a", "b")
+    result.expect(stdout=question + closing_block("I/O error 104"), stderr=None, status=1)
+    if b"I/O error 104.\r\n\r\n" not in result.stderr:
+        raise ScenarioFailure(f"error output {result.stderr!r}")
+
+
+@scenario(heavy=True)
+def merged_file_with_one_huge_line(t):
+    t.mkdir("o")
+    for name, data, extracted in (
+            ("member.m", b"x" * 100_000_000, []),
+            ("header.m", b">>>>>>>>>> " + b"N" * 100_000_000, ["N" * 120])):
+        t.write(name, data)
+        lines_out = [b"Extracting files from " + t.host_path(name),
+                     b".................. to " + t.join("o", b"")]
+        lines_out += [b"Extracting " + n.encode() for n in extracted]
+        t.run("-extract", name, "o").expect(stdout=lines(*lines_out), status=0)
+        os.remove(t.path(name))
+    t.expect_files(["N" * 120], under="o")
+    t.expect_file(os.path.join("o", "N" * 120), b"")
+
+
+@scenario(hosts=("posix",), heavy=True)
+def merged_file_with_many_members(t):
+    count = 100_000
+    t.write("many.m", b"".join(b">>>>>>>>>> F%d.TXT\r\nline %d\n" % (n, n) for n in range(count)))
+    t.mkdir("o")
+    result = t.run("-extract", "many.m", "o", timeout=600)
+    result.expect(stderr=b"", status=0)
+    if result.stdout.count(b"\r\nExtracting F") != count:
+        raise ScenarioFailure("not every member was extracted")
+    if len(os.listdir(t.path("o"))) != count:
+        raise ScenarioFailure("not every file is there")
+    t.expect_file(os.path.join("o", "F99999.TXT"), b"line 99999\r\n")
+
+
+@scenario(hosts=("posix",), heavy=True)
+def directory_with_many_files(t):
+    count = 50_000
+    for n in range(count):
+        t.write(f"src/f{n:05d}.txt", b"%d\n" % n)
+    result = t.run("-merge", os.path.join("src", "*.txt"), "out.txt", timeout=600)
+    result.expect(stderr=b"", status=0)
+    merged = t.read("out.txt")
+    expected = b"".join(b"./       ADD   NAME=F%05d.TXT\r\n%d\r\n" % (n, n) for n in range(count))
+    if merged != expected:
+        raise ScenarioFailure("the merged file is not every file in order")
+
+
+@scenario(hosts=("posix",))
+def long_and_unusual_names(t):
+    names = [b"n" * 251 + b".txt", b"caf\xe9 au lait.txt", b"two  spaces .txt"]
+    os.makedirs(t.path("src"))
+    for name in names:
+        with open(os.path.join(t.path("src").encode(), name), "wb") as f:
+            f.write(name + b"\r\n")
+    t.run("-merge", os.path.join("src", "*.txt"), "m.txt").expect(stderr=b"", status=0)
+    t.mkdir("o")
+    t.run("-extract", "m.txt", "o").expect(stderr=b"", status=0)
+    for name in names:
+        upper = bytes(c - 32 if 97 <= c <= 122 else c for c in name)[:120]
+        with open(os.path.join(t.path("o").encode(), upper), "rb") as f:
+            if f.read() != name + b"\r\n":
+                raise ScenarioFailure(f"{upper!r} does not hold its line")
+
+
+@scenario
+def paths_past_the_limit(t):
+    too_long = ("d" * 300 if t.windows else "d/" * 2100) + "*.txt"
+    t.run("-merge", too_long, "out.txt").expect(
+        stdout=closing_block(f"Path {too_long} is too long or cannot be resolved."), status=1)
+    # A target directory near the limit and a name that takes it past.
+    t.write("m.txt", b">>>>>>>>>> " + b"A" * 120 + b"\r\nline\r\n")
+    target = "t" * 150 if t.windows else "t/" * 1985
+    result = t.run("-extract", "m.txt", target)
+    result.expect(status=1, stdout=None)
+    message = closing_block("Member name " + "A" * 120 + " makes the path too long.")
+    if not result.stdout.endswith(message):
+        raise ScenarioFailure(f"standard output {result.stdout[-300:]!r}")
+    t.expect_files(["m.txt"])
+
+
+@scenario(hosts=("posix",))
+def extract_never_writes_through_links(t):
+    t.write("outside.txt", b"keep me\r\n")
+    t.mkdir("elsewhere")
+    t.mkdir("t")
+    os.symlink(os.path.join("..", "outside.txt"), t.path("t/A.TXT"))
+    os.symlink(os.path.join("..", "elsewhere"), t.path("t/SUB"))
+    t.write("m.txt", b">>>>>>>>>> A.TXT\r\nnew\r\n>>>>>>>>>> SUB/X.TXT\r\nx\r\n")
+    target = os.path.join("t", "")
+    expected = (lines(b"Extracting files from " + t.host_path("m.txt"),
+                      b".................. to " + target.encode()) +
+                b"Overwrite  [t/A.TXT] (Yes/No/All/Cancel)?" + lines("Extracting A.TXT") +
+                closing_block("Member name SUB/X.TXT passes through a symbolic link."))
+    t.run("-extract", "m.txt", target, stdin=b"y\n").expect(stdout=expected, status=1)
+    if os.path.islink(t.path("t/A.TXT")):
+        raise ScenarioFailure("t/A.TXT is still a link")
+    t.expect_file("t/A.TXT", b"new\r\n")
+    t.expect_file("outside.txt", b"keep me\r\n")
+    t.expect_files([], under="elsewhere")
+
+
+@scenario(hosts=("windows",))
+def extract_refuses_names_windows_keeps_for_itself(t):
+    t.mkdir("o")
+    cases = [(b"CON", b" names a device."), (b"sub\\nul.txt", b" names a device."),
+             (b"LPT1.LOG", b" names a device."), (b"NAME.", b" ends a part in a dot or a space."),
+             (b"NAME ", b" ends a part in a dot or a space."),
+             (b"A*B", b" holds a character no file name may hold.")]
+    for name, problem in cases:
+        t.write("m.txt", b">>>>>>>>>> " + name + b"\r\nline\r\n")
+        t.run("-extract", "m.txt", "o").expect(
+            stdout=lines(b"Extracting files from " + t.host_path("m.txt"),
+                         b".................. to o\\") +
+            closing_block(b"Member name " + name + problem), status=1)
+    t.expect_files([], under="o")
