@@ -18,31 +18,12 @@
 
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
+#include "testing/line_model.h"
 
 namespace {
 
 using quillpack::TextLineFile;
-
-std::vector<std::string> ModelLines(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\x1a'));
-  std::vector<std::string> lines;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    std::string line;
-    while (i < bytes.size()) {
-      char c = bytes[i++];
-      if (c == '\n') break;
-      if (c != '\r') {
-        line.push_back(c);
-      } else if (i < bytes.size() && bytes[i] == '\n') {
-        ++i;
-        break;
-      }
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
+using quillpack::testing::ModelLines;
 
 const std::string& ScratchFile() {
   static const std::string path =

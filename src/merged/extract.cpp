@@ -7,6 +7,7 @@
 #include "frontend/run_options.h"
 #include "merged/member_names.h"
 #include "merged/merged_format.h"
+#include "merged/operation_failures.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
@@ -169,14 +170,8 @@ void ExtractFiles() {
   std::string target = TargetDirectory();
   WriteConsoleLine("Extracting files from " + FullPathOf(RunOptions.firstPath));
   WriteConsoleLine(".................. to " + target);
-  try {
-    Extraction(target).Run();
-  } catch (myException&) {
-    ReRaise();
-  } catch (Exception& error) {
-    if (RunOptions.debug) WriteConsoleLine(error.Message());
-    RaiseError(myException("Error while processing " + RunOptions.firstPath));
-  }
+  WithOperationMessage("Error while processing " + RunOptions.firstPath,
+                       [&] { Extraction(target).Run(); });
 }
 
 }  // namespace quillpack

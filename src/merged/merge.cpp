@@ -5,6 +5,7 @@
 #include "frontend/console_question.h"
 #include "frontend/run_options.h"
 #include "merged/merged_format.h"
+#include "merged/operation_failures.h"
 #include "platform/platform.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
@@ -88,14 +89,8 @@ void MergeFiles() {
     RaiseError(myException("Operation Cancelled."));
   }
   std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
-  try {
-    WriteMergedFile(names, sourceDirectory);
-  } catch (myException&) {
-    ReRaise();
-  } catch (Exception& error) {
-    if (RunOptions.debug) WriteConsoleLine(error.Message());
-    RaiseError(myException("Error creating " + RunOptions.secondPath));
-  }
+  WithOperationMessage("Error creating " + RunOptions.secondPath,
+                       [&] { WriteMergedFile(names, sourceDirectory); });
 }
 
 }  // namespace quillpack

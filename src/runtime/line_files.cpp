@@ -105,14 +105,20 @@ void TextLineFile::Open(TextFileMode mode) {
   openMode_ = mode;
 }
 
-bool TextLineFile::ReadyToRead() {
-  if (openMode_ == TextFileMode::kReading) return true;
-  if (role_ == Role::kStandardInput && openMode_ == TextFileMode::kClosed) {
-    Open(TextFileMode::kReading);
-    if (openMode_ == TextFileMode::kReading) return true;
+// A file not open in `mode` records `code`, except the standard file of that direction,
+// which opens itself on first use.
+bool TextLineFile::ReadyFor(TextFileMode mode, Role opensItself, int32_t code) {
+  if (openMode_ == mode) return true;
+  if (role_ == opensItself && openMode_ == TextFileMode::kClosed) {
+    Open(mode);
+    if (openMode_ == mode) return true;
   }
-  RecordFailure(kFileNotOpenForReading);
+  RecordFailure(code);
   return false;
+}
+
+bool TextLineFile::ReadyToRead() {
+  return ReadyFor(TextFileMode::kReading, Role::kStandardInput, kFileNotOpenForReading);
 }
 
 // A failed fill meets the end of the input once; a fill of 0 bytes meets it for good.
@@ -301,13 +307,7 @@ bool TextLineFile::InputEnded() const {
 }
 
 bool TextLineFile::ReadyToWrite() {
-  if (openMode_ == TextFileMode::kWriting) return true;
-  if (role_ == Role::kStandardOutput && openMode_ == TextFileMode::kClosed) {
-    Open(TextFileMode::kWriting);
-    if (openMode_ == TextFileMode::kWriting) return true;
-  }
-  RecordFailure(kFileNotOpenForWriting);
-  return false;
+  return ReadyFor(TextFileMode::kWriting, Role::kStandardOutput, kFileNotOpenForWriting);
 }
 
 void TextLineFile::WriteText(std::string_view text) {

@@ -116,6 +116,7 @@ class TextLineFile {
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
+  bool ReadyFor(TextFileMode mode, Role opensItself, int32_t code);
   bool ReadyToRead();
   bool Fill();
   static bool Emit(TextLineFile* target, const char* from, const char* to);

@@ -7,36 +7,15 @@
 
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
+#include "testing/line_model.h"
 #include "testing/temporary_directory.h"
 
 namespace quillpack {
 namespace {
 
+using testing::ModelLines;
 using testing::ReadBytes;
 using testing::TemporaryDirectory;
-
-// The line rules one byte at a time, to hold the block scanner against. A line is read
-// whenever an unread byte other than Ctrl-Z remains.
-std::vector<std::string> ModelLines(std::string_view bytes) {
-  bytes = bytes.substr(0, bytes.find('\x1a'));
-  std::vector<std::string> lines;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    std::string line;
-    while (i < bytes.size()) {
-      char c = bytes[i++];
-      if (c == '\n') break;
-      if (c != '\r') {
-        line.push_back(c);
-      } else if (i < bytes.size() && bytes[i] == '\n') {
-        ++i;
-        break;
-      }
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 std::vector<std::string> ReadAllLines(const std::string& path) {
   TextLineFile file;

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <iostream>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <string_view>
