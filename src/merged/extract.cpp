@@ -35,7 +35,10 @@ std::string TargetDirectory() {
 
 class Extraction {
  public:
-  explicit Extraction(std::string target) : target_(std::move(target)) {}
+  explicit Extraction(std::string target) : target_(std::move(target)) {
+    std::string full = FullPathOf(target_);
+    targetFullLength_ = full.empty() ? kMaxFullPathBytes + 1 : full.size();
+  }
 
   void Run() {
     input_.AssignName(RunOptions.firstPath);
@@ -109,11 +112,12 @@ class Extraction {
         RaiseError(myException("Member name " + name + " passes through a symbolic link."));
       }
     });
-    std::string path = target_ + name;
-    if (!name.empty() && FullPathOf(path).empty()) {
+    // The full path of T + NAME is T's own with NAME behind it: no need to ask the
+    // platform again for every member.
+    if (!name.empty() && targetFullLength_ + name.size() > kMaxFullPathBytes) {
       RaiseError(myException("Member name " + name + " makes the path too long."));
     }
-    return path;
+    return target_ + name;
   }
 
   // Returns whether a target was opened for the member.
@@ -121,7 +125,8 @@ class Extraction {
     CloseTarget();
     std::string path = SafeTargetPath(name);
     bool writeThis = true;
-    if (!overwriteAll_ && IsExistingFile(path)) {
+    bool existing = !overwriteAll_ && IsExistingFile(path);
+    if (existing) {
       switch (static_cast<Answer>(Ask("Overwrite  [" + path + "] (Yes/No/All/Cancel)?", "ynac"))) {
         case Answer::kYes:
           break;
@@ -140,8 +145,9 @@ class Extraction {
       return false;
     }
     WriteConsoleLine("Extracting " + name);
-    // Never write through a link: the link goes, a regular file takes its place.
-    if (IsSymbolicLink(path)) {
+    // Never write through a link: the link goes, a regular file takes its place. (A link
+    // counts as an existing file, so where nothing exists there is none.)
+    if ((existing || overwriteAll_) && IsSymbolicLink(path)) {
       RemoveSymbolicLink(path);
       CheckFileFailure();
     }
@@ -153,6 +159,7 @@ class Extraction {
   }
 
   std::string target_;
+  std::size_t targetFullLength_;
   TextLineFile input_;
   TextLineFile targetFile_;
   std::string_view line_;

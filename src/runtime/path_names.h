@@ -10,6 +10,7 @@
 #ifndef QUILLPACK_RUNTIME_PATH_NAMES_H_
 #define QUILLPACK_RUNTIME_PATH_NAMES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@
 #include "platform/platform.h"
 
 namespace quillpack {
+
+// The longest full path the platform takes, in bytes.
+inline constexpr std::size_t kMaxFullPathBytes = platform::kMaxPathBytes;
 
 // The role of one byte under the active code page.
 enum class ByteKind { kSingle = 0, kLead = 1, kTrail = 2 };
