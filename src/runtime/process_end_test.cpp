@@ -92,9 +92,8 @@ TEST(FormatRunErrorReport, Template) {
 TEST(MachineFaults, AccessViolationEndsWithRunError216) {
   EXPECT_EXIT(
       {
-        platform::InstallFaultHandler([](int32_t runError, const void*) {
-          platform::ExitProcessWith(runError);
-        });
+        platform::InstallFaultHandler(
+            [](int32_t runError, const void*) { platform::ExitProcessWith(runError); });
         // Not null: the undefined-behaviour checker would stop a null store first.
         volatile uintptr_t nowhere = 16;
         *reinterpret_cast<volatile int*>(nowhere) = 1;
