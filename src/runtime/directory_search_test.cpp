@@ -132,18 +132,6 @@ TEST_F(DirectorySearch, IncludeMaskAdmitsDirectories) {
   EXPECT_EQ(Sorted(names), (Names{"sub", "sub.txt"}));
 }
 
-TEST_F(DirectorySearch, FileSizeKeepsTheLow32Bits) {
-  if (kOnWindows) GTEST_SKIP() << "the C runtime extends a file by writing every byte";
-  std::string big = dir_.Write("big.bin", "");
-  std::error_code error;
-  fs::resize_file(big, 0x1'8000'0007u, error);
-  if (error) GTEST_SKIP() << "cannot make a sparse file here: " << error.message();
-  TSearchRec search;
-  ASSERT_EQ(FindFirstMatch(big, 0, &search), 0);
-  EXPECT_EQ(search.fileSize, INT32_MIN + 7);
-  EndSearch(&search);
-}
-
 // Hidden and system entries: on POSIX a leading dot, and anything neither file nor
 // directory (here a dangling link); a link to a directory counts as a directory.
 TEST_F(DirectorySearch, PassesOverHiddenAndSystemEntries) {

@@ -52,20 +52,6 @@ void ExpectPathCases(const PathRules& rules, std::span<const PathCase> cases) {
   }
 }
 
-TEST(PathRules, WindowsAndPosixSets) {
-  PathRules windows = WindowsPathRules();
-  EXPECT_EQ(windows.delimiters, "\\:");
-  EXPECT_EQ(windows.pathDelimiter, '\\');
-  EXPECT_FALSE(windows.multiByteActive);
-  EXPECT_TRUE(DoubleByteRules().multiByteActive);
-
-  PathRules posix = PosixPathRules();
-  EXPECT_EQ(posix.delimiters, "/");
-  EXPECT_EQ(posix.pathDelimiter, '/');
-  EXPECT_TRUE(posix.leadBytes.none());
-  EXPECT_FALSE(posix.multiByteActive);
-}
-
 TEST(PathRules, HostRulesFollowTheHost) {
   const PathRules& host = HostPathRules();
   EXPECT_EQ(&host, &HostPathRules());
