@@ -19,9 +19,6 @@ namespace {
 
 enum class Answer { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
 
-// The starts of the lines that may be headers.
-constexpr std::string_view kHeaderMarks[] = {">>>>>>>>>>", "./"};
-
 // The target directory, always ending in the path delimiter. It is neither made absolute
 // nor tested: a missing directory makes the first target fail to open.
 std::string TargetDirectory() {

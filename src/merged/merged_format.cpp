@@ -5,8 +5,6 @@
 namespace quillpack {
 namespace {
 
-constexpr std::string_view kArrowMark = ">>>>>>>>>>";
-constexpr std::string_view kPlainMark = "./";
 constexpr std::string_view kNameMark = "NAME=";
 
 }  // namespace
@@ -20,8 +18,8 @@ std::string MemberHeader(HeaderStyle style, std::string_view name) {
 // A line begins with a mark exactly when the mark's first occurrence is at its start;
 // testing the start alone gives the same answer without scanning long lines.
 LineKind ClassifyLine(std::string_view line) {
-  if (line.starts_with(kArrowMark)) return LineKind::kArrowHeader;
-  if (line.starts_with(kPlainMark)) return LineKind::kPlainHeader;
+  if (line.starts_with(kArrowHeaderMark)) return LineKind::kArrowHeader;
+  if (line.starts_with(kPlainHeaderMark)) return LineKind::kPlainHeader;
   return LineKind::kMemberLine;
 }
 

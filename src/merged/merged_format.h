@@ -17,6 +17,11 @@ namespace quillpack {
 inline constexpr std::string_view kPlainHeaderPrefix = "./       ADD   NAME=";
 inline constexpr std::string_view kArrowHeaderPrefix = ">>>>>>>>>> ";
 
+// What header lines begin with: ten ">" for the arrow style, "./" for the plain one.
+inline constexpr std::string_view kArrowHeaderMark = ">>>>>>>>>>";
+inline constexpr std::string_view kPlainHeaderMark = "./";
+inline constexpr std::string_view kHeaderMarks[] = {kArrowHeaderMark, kPlainHeaderMark};
+
 // A name read back from a header is cut to this many bytes.
 inline constexpr int32_t kMaxMemberNameBytes = 120;
 
