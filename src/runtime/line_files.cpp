@@ -220,6 +220,15 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
                                std::span<const std::string_view> stopPrefixes) {
   if (openMode_ != TextFileMode::kReading) return;
   if (target && (target->openMode_ != TextFileMode::kWriting || target->flushEachWrite_)) return;
+  // The bulk scan stops at lines that begin with a stop prefix's first byte; Ctrl-Z fills
+  // an unused place, as it stops the scan anyway.
+  char stopBytes[2] = {kCtrlZ, kCtrlZ};
+  bool bulkScan = stopPrefixes.size() <= 2;
+  for (std::size_t i = 0; bulkScan && i < stopPrefixes.size(); ++i) {
+    std::string_view prefix = stopPrefixes[i];
+    bulkScan = !prefix.empty() && prefix.front() != kLineFeed && prefix.front() != kCarriageReturn;
+    if (bulkScan) stopBytes[i] = prefix.front();
+  }
   for (;;) {
     if (bufferPosition_ == bufferEnd_ && !Fill()) return;
     const char* end = buffer_.get() + bufferEnd_;
@@ -229,6 +238,18 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
     bool simpleLines = true;
     bool leftToCaller = false;
     while (line < end) {
+      if (bulkScan) {
+        const char* stop = SkipCrLfLines(line, end, stopBytes[0], stopBytes[1]);
+        if (stop < end && *stop == kLineFeed) {
+          if (!Emit(target, run, stop) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) {
+            return;
+          }
+          line = run = stop + 1;
+          continue;
+        }
+        line = stop;
+        if (line == end) break;
+      }
       if (*line == kCtrlZ || StartsStopLine(line, end, stopPrefixes)) {
         leftToCaller = true;
         break;

@@ -1,5 +1,5 @@
-// Finding the bytes that end lines (LF, CR and Ctrl-Z) sixteen bytes at a time, not one
-// byte per call: the text files' hot path.
+// Finding the bytes that end lines (LF, CR and Ctrl-Z) a block of bytes at a time, not
+// one byte per call: the text files' hot path.
 
 #ifndef QUILLPACK_RUNTIME_LINE_SCAN_H_
 #define QUILLPACK_RUNTIME_LINE_SCAN_H_
@@ -12,6 +12,13 @@ inline constexpr char kCtrlZ = 26;
 
 // The first LF, CR or Ctrl-Z in [p, end), or end.
 const char* FindLineByte(const char* p, const char* end);
+
+// From `line`, the start of a line, skips the lines that end in CR LF and need no other
+// care, without a branch per line. Returns the first LF that no CR precedes, or else the
+// start of the first line that begins with `stopA` or `stopB`, holds a Ctrl-Z or a CR
+// that no LF follows, or does not end before `end`; `end` when every line ends before it.
+// Neither stop byte may be LF or CR.
+const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB);
 
 }  // namespace quillpack
 

@@ -36,5 +36,53 @@ TEST(LineScan, AgreesWithAByteByByteSearch) {
   }
 }
 
+// Line by line, as the copy would go without the bulk scan.
+const char* NaiveSkip(const char* line, const char* end, char stopA, char stopB) {
+  for (;;) {
+    if (line == end || *line == '\n') return line;
+    if (*line == stopA || *line == stopB || *line == 26) return line;
+    const char* p = line;
+    while (p < end && *p != '\n' && *p != '\r' && *p != 26)
+      ++p;
+    if (p < end && *p == '\n') return p;
+    if (p + 1 >= end || *p != '\r' || p[1] != '\n') return line;
+    line = p + 2;
+  }
+}
+
+// Mostly CR LF lines of every length around the scan's steps, with now and then a lone LF
+// or CR, a Ctrl-Z, a stop byte at a line start or inside a line.
+TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
+  std::mt19937 random(11);
+  const std::string kSpecials[] = {"\n", "\r", "\x1a", ">", ".", "\r\r\n", "\n\n"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    int lines = random() % 12;
+    int rarity = 2 + random() % 30;
+    for (int i = 0; i < lines; ++i) {
+      text += std::string(random() % 90, 'a' + i);
+      if (random() % rarity == 0)
+        text.insert(random() % (text.size() + 1), kSpecials[random() % 7]);
+      text += "\r\n";
+    }
+    text.resize(text.size() - random() % 3 * (text.size() > 2));
+    bool withStops = round % 2 == 0;
+    char stopA = withStops ? '>' : 26;
+    char stopB = withStops ? '.' : 26;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    for (const char* line = begin; line <= end;) {
+      const char* expected = NaiveSkip(line, end, stopA, stopB);
+      ASSERT_EQ(SkipCrLfLines(line, end, stopA, stopB), expected)
+          << "round " << round << " from " << (line - begin);
+      // On from the next line start after the stop.
+      const char* next = expected;
+      while (next < end && *next != '\n')
+        ++next;
+      line = next + 1;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillpack
