@@ -121,6 +121,13 @@ class Extraction {
   bool StartMember(const std::string& name) {
     CloseTarget();
     std::string path = SafeTargetPath(name);
+    targetFile_.AssignName(path);
+    // Most targets are new: creating one outright spares looking for it first.
+    if (!overwriteAll_ && targetFile_.OpenNewForWriting()) {
+      targetOpen_ = true;
+      WriteConsoleLine("Extracting " + name);
+      return true;
+    }
     bool writeThis = true;
     bool existing = !overwriteAll_ && IsExistingFile(path);
     if (existing) {
@@ -148,7 +155,6 @@ class Extraction {
       RemoveSymbolicLink(path);
       CheckFileFailure();
     }
-    targetFile_.AssignName(path);
     targetFile_.OpenForWriting();
     CheckFileFailure();
     targetOpen_ = true;

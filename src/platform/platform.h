@@ -43,6 +43,7 @@ inline constexpr int32_t kAccessDenied = 5;
 inline constexpr int32_t kInvalidHandle = 6;
 inline constexpr int32_t kNoMoreFiles = 18;
 inline constexpr int32_t kSharingViolation = 32;
+inline constexpr int32_t kFileExists = 80;
 inline constexpr int32_t kBrokenPipe = 109;
 inline constexpr int32_t kDiskFull = 112;
 inline constexpr int32_t kInvalidName = 123;
@@ -66,6 +67,10 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
 // Creates the file, or empties an existing one, for writing. Shared for reading only: a
 // file that anyone holds open, for reading or writing, fails with 32 and is left as it was.
 int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
+
+// Creates the file for writing only when nothing by that name exists (a file, a
+// directory, a link even if it leads nowhere); fails with 80 when something does.
+int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
 
 // Reads up to `capacity` bytes into `buffer`; `*count` gets the number read, 0 at the end
 // of the input. A pipe whose writer has gone reads as 0 bytes, not as a failure.

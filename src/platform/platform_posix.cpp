@@ -33,6 +33,7 @@ struct ErrnoCode {
 constexpr ErrnoCode kErrnoCodes[] = {
     {ENOENT, kFileNotFound},  // refined to 3 when the directory is missing
     {ENOTDIR, kPathNotFound},
+    {EEXIST, kFileExists},
     {ENAMETOOLONG, kPathNotFound},
     {ELOOP, kPathNotFound},
     {EMFILE, kTooManyOpenFiles},
@@ -274,20 +275,23 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
   return 0;
 }
 
-int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
   // A file made here and now is empty, regular and held by nobody else.
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY;
-  int fd = open(name.c_str(), flags | O_EXCL, 0666);
-  if (fd >= 0) {
-    if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
-    if (kind) *kind = DeviceKind::kDisk;
-    *handle = fd;
-    return 0;
-  }
+  if (kind) *kind = DeviceKind::kDisk;
+  *handle = fd;
+  return 0;
+}
+
+int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+  int32_t code = CreateNewForWriting(name, handle, kind);
+  if (code != kFileExists) return code;
   // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
-  fd = open(name.c_str(), flags, 0666);
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) return CodeOfOpenFailure(errno, name);
   if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
   struct stat info;

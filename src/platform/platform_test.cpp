@@ -64,6 +64,31 @@ TEST(Platform, CreatingEmptiesAnExistingFile) {
   EXPECT_EQ(ReadBytes(path), "");
 }
 
+// Only a name that holds nothing is created; whatever is there is left as it was.
+TEST(Platform, CreatingNewOnly) {
+  TemporaryDirectory dir;
+  std::string file = dir.Write("old.txt", "old bytes");
+  std::filesystem::create_directory(dir.Path("sub"));
+  Handle handle = kNoHandle;
+  EXPECT_EQ(CreateNewForWriting(file, &handle), kFileExists);
+  EXPECT_EQ(handle, kNoHandle);
+  EXPECT_EQ(ReadBytes(file), "old bytes");
+  EXPECT_NE(CreateNewForWriting(dir.Path("sub"), &handle), 0);
+  EXPECT_EQ(CreateNewForWriting(dir.Path("missing-dir") + "/x.txt", &handle), kPathNotFound);
+
+  std::string fresh = dir.Path("new.txt");
+  DeviceKind kind = DeviceKind::kUnknown;
+  ASSERT_EQ(CreateNewForWriting(fresh, &handle, &kind), 0);
+  Held writer(handle);
+  EXPECT_EQ(kind, DeviceKind::kDisk);
+  EXPECT_EQ(OpenCode(fresh, false), kSharingViolation) << "held as any written file";
+  if (kHostSystem == HostSystem::kPosix) {
+    std::filesystem::create_symlink(dir.Path("nowhere"), dir.Path("dangling"));
+    EXPECT_EQ(CreateNewForWriting(dir.Path("dangling"), &handle), kFileExists);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("nowhere")));
+  }
+}
+
 TEST(Platform, FailureCodes) {
   TemporaryDirectory dir;
   std::string missingDir = dir.Path("missing-dir");

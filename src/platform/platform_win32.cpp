@@ -92,6 +92,10 @@ int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* ki
   return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
 }
 
+int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+  return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
+}
+
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
   DWORD got = 0;
   *count = 0;

@@ -62,11 +62,6 @@ void TextLineFile::ReserveBuffer(std::size_t size) {
 
 void TextLineFile::Open(TextFileMode mode) {
   if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
-  bufferPosition_ = 0;
-  bufferEnd_ = 0;
-  flushEachWrite_ = false;
-  inputEnded_ = false;
-
   bool reading = mode == TextFileMode::kReading;
   bool named = !assignedName_.empty();
   platform::Handle handle = platform::kNoHandle;
@@ -88,15 +83,33 @@ void TextLineFile::Open(TextFileMode mode) {
     return;
   }
 
-  if (!reading) {
-    if (kind == platform::DeviceKind::kUnknown) {
-      if (named) platform::CloseFileHandle(handle);
-      RecordFailure(kFileNotOpenForWriting);
-      return;
-    }
-    flushEachWrite_ = kind == platform::DeviceKind::kCharacter;
+  if (!reading && kind == platform::DeviceKind::kUnknown) {
+    if (named) platform::CloseFileHandle(handle);
+    RecordFailure(kFileNotOpenForWriting);
+    return;
   }
+  Adopt(handle, kind, mode);
+}
+
+bool TextLineFile::OpenNewForWriting() {
+  if (openMode_ != TextFileMode::kClosed || assignedName_.empty() ||
+      assignedName_.size() > platform::kMaxPathBytes) {
+    return false;
+  }
+  platform::Handle handle = platform::kNoHandle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  if (platform::CreateNewForWriting(assignedName_, &handle, &kind) != 0) return false;
+  Adopt(handle, kind, TextFileMode::kWriting);
+  return true;
+}
+
+void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode) {
+  bool named = !assignedName_.empty();
   bool namedDisk = named && kind == platform::DeviceKind::kDisk;
+  bufferPosition_ = 0;
+  bufferEnd_ = 0;
+  inputEnded_ = false;
+  flushEachWrite_ = mode == TextFileMode::kWriting && kind == platform::DeviceKind::kCharacter;
   transferSize_ = namedDisk ? kDiskBlockBytes : kTransferBytes;
   shortFillEnds_ = namedDisk;
   ReserveBuffer(transferSize_);

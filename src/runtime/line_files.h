@@ -54,6 +54,11 @@ class TextLineFile {
   // platform's code on failure, or 105 when the handle's device kind is unknown.
   void OpenForWriting();
 
+  // Creates the named file for writing only when nothing by that name exists yet. Returns
+  // false, recording nothing and leaving the file closed, when something does or the
+  // create fails: the caller then goes the way of OpenForWriting.
+  bool OpenNewForWriting();
+
   // The next line without its line end: LF or CR LF ends a line, a CR followed by
   // anything else is dropped, Ctrl-Z ends the input for good and stays unread. Empty at
   // the end of the input, with no failure. Records 104 on a file not open for reading
@@ -113,6 +118,7 @@ class TextLineFile {
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode);
+  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode);
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
