@@ -120,7 +120,11 @@ inline constexpr SearchHandle kNoSearch = -1;
 // code is returned (2 nothing matched, 3 missing directory) and nothing stays open.
 // On POSIX a name that begins with "." counts as hidden and anything that is neither a
 // regular file nor a directory as system; a symbolic link counts as what it points to.
-int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry);
+// With kNamesAndKinds the entries may come without size, time and the read-only bit (0
+// each), which spares POSIX a call per entry wherever the directory tells the kind itself.
+enum class EntryDetail { kFull, kNamesAndKinds };
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry,
+                  EntryDetail detail = EntryDetail::kFull);
 
 // The next entry of an open enumeration, or 18 when there is none.
 int32_t FindNext(SearchHandle search, FoundEntry* entry);

@@ -140,18 +140,25 @@ uint32_t PackDosTime(time_t seconds) {
   return (date << 16) | time;
 }
 
-void FillEntry(const struct stat& info, std::string_view name, FoundEntry* entry) {
+// All but the read-only bit.
+uint32_t AttributesOf(mode_t mode, std::string_view name) {
   uint32_t attributes = 0;
-  if (S_ISDIR(info.st_mode)) {
+  if (S_ISDIR(mode)) {
     attributes |= kAttributeDirectory;
-  } else if (S_ISREG(info.st_mode)) {
+  } else if (S_ISREG(mode)) {
     attributes |= kAttributeArchive;
   } else {
     attributes |= kAttributeSystem;
   }
   if (!name.empty() && name.front() == '.') attributes |= kAttributeHidden;
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kAttributeReadOnly;
-  entry->attributes = attributes;
+  return attributes;
+}
+
+void FillEntry(const struct stat& info, std::string_view name, FoundEntry* entry) {
+  entry->attributes = AttributesOf(info.st_mode, name);
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    entry->attributes |= kAttributeReadOnly;
+  }
   entry->size = static_cast<uint64_t>(info.st_size);
   entry->packedTime = PackDosTime(info.st_mtime);
   entry->name.assign(name);
@@ -176,15 +183,20 @@ bool ListsBefore(const FoundEntry& a, const FoundEntry& b) {
   return order != 0 ? order < 0 : a.name < b.name;
 }
 
-std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& mask) {
+std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& mask,
+                                            EntryDetail detail) {
   std::vector<FoundEntry> entries;
   int directoryFd = dirfd(directory);
   while (struct dirent* found = readdir(directory)) {
     std::string_view name = found->d_name;
     if (name == "." || name == ".." || !MatchesMask(mask, name)) continue;
     FoundEntry& entry = entries.emplace_back();
+    bool knownKind = found->d_type == DT_REG || found->d_type == DT_DIR;
     struct stat info;
-    if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
+    if (detail == EntryDetail::kNamesAndKinds && knownKind) {
+      entry.attributes = AttributesOf(found->d_type == DT_REG ? S_IFREG : S_IFDIR, name);
+      entry.name.assign(name);
+    } else if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
       FillEntry(info, name, &entry);
     } else {
       FillDanglingEntry(name, &entry);
@@ -353,7 +365,8 @@ DeviceKind KindOf(Handle handle) {
   return KindOfMode(info.st_mode);
 }
 
-int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry) {
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry,
+                  EntryDetail detail) {
   *search = kNoSearch;
   if (pattern.empty() || HoldsNul(pattern)) return kFileNotFound;
   std::size_t slash = pattern.rfind('/');
@@ -378,7 +391,7 @@ int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* 
 
   DIR* opened = opendir(directory.c_str());
   if (opened == nullptr) return errno == ENOENT ? kPathNotFound : CodeOfErrno(errno);
-  std::vector<FoundEntry> entries = ReadMatchingEntries(opened, mask);
+  std::vector<FoundEntry> entries = ReadMatchingEntries(opened, mask, detail);
   closedir(opened);
   if (entries.empty()) return kFileNotFound;
   *search = StartSearch(std::move(entries), entry);

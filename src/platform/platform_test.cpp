@@ -128,25 +128,50 @@ TEST(Platform, ReadOnlySharingAlsoInsideOneProcess) {
   EXPECT_EQ(OpenCode(path, true), kSharingViolation) << "a second writer";
 }
 
-TEST(Platform, EnumeratesWithAttributes) {
-  TemporaryDirectory dir;
-  dir.Write("b.txt", "bb");
-  dir.Write("A.TXT", "a");
-  std::filesystem::create_directory(dir.Path("sub.txt"));
+std::map<std::string, uint32_t> AttributesFound(const std::string& pattern, EntryDetail detail) {
   SearchHandle search = kNoSearch;
   FoundEntry entry;
   std::map<std::string, uint32_t> found;
-  int32_t code = FindFirst(dir.Path("*.txt"), &search, &entry);
+  int32_t code = FindFirst(pattern, &search, &entry, detail);
   while (code == 0) {
     found[entry.name] = entry.attributes;
     code = FindNext(search, &entry);
   }
   FindClose(search);
   EXPECT_EQ(code, kNoMoreFiles);
+  return found;
+}
+
+TEST(Platform, EnumeratesWithAttributes) {
+  TemporaryDirectory dir;
+  dir.Write("b.txt", "bb");
+  dir.Write("A.TXT", "a");
+  std::filesystem::create_directory(dir.Path("sub.txt"));
+  std::map<std::string, uint32_t> found = AttributesFound(dir.Path("*.txt"), EntryDetail::kFull);
   ASSERT_EQ(found.size(), 3u);
   EXPECT_EQ(found["A.TXT"] & kAttributeDirectory, 0u);
   EXPECT_EQ(found["b.txt"] & kAttributeDirectory, 0u);
   EXPECT_NE(found["sub.txt"] & kAttributeDirectory, 0u);
+}
+
+// Names and kinds only: every attribute but the read-only bit as a full listing has it,
+// links classed by what they lead to.
+TEST(Platform, EnumeratesNamesAndKinds) {
+  TemporaryDirectory dir;
+  dir.Write("file.txt", "f");
+  dir.Write(".hidden.txt", "h");
+  std::filesystem::create_directory(dir.Path("sub.txt"));
+  if (kHostSystem == HostSystem::kPosix) {
+    std::filesystem::create_symlink(dir.Path("sub.txt"), dir.Path("to-sub.txt"));
+    std::filesystem::create_symlink(dir.Path("file.txt"), dir.Path("to-file.txt"));
+    std::filesystem::create_symlink(dir.Path("nowhere"), dir.Path("dangling.txt"));
+  }
+  std::map<std::string, uint32_t> full = AttributesFound(dir.Path("*.txt"), EntryDetail::kFull);
+  std::map<std::string, uint32_t> kinds =
+      AttributesFound(dir.Path("*.txt"), EntryDetail::kNamesAndKinds);
+  ASSERT_EQ(kinds.size(), full.size());
+  for (const auto& [name, attributes] : full)
+    EXPECT_EQ(kinds[name] & ~kAttributeReadOnly, attributes & ~kAttributeReadOnly) << name;
 }
 
 TEST(Platform, SearchFailures) {

@@ -150,7 +150,8 @@ DeviceKind KindOf(Handle handle) {
   }
 }
 
-int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry) {
+int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry,
+                  EntryDetail) {
   WIN32_FIND_DATAA data;
   HANDLE found = FindFirstFileA(pattern.c_str(), &data);
   if (found == INVALID_HANDLE_VALUE) {

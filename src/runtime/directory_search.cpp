@@ -28,12 +28,11 @@ int32_t AcceptEntry(TSearchRec* search) {
   return 0;
 }
 
-}  // namespace
-
-int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search) {
+int32_t StartSearch(std::string_view pattern, uint32_t includeMask, platform::EntryDetail detail,
+                    TSearchRec* search) {
   search->skipMask = ~includeMask & kSelectingAttributes;
-  int32_t code =
-      platform::FindFirst(std::string(pattern), &search->searchHandle, &search->platformEntry);
+  int32_t code = platform::FindFirst(std::string(pattern), &search->searchHandle,
+                                     &search->platformEntry, detail);
   if (code != 0) {
     search->searchHandle = platform::kNoSearch;
     return code;
@@ -41,6 +40,12 @@ int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRe
   code = AcceptEntry(search);
   if (code != 0) EndSearch(search);
   return code;
+}
+
+}  // namespace
+
+int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search) {
+  return StartSearch(pattern, includeMask, platform::EntryDetail::kFull, search);
 }
 
 int32_t FindNextMatch(TSearchRec* search) {
@@ -59,9 +64,10 @@ void EndSearch(TSearchRec* search) {
 std::vector<std::string> ListMatchingFiles(std::string_view pattern) {
   std::vector<std::string> names;
   TSearchRec search;
-  // Every code ends the list alike: the normal end, no match, a missing directory.
-  for (int32_t code = FindFirstMatch(pattern, 0, &search); code == 0;
-       code = FindNextMatch(&search)) {
+  // Only the names are wanted. Every code ends the list alike: the normal end, no match,
+  // a missing directory.
+  for (int32_t code = StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search);
+       code == 0; code = FindNextMatch(&search)) {
     names.push_back(search.fileName);
   }
   EndSearch(&search);
