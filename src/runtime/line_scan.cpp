@@ -1,5 +1,7 @@
 #include "runtime/line_scan.h"
 
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,8 +12,6 @@
 #define QUILLPACK_AVX2_SCAN 1
 #endif
 
-#include <cstdint>
-
 namespace quillpack {
 namespace {
 
@@ -19,54 +19,85 @@ bool IsLineByte(char c) {
   return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
 }
 
+// Whether the byte at `q`, which follows the start of its line, ends the skipping: an LF
+// that no CR precedes, a CR that no LF follows (seen at the byte after it), a Ctrl-Z, or
+// a stop byte that begins a line.
+bool NeedsCare(const char* q, char stopA, char stopB) {
+  char before = q[-1];
+  return (*q == kLineFeed) != (before == kCarriageReturn) || *q == kCtrlZ ||
+         (before == kLineFeed && (*q == stopA || *q == stopB));
+}
+
 #if defined(__SSE2__)
+__m128i Load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+__m128i Equal16(__m128i bytes, char c) {
+  return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c));
+}
+
 // Bit i set when byte i of the sixteen at `p` ends a line.
 unsigned MaskOf16(const char* p) {
-  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(kLineFeed)),
-                                           _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCarriageReturn))),
-                              _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCtrlZ)));
+  __m128i bytes = Load16(p);
+  __m128i hits =
+      _mm_or_si128(_mm_or_si128(Equal16(bytes, kLineFeed), Equal16(bytes, kCarriageReturn)),
+                   Equal16(bytes, kCtrlZ));
   return static_cast<unsigned>(_mm_movemask_epi8(hits));
 }
 
-const char* SkipOrdinaryBytes(const char* p, const char* end) {
-  for (; end - p >= 16; p += 16) {
-    if (unsigned mask = MaskOf16(p)) return p + __builtin_ctz(mask);
-  }
-  return p;
-}
-
-// Bit i set when byte i of the sixteen at `p` needs the care NeedsCare describes.
+// Bit i set when byte i of the sixteen at `p` needs the care NeedsCare describes. Reads
+// p[-1] as well.
 unsigned CareMaskOf16(const char* p, __m128i stopA, __m128i stopB) {
-  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
-  __m128i lineFeed = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kLineFeed));
-  __m128i afterCarriageReturn = _mm_cmpeq_epi8(before, _mm_set1_epi8(kCarriageReturn));
-  __m128i lineStart = _mm_cmpeq_epi8(before, _mm_set1_epi8(kLineFeed));
+  __m128i bytes = Load16(p);
+  __m128i before = Load16(p - 1);
   __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, stopA), _mm_cmpeq_epi8(bytes, stopB));
   __m128i care = _mm_or_si128(
-      _mm_xor_si128(lineFeed, afterCarriageReturn),
-      _mm_or_si128(_mm_and_si128(lineStart, stop), _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kCtrlZ))));
+      _mm_xor_si128(Equal16(bytes, kLineFeed), Equal16(before, kCarriageReturn)),
+      _mm_or_si128(_mm_and_si128(Equal16(before, kLineFeed), stop), Equal16(bytes, kCtrlZ)));
   return static_cast<unsigned>(_mm_movemask_epi8(care));
 }
 
 #if defined(QUILLPACK_AVX2_SCAN)
-__attribute__((target("avx2"))) unsigned CareMaskOf32(const char* p, __m256i stopA, __m256i stopB) {
-  __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p - 1));
-  __m256i lineFeed = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(kLineFeed));
-  __m256i afterCarriageReturn = _mm256_cmpeq_epi8(before, _mm256_set1_epi8(kCarriageReturn));
-  __m256i lineStart = _mm256_cmpeq_epi8(before, _mm256_set1_epi8(kLineFeed));
+#define QUILLPACK_AVX2 __attribute__((target("avx2")))
+
+QUILLPACK_AVX2 __m256i Load32(const char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+QUILLPACK_AVX2 __m256i Equal32(__m256i bytes, char c) {
+  return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
+}
+
+QUILLPACK_AVX2 unsigned MaskOf32(const char* p) {
+  __m256i bytes = Load32(p);
+  __m256i hits =
+      _mm256_or_si256(_mm256_or_si256(Equal32(bytes, kLineFeed), Equal32(bytes, kCarriageReturn)),
+                      Equal32(bytes, kCtrlZ));
+  return static_cast<unsigned>(_mm256_movemask_epi8(hits));
+}
+
+QUILLPACK_AVX2 unsigned CareMaskOf32(const char* p, __m256i stopA, __m256i stopB) {
+  __m256i bytes = Load32(p);
+  __m256i before = Load32(p - 1);
   __m256i stop = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, stopA), _mm256_cmpeq_epi8(bytes, stopB));
-  __m256i care =
-      _mm256_or_si256(_mm256_xor_si256(lineFeed, afterCarriageReturn),
-                      _mm256_or_si256(_mm256_and_si256(lineStart, stop),
-                                      _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(kCtrlZ))));
+  __m256i care = _mm256_or_si256(
+      _mm256_xor_si256(Equal32(bytes, kLineFeed), Equal32(before, kCarriageReturn)),
+      _mm256_or_si256(_mm256_and_si256(Equal32(before, kLineFeed), stop), Equal32(bytes, kCtrlZ)));
   return static_cast<unsigned>(_mm256_movemask_epi8(care));
 }
 
-__attribute__((target("avx2"))) const char* SkipCarefreeBytesAvx2(const char* p, const char* end,
-                                                                  char stopA, char stopB) {
+// Both stop where fewer than 64 bytes are left, or at the byte that the mask marks.
+QUILLPACK_AVX2 const char* SkipOrdinaryBytesAvx2(const char* p, const char* end) {
+  for (; end - p >= 64; p += 64) {
+    uint64_t mask = MaskOf32(p) | uint64_t{MaskOf32(p + 32)} << 32;
+    if (mask) return p + __builtin_ctzll(mask);
+  }
+  return p;
+}
+
+QUILLPACK_AVX2 const char* SkipCarefreeBytesAvx2(const char* p, const char* end, char stopA,
+                                                 char stopB) {
   __m256i a = _mm256_set1_epi8(stopA);
   __m256i b = _mm256_set1_epi8(stopB);
   for (; end - p >= 64; p += 64) {
@@ -75,12 +106,29 @@ __attribute__((target("avx2"))) const char* SkipCarefreeBytesAvx2(const char* p,
   }
   return p;
 }
+
+bool HasAvx2() {
+  return __builtin_cpu_supports("avx2");
+}
 #endif
+
+const char* SkipOrdinaryBytes(const char* p, const char* end) {
+#if defined(QUILLPACK_AVX2_SCAN)
+  if (HasAvx2()) {
+    p = SkipOrdinaryBytesAvx2(p, end);
+    if (end - p >= 64) return p;
+  }
+#endif
+  for (; end - p >= 16; p += 16) {
+    if (unsigned mask = MaskOf16(p)) return p + __builtin_ctz(mask);
+  }
+  return p;
+}
 
 // Reads p[-1] as well.
 const char* SkipCarefreeBytes(const char* p, const char* end, char stopA, char stopB) {
 #if defined(QUILLPACK_AVX2_SCAN)
-  if (__builtin_cpu_supports("avx2")) {
+  if (HasAvx2()) {
     p = SkipCarefreeBytesAvx2(p, end, stopA, stopB);
     if (end - p >= 64) return p;
   }
@@ -97,6 +145,18 @@ const char* SkipCarefreeBytes(const char* p, const char* end, char stopA, char s
   }
   return p;
 }
+
+// Back from `p` over the bytes that are not LF, sixteen at a time while at least sixteen
+// lie after `line`.
+const char* SkipBackOverLine(const char* line, const char* p) {
+  for (; p - line >= 16; p -= 16) {
+    if (unsigned mask =
+            static_cast<unsigned>(_mm_movemask_epi8(Equal16(Load16(p - 16), kLineFeed)))) {
+      return p - __builtin_clz(mask) + 16;
+    }
+  }
+  return p;
+}
 #else
 // Elsewhere the byte-by-byte loops do all the work.
 const char* SkipOrdinaryBytes(const char* p, const char*) {
@@ -106,19 +166,15 @@ const char* SkipOrdinaryBytes(const char* p, const char*) {
 const char* SkipCarefreeBytes(const char* p, const char*, char, char) {
   return p;
 }
-#endif
 
-// Whether the byte at `q`, which follows the start of its line, ends the skipping: an LF
-// that no CR precedes, a CR that no LF follows (seen at the byte after it), a Ctrl-Z, or
-// a stop byte that begins a line.
-bool NeedsCare(const char* q, char stopA, char stopB) {
-  char before = q[-1];
-  return (*q == kLineFeed) != (before == kCarriageReturn) || *q == kCtrlZ ||
-         (before == kLineFeed && (*q == stopA || *q == stopB));
+const char* SkipBackOverLine(const char*, const char* p) {
+  return p;
 }
+#endif
 
 // The start of the line that holds `p`, or `p` when a line starts there.
 const char* StartOfLineAt(const char* line, const char* p) {
+  p = SkipBackOverLine(line, p);
   while (p > line && p[-1] != kLineFeed)
     --p;
   return p;

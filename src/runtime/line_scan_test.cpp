@@ -59,8 +59,9 @@ TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
     std::string text;
     int lines = random() % 12;
     int rarity = 2 + random() % 30;
+    int longest = round % 5 == 0 ? 400 : 90;
     for (int i = 0; i < lines; ++i) {
-      text += std::string(random() % 90, 'a' + i);
+      text += std::string(random() % longest, 'a' + i);
       if (random() % rarity == 0)
         text.insert(random() % (text.size() + 1), kSpecials[random() % 7]);
       text += "\r\n";
