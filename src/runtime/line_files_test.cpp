@@ -227,6 +227,25 @@ TEST_F(LineFilesTest, OpeningForWritingEmptiesTheFile) {
   file.CloseFile();
 }
 
+// Whatever stands at the name is left alone and nothing is recorded; a free name is
+// created and written as by OpenForWriting.
+TEST_F(LineFilesTest, OpeningNewOnly) {
+  std::string taken = dir_.Write("taken.txt", "old contents\r\n");
+  std::string fresh = dir_.Path("free.txt");
+  TextLineFile file;
+  for (const std::string& name : {taken, dir_.Path(""), dir_.Path("missing-dir/x.txt")}) {
+    file.AssignName(name);
+    EXPECT_FALSE(file.OpenNewForWriting()) << name;
+    EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << name;
+  }
+  EXPECT_EQ(ReadBytes(taken), "old contents\r\n");
+  file.AssignName(fresh);
+  ASSERT_TRUE(file.OpenNewForWriting());
+  file.WriteTextLine("new");
+  file.CloseFile();
+  EXPECT_EQ(ReadBytes(fresh), "new\r\n");
+}
+
 TEST_F(LineFilesTest, CloseWritesEveryByte) {
   for (std::size_t size : {std::size_t{127}, std::size_t{128}, std::size_t{129},
                            kDiskBlockBytes - 1, kDiskBlockBytes, 3 * kDiskBlockBytes + 5}) {
