@@ -235,7 +235,9 @@ TEST_F(LineFilesTest, OpeningNewOnly) {
   TextLineFile file;
   for (const std::string& name : {taken, dir_.Path(""), dir_.Path("missing-dir/x.txt")}) {
     file.AssignName(name);
+    TakeFailureCode();
     EXPECT_FALSE(file.OpenNewForWriting()) << name;
+    EXPECT_EQ(TakeFailureCode(), 0) << name;
     EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << name;
   }
   EXPECT_EQ(ReadBytes(taken), "old contents\r\n");
