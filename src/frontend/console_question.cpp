@@ -9,15 +9,21 @@
 
 namespace quillpack {
 
+// Names come from other people's files and merged files: no byte of theirs may reach the
+// terminal raw.
 void WriteConsoleLine(std::string_view text) {
-  StandardOutput().WriteTextLine(text);
+  if (HoldsControlByte(text)) {
+    StandardOutput().WriteTextLine(PrintableText(text));
+  } else {
+    StandardOutput().WriteTextLine(text);
+  }
   CheckFileFailure();
 }
 
 int32_t Ask(std::string_view question, std::string_view letters) {
   std::string answer;
   for (;;) {
-    StandardOutput().WriteText(question);
+    StandardOutput().WriteText(PrintableText(question));
     CheckFileFailure();
     StandardInput().ReadTextLine(&answer);
     CheckFileFailure();

@@ -12,7 +12,22 @@ unsigned char FoldAscii(char c) {
   return (byte >= 'a' && byte <= 'z') ? byte - 32 : byte;
 }
 
+bool IsControlByte(char c) {
+  unsigned char byte = static_cast<unsigned char>(c);
+  return byte < 32 || byte == 127;
+}
+
 }  // namespace
+
+bool HoldsControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), IsControlByte);
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string shown(text);
+  std::replace_if(shown.begin(), shown.end(), IsControlByte, '?');
+  return shown;
+}
 
 std::string UpperCaseAscii(std::string_view text) {
   std::string upper(text);

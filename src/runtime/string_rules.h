@@ -14,6 +14,13 @@ namespace quillpack {
 // "a" to "z" become "A" to "Z"; every other byte, 0x80 to 0xFF included, stays.
 std::string UpperCaseAscii(std::string_view text);
 
+// Whether `text` holds a control byte: one below 32, or 127.
+bool HoldsControlByte(std::string_view text);
+
+// `text` with every control byte replaced by "?", so that a name shown on the console
+// cannot steer the terminal or break the line it stands in.
+std::string PrintableText(std::string_view text);
+
 // Compares byte by byte after folding ASCII letters to upper case: the first differing
 // pair gives folded a minus folded b; otherwise the difference of the lengths. So "_"
 // against "a" is 30, and -merg against -merge is -1.

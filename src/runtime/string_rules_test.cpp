@@ -12,6 +12,15 @@ TEST(UpperCaseAscii, FoldsOnlyAsciiLetters) {
   EXPECT_EQ(UpperCaseAscii(""), "");
 }
 
+TEST(PrintableText, ControlBytesShowAsQuestionMarks) {
+  const std::string_view kept = "plain A.TXT \x80\xff~";
+  EXPECT_FALSE(HoldsControlByte(kept));
+  EXPECT_EQ(PrintableText(kept), kept);
+  const std::string controls("a\0b\x1b[2Jc\td\re\nf\x1ag\x7f", 17);
+  EXPECT_TRUE(HoldsControlByte(controls));
+  EXPECT_EQ(PrintableText(controls), "a?b?[2Jc?d?e?f?g?");
+}
+
 TEST(CompareIgnoringCase, Cases) {
   struct Case {
     std::string_view a;
