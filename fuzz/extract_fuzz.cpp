@@ -1,5 +1,9 @@
-// Extract of an arbitrary merged file into a fresh directory, answering "all" to every
-// question: no crash, no hang, and nothing created outside the target directory.
+// Extract of an arbitrary merged file into a fresh directory in which the input has
+// planted links that lead outside it, a dangling link and a FIFO, answering every question
+// as the input chooses: no crash, no hang, and nothing outside the target directory
+// created or changed.
+
+#include <sys/stat.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <set>
 #include <string>
@@ -46,15 +51,46 @@ std::set<std::string> EntriesOf(const fs::path& directory) {
   return names;
 }
 
+// Names a merged file can easily hit, each planted when its bit of `selector` is set.
+void Plant(const fs::path& target, const fs::path& outside, uint8_t selector) {
+  if (selector & 1) fs::create_symlink(outside / "v", target / "A");
+  if (selector & 2) fs::create_directory_symlink(outside, target / "S");
+  if (selector & 4) fs::create_symlink(outside / "new", target / "B");
+  if (selector & 8) mkfifo((target / "F").c_str(), 0666);
+  if (selector & 16) {
+    fs::create_directory(target / "D");
+    fs::create_directory_symlink(outside, target / "D" / "L");
+  }
+}
+
+std::string Answers(uint8_t selector) {
+  static const char* const kAnswers[] = {"a\n", "y\n", "n\n", "y\nn\na\n"};
+  std::string answers;
+  for (int i = 0; i < 32; ++i)
+    answers += kAnswers[selector >> 6];
+  return answers;
+}
+
+bool OutsideUntouched(const fs::path& outside) {
+  std::ifstream in(outside / "v", std::ios::binary);
+  std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return kept == "orig" && EntriesOf(outside) == std::set<std::string>{"v"};
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  uint8_t selector = data[0];
   const fs::path& workspace = Workspace();
   fs::path root = workspace / "root";
   fs::remove_all(root);
   fs::create_directories(root / "target");
-  WriteFile(root / "merged", std::string(reinterpret_cast<const char*>(data), size));
-  WriteFile(workspace / "answers", std::string(64, 'a') + "\n");
+  fs::create_directories(root / "outside");
+  WriteFile(root / "outside" / "v", "orig");
+  Plant(root / "target", root / "outside", selector);
+  WriteFile(root / "merged", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  WriteFile(workspace / "answers", Answers(selector));
 
   // A fresh standard input of answers for every run.
   if (!std::freopen((workspace / "answers").c_str(), "rb", stdin)) std::abort();
@@ -70,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   quillpack::TakeFailureCode();
 
-  if (EntriesOf(root) != std::set<std::string>{"merged", "target"}) std::abort();
+  if (EntriesOf(root) != std::set<std::string>{"merged", "outside", "target"}) std::abort();
+  if (!OutsideUntouched(root / "outside")) std::abort();
   if (EntriesOf(workspace) != std::set<std::string>{"answers", "root"}) std::abort();
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "merged/member_names.h"
 #include "merged/merged_format.h"
@@ -46,6 +47,24 @@ bool ModelDevice(std::string_view component) {
          std::string_view("123456789\xb9\xb2\xb3").find(base[3]) != std::string_view::npos;
 }
 
+std::string ModelStripped(std::string part) {
+  while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+    part.pop_back();
+  return part;
+}
+
+std::vector<std::string> ModelParts(std::string_view name, std::string_view separators) {
+  std::vector<std::string> parts(1);
+  for (char c : name) {
+    if (separators.find(c) == name.npos) {
+      parts.back().push_back(c);
+    } else if (!parts.back().empty()) {
+      parts.emplace_back();
+    }
+  }
+  return parts;
+}
+
 quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
   using quillpack::NameProblem;
   std::string_view separators = windows ? "\\/" : "/";
@@ -54,27 +73,40 @@ quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
   if (windows && name.find(':') != name.npos) return NameProblem::kLeavesTarget;
   for (char c : name) {
     unsigned char byte = static_cast<unsigned char>(c);
-    if (byte == 0) return NameProblem::kForbiddenByte;
-    if (windows && (byte < 32 || std::string_view("<>\"|?*").find(c) != name.npos)) {
+    if (byte < 32 || byte == 127) return NameProblem::kForbiddenByte;
+    if (windows && std::string_view("<>\"|?*").find(c) != name.npos) {
       return NameProblem::kForbiddenByte;
     }
   }
-  std::string component;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && separators.find(name[i]) == name.npos) {
-      component.push_back(name[i]);
-      continue;
-    }
-    if (component == "..") return NameProblem::kLeavesTarget;
-    if (windows && !component.empty()) {
-      if (component.back() == '.' || component.back() == ' ') {
-        return NameProblem::kTrailingDotOrSpace;
-      }
-      if (ModelDevice(component)) return NameProblem::kDeviceName;
-    }
-    component.clear();
+  for (const std::string& part : ModelParts(name, separators)) {
+    if (part.empty()) continue;
+    std::string kept = ModelStripped(part);
+    if (kept.empty()) return NameProblem::kLeavesTarget;
+    if (windows && ModelDevice(kept)) return NameProblem::kDeviceName;
   }
   return NameProblem::kNone;
+}
+
+// The header's name read in pieces whose sizes the line's own bytes choose.
+std::string NameReadInPieces(std::string_view line, LineKind kind) {
+  quillpack::HeaderNameReader reader(kind);
+  std::size_t at = 0;
+  while (at < line.size()) {
+    std::size_t size = 1 + static_cast<unsigned char>(line[at]) % 7;
+    reader.Take(line.substr(at, size));
+    at += size;
+  }
+  return reader.Name();
+}
+
+void CheckNameRules(std::string_view name, const quillpack::MemberNameRules& rules, bool windows) {
+  quillpack::NameProblem problem = quillpack::CheckMemberName(name, rules);
+  if (problem != ModelProblem(name, windows)) std::abort();
+  if (problem != quillpack::NameProblem::kNone) return;
+  std::vector<std::string> expected;
+  for (const std::string& part : ModelParts(name, rules.separators))
+    expected.push_back(ModelStripped(part));
+  if (quillpack::WrittenParts(name, rules) != expected) std::abort();
 }
 
 }  // namespace
@@ -84,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Model model = ModelOf(line);
   LineKind kind = quillpack::ClassifyLine(line);
   if (kind != model.kind) std::abort();
-  if (kind != LineKind::kMemberLine && quillpack::MemberNameOf(line, kind) != model.name) {
+  if (kind != LineKind::kMemberLine && (quillpack::MemberNameOf(line, kind) != model.name ||
+                                        NameReadInPieces(line, kind) != model.name)) {
     std::abort();
   }
 
@@ -97,13 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (quillpack::MemberNameOf(header, written) != upper.substr(0, 120)) std::abort();
   }
 
-  if (quillpack::CheckMemberName(line, quillpack::WindowsMemberNameRules()) !=
-      ModelProblem(line, true)) {
-    std::abort();
-  }
-  if (quillpack::CheckMemberName(line, quillpack::PosixMemberNameRules()) !=
-      ModelProblem(line, false)) {
-    std::abort();
-  }
+  CheckNameRules(line, quillpack::WindowsMemberNameRules(), true);
+  CheckNameRules(line, quillpack::PosixMemberNameRules(), false);
   return 0;
 }

@@ -3,6 +3,7 @@
 // that it crosses the edges of the 128-byte transfers and of the larger disk blocks, and
 // it is read both as a named disk file and through standard input.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -63,8 +64,13 @@ std::string ReadBack(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+bool IsStopLine(std::string_view line) {
+  return line.starts_with(">>>>>>>>>>") || line.starts_with("./");
+}
+
 // The bulk copy, with the caller taking each line it leaves, must write every line with
-// CR LF exactly as the model splits them.
+// CR LF exactly as the model splits them, and leave to the caller every line that the
+// model reads as beginning with a stop prefix.
 void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   static const std::string_view kStops[] = {">>>>>>>>>>", "./"};
   std::span<const std::string_view> stops;
@@ -76,10 +82,13 @@ void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   source.OpenForReading();
   copy.AssignName(copyName);
   copy.OpenForWriting();
+  std::size_t stopLinesTaken = 0;
   for (;;) {
     source.CopyLinesTo(&copy, stops);
     if (source.AtEnd()) break;
-    copy.WriteTextLine(source.ReadTextLine());
+    std::string line = source.ReadTextLine();
+    stopLinesTaken += IsStopLine(line);
+    copy.WriteTextLine(line);
   }
   source.CloseFile();
   copy.CloseFile();
@@ -87,6 +96,10 @@ void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   for (const std::string& line : expected)
     joined += line + "\r\n";
   if (ReadBack(copyName) != joined) std::abort();
+  if (!stops.empty() && stopLinesTaken != static_cast<std::size_t>(std::count_if(
+                                              expected.begin(), expected.end(), IsStopLine))) {
+    std::abort();
+  }
 }
 
 }  // namespace

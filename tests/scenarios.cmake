@@ -7,6 +7,11 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_executable(hold_open ${CMAKE_SOURCE_DIR}/tests/hold_open.cpp)
 target_link_libraries(hold_open PRIVATE quillpack_core)
 
+# A program that races an extract by swapping links into its target directory (POSIX).
+if(NOT WIN32)
+  add_executable(swap_link ${CMAKE_SOURCE_DIR}/tests/swap_link.cpp)
+endif()
+
 if(CMAKE_CROSSCOMPILING)
   set(scenario_host windows)
   set(scenario_wine --wine ${WINE_PROGRAM})

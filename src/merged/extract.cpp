@@ -1,28 +1,36 @@
 #include "merged/extract.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "frontend/console_question.h"
 #include "frontend/run_options.h"
 #include "merged/member_names.h"
+#include "merged/member_target.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
+#include "platform/platform.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
 #include "runtime/path_names.h"
+#include "runtime/string_rules.h"
 
 namespace quillpack {
 namespace {
 
 enum class Answer { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
 
+// POSIX removes a link at the target and makes a file in its place, with no window for a
+// racing program; plain Win32 calls cannot, so there such a link is refused.
+constexpr bool kReplacesLinkTargets = platform::kHostSystem == platform::HostSystem::kPosix;
+
 // The target directory, always ending in the path delimiter. It is neither made absolute
 // nor tested: a missing directory makes the first target fail to open.
-std::string TargetDirectory() {
-  const std::string& given = RunOptions.secondPath;
+std::string TargetDirectoryOf(const std::string& given) {
   if (given.empty()) return WithTrailingDelimiter(CurrentDirectory());
   std::string target = given;
   char delimiter = HostPathRules().pathDelimiter;
@@ -30,9 +38,83 @@ std::string TargetDirectory() {
   return WithTrailingDelimiter(DirectoryOf(target));
 }
 
+[[noreturn]] void RefuseMember(const std::string& name, std::string_view problem) {
+  RaiseError(myException("Member name " + PrintableText(name) + std::string(problem)));
+}
+
+// One line of the merged file as it streams in. Its first bytes tell whether it is a
+// header, of which only the name is kept, or a member line, which goes on to the open
+// target or nowhere: no line is ever held whole, however long.
+class MergedLine final : public LineSink {
+ public:
+  // kAnyHeader for every line but the one right after a header that opened a target,
+  // which is a header only when it begins exactly as the merge writes one.
+  enum class Rule { kAnyHeader, kWrittenHeader };
+
+  MergedLine(Rule rule, TextLineFile* target) : rule_(rule), target_(target) {}
+
+  void Take(std::string_view piece) override {
+    if (!decided_) {
+      std::size_t wanted = DecidingBytes() - head_.size();
+      head_.append(piece.substr(0, wanted));
+      piece.remove_prefix(std::min(wanted, piece.size()));
+      if (head_.size() < DecidingBytes()) return;
+      Decide();
+    }
+    if (header_) {
+      header_->Take(piece);
+    } else {
+      Pass(piece);
+    }
+  }
+
+  // Ends the line once the input has handed over all of it; returns whether it was a
+  // header. A member line gets its line end in the target.
+  bool Finish() {
+    if (!decided_) Decide();
+    if (header_) return true;
+    if (target_) {
+      target_->WriteTextLine("");
+      CheckFileFailure();
+    }
+    return false;
+  }
+
+  const std::string& Name() const { return header_->Name(); }
+
+ private:
+  // Ten ">" tell an arrow header; a whole written prefix takes twenty bytes.
+  std::size_t DecidingBytes() const {
+    return rule_ == Rule::kAnyHeader ? kArrowHeaderMark.size() : kPlainHeaderPrefix.size();
+  }
+
+  void Decide() {
+    decided_ = true;
+    LineKind kind = ClassifyLine(head_);
+    if (kind != LineKind::kMemberLine && (rule_ == Rule::kAnyHeader || IsWrittenHeader(head_))) {
+      header_.emplace(kind);
+      header_->Take(head_);
+    } else {
+      Pass(head_);
+    }
+  }
+
+  void Pass(std::string_view bytes) {
+    if (!target_ || bytes.empty()) return;
+    target_->WriteText(bytes);
+    CheckFileFailure();
+  }
+
+  Rule rule_;
+  TextLineFile* target_;
+  std::string head_;
+  bool decided_ = false;
+  std::optional<HeaderNameReader> header_;
+};
+
 class Extraction {
  public:
-  explicit Extraction(std::string target) : target_(std::move(target)) {
+  explicit Extraction(std::string target) : target_(std::move(target)), directory_(target_) {
     std::string full = FullPathOf(target_);
     targetFullLength_ = full.empty() ? kMaxFullPathBytes + 1 : full.size();
   }
@@ -41,28 +123,27 @@ class Extraction {
     input_.AssignName(RunOptions.firstPath);
     input_.OpenForReading();
     CheckFileFailure();
-    bool pending = false;  // a header met by the read-ahead waits in line_
-    while (pending || !AtEndOfInput()) {
-      if (!pending) ReadLine();
-      pending = false;
-      LineKind kind = ClassifyLine(line_);
-      if (kind == LineKind::kMemberLine) {
-        WriteLine();
-      } else if (StartMember(MemberNameOf(line_, kind))) {
-        // The line after a header that opens a target is its first line, whatever it
-        // holds, unless it is a header exactly as the merge writes one: then the member
-        // is empty and that header starts the next.
-        if (AtEndOfInput()) break;
-        ReadLine();
-        if (IsWrittenHeader(line_)) {
-          pending = true;
+    std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
+    while (waitingHeader || !AtEndOfInput()) {
+      std::string name;
+      if (waitingHeader) {
+        name = std::move(*waitingHeader);
+        waitingHeader.reset();
+      } else if (!ReadLine(MergedLine::Rule::kAnyHeader, &name)) {
+        CopyMemberLines();
+        continue;
+      }
+      // The line after a header that opens a target is its first line, whatever it holds,
+      // unless it is a header exactly as the merge writes one: then the member is empty
+      // and that header starts the next.
+      if (StartMember(name) && !AtEndOfInput()) {
+        std::string next;
+        if (ReadLine(MergedLine::Rule::kWrittenHeader, &next)) {
+          waitingHeader = std::move(next);
           continue;
         }
-        WriteLine();
       }
-      // The member's further lines, up to the next line that may be a header.
-      input_.CopyLinesTo(targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
-      CheckFileFailure();
+      CopyMemberLines();
     }
     CloseTarget();
     input_.CloseFile();
@@ -70,22 +151,26 @@ class Extraction {
   }
 
  private:
-  void WriteLine() {
-    if (!targetOpen_) return;
-    targetFile_.WriteTextLine(line_);
-    CheckFileFailure();
-  }
-
   bool AtEndOfInput() {
     bool atEnd = input_.AtEnd();
     CheckFileFailure();
     return atEnd;
   }
 
-  // The line may point into the input's buffer: it is only used before the next
-  // operation on the input.
-  void ReadLine() {
-    line_ = input_.ReadTextLineView(&scratch_);
+  // Reads one line, writing it to the open target unless it is a header; returns whether
+  // it was one, with its name in `name`.
+  bool ReadLine(MergedLine::Rule rule, std::string* name) {
+    MergedLine line(rule, targetOpen_ ? &targetFile_ : nullptr);
+    input_.ReadTextLineInto(line);
+    CheckFileFailure();
+    if (!line.Finish()) return false;
+    *name = line.Name();
+    return true;
+  }
+
+  // The member's further lines, up to the next line that may be a header.
+  void CopyMemberLines() {
+    input_.CopyLinesTo(targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
     CheckFileFailure();
   }
 
@@ -96,77 +181,87 @@ class Extraction {
     CheckFileFailure();
   }
 
-  // T + NAME, once nothing stands against writing there: a name that leaves the target,
-  // names a device or cannot be a file name, a directory part that is a symbolic link, a
-  // path the platform cannot take. Each refusal names the member.
-  std::string SafeTargetPath(const std::string& name) {
+  // A name that leaves the target, names a device, holds a byte no file name may hold or
+  // makes a path the platform cannot take is refused, naming the member.
+  void RefuseUnsafeName(const std::string& name) const {
     NameProblem problem = CheckMemberName(name);
-    if (problem != NameProblem::kNone) {
-      RaiseError(myException("Member name " + name + std::string(ProblemText(problem))));
-    }
-    ForEachDirectoryPart(name, HostMemberNameRules().separators, [&](std::string_view part) {
-      if (IsSymbolicLink(target_ + std::string(part))) {
-        RaiseError(myException("Member name " + name + " passes through a symbolic link."));
-      }
-    });
+    if (problem != NameProblem::kNone) RefuseMember(name, ProblemText(problem));
     // The full path of T + NAME is T's own with NAME behind it: no need to ask the
     // platform again for every member.
     if (!name.empty() && targetFullLength_ + name.size() > kMaxFullPathBytes) {
-      RaiseError(myException("Member name " + name + " makes the path too long."));
+      RefuseMember(name, " makes the path too long.");
     }
-    return target_ + name;
+  }
+
+  // What is there already and cannot be written over: nothing ever waits on a FIFO or a
+  // device, and a link is never written through.
+  static void RefuseUnwritable(const std::string& name, platform::EntryKind kind) {
+    if (kind == platform::EntryKind::kOther) {
+      RefuseMember(name, " is a pipe, socket or device, not a file.");
+    }
+    if (kind == platform::EntryKind::kLink && !kReplacesLinkTargets) {
+      RefuseMember(name, " is a symbolic link.");
+    }
+  }
+
+  // Returns whether the user lets the member be written over.
+  bool MayOverwrite(const std::string& name) {
+    switch (static_cast<Answer>(
+        Ask("Overwrite  [" + target_ + name + "] (Yes/No/All/Cancel)?", "ynac"))) {
+      case Answer::kYes:
+        return true;
+      case Answer::kNo:
+        return false;
+      case Answer::kAll:
+        overwriteAll_ = true;
+        return true;
+      case Answer::kCancel:
+        break;
+    }
+    RaiseError(myException("Operation Cancelled."));
+  }
+
+  // The member's file is open for writing, or failed to open with `code`: either way the
+  // console says so first.
+  bool Extracting(const std::string& name, int32_t code) {
+    WriteConsoleLine("Extracting " + name);
+    if (code != 0) {
+      RecordFailure(code);
+      CheckFileFailure();
+    }
+    targetOpen_ = true;
+    return true;
   }
 
   // Returns whether a target was opened for the member.
   bool StartMember(const std::string& name) {
     CloseTarget();
-    std::string path = SafeTargetPath(name);
-    targetFile_.AssignName(path);
+    RefuseUnsafeName(name);
+    targetFile_.AssignName(target_ + name);
+    MemberTarget place;
+    int32_t reached = place.Reach(directory_, WrittenParts(name));
+    if (reached == platform::kStoppedOnLink) RefuseMember(name, " passes through a symbolic link.");
+    if (reached != 0) return Extracting(name, reached);
     // Most targets are new: creating one outright spares looking for it first.
-    if (!overwriteAll_ && targetFile_.OpenNewForWriting()) {
-      targetOpen_ = true;
-      WriteConsoleLine("Extracting " + name);
-      return true;
+    if (!overwriteAll_) {
+      int32_t created = place.CreateNew(&targetFile_);
+      if (created != platform::kFileExists) return Extracting(name, created);
     }
-    bool writeThis = true;
-    bool existing = !overwriteAll_ && IsExistingFile(path);
-    if (existing) {
-      switch (static_cast<Answer>(Ask("Overwrite  [" + path + "] (Yes/No/All/Cancel)?", "ynac"))) {
-        case Answer::kYes:
-          break;
-        case Answer::kNo:
-          writeThis = false;
-          break;
-        case Answer::kAll:
-          overwriteAll_ = true;
-          break;
-        case Answer::kCancel:
-          RaiseError(myException("Operation Cancelled."));
-      }
-    }
-    if (!writeThis) {
+    platform::EntryKind kind = place.Kind();
+    RefuseUnwritable(name, kind);
+    bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
+    if (existing && !overwriteAll_ && !MayOverwrite(name)) {
       WriteConsoleLine("Skipping " + name);
       return false;
     }
-    WriteConsoleLine("Extracting " + name);
-    // Never write through a link: the link goes, a regular file takes its place. (A link
-    // counts as an existing file, so where nothing exists there is none.)
-    if ((existing || overwriteAll_) && IsSymbolicLink(path)) {
-      RemoveSymbolicLink(path);
-      CheckFileFailure();
-    }
-    targetFile_.OpenForWriting();
-    CheckFileFailure();
-    targetOpen_ = true;
-    return true;
+    return Extracting(name, place.Replace(&targetFile_));
   }
 
   std::string target_;
+  TargetDirectory directory_;
   std::size_t targetFullLength_;
   TextLineFile input_;
   TextLineFile targetFile_;
-  std::string_view line_;
-  std::string scratch_;
   bool targetOpen_ = false;
   bool overwriteAll_ = false;
 };
@@ -177,7 +272,7 @@ void ExtractFiles() {
   if (!IsExistingFile(RunOptions.firstPath)) {
     RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
   }
-  std::string target = TargetDirectory();
+  std::string target = TargetDirectoryOf(RunOptions.secondPath);
   WriteConsoleLine("Extracting files from " + FullPathOf(RunOptions.firstPath));
   WriteConsoleLine(".................. to " + target);
   WithOperationMessage("Error while processing " + RunOptions.firstPath,

@@ -31,17 +31,34 @@ bool IsDeviceName(std::string_view component) {
 
 bool IsForbiddenByte(char c, bool windowsNames) {
   unsigned char byte = static_cast<unsigned char>(c);
-  if (byte == 0) return true;
-  return windowsNames &&
-         (byte < 32 || std::string_view("<>\"|?*").find(c) != std::string_view::npos);
+  if (byte < 32 || byte == 127) return true;
+  return windowsNames && std::string_view("<>\"|?*").find(c) != std::string_view::npos;
 }
 
-NameProblem CheckComponent(std::string_view component, const MemberNameRules& rules) {
-  if (component == "..") return NameProblem::kLeavesTarget;
-  if (!rules.windowsNames || component.empty()) return NameProblem::kNone;
-  if (component.back() == '.' || component.back() == ' ') return NameProblem::kTrailingDotOrSpace;
-  if (IsDeviceName(component)) return NameProblem::kDeviceName;
+std::string_view WithoutTrailingDotsAndSpaces(std::string_view part) {
+  std::size_t kept = part.find_last_not_of(". ");
+  return kept == std::string_view::npos ? std::string_view() : part.substr(0, kept + 1);
+}
+
+// An empty part (two separators in a row, or a final one) is no step at all; a part that
+// the file system would reduce to nothing is "." or "..", or as good as either.
+NameProblem CheckPart(std::string_view part, const MemberNameRules& rules) {
+  if (part.empty()) return NameProblem::kNone;
+  std::string_view kept = WithoutTrailingDotsAndSpaces(part);
+  if (kept.empty()) return NameProblem::kLeavesTarget;
+  if (rules.windowsNames && IsDeviceName(kept)) return NameProblem::kDeviceName;
   return NameProblem::kNone;
+}
+
+// Calls `visit` with each part of `name`, empty ones included.
+template <typename Visit>
+void ForEachPart(std::string_view name, std::string_view separators, Visit visit) {
+  for (;;) {
+    std::size_t cut = name.find_first_of(separators);
+    visit(name.substr(0, cut));
+    if (cut == std::string_view::npos) return;
+    name.remove_prefix(cut + 1);
+  }
 }
 
 }  // namespace
@@ -72,12 +89,23 @@ NameProblem CheckMemberName(std::string_view name, const MemberNameRules& rules)
     if (IsForbiddenByte(c, rules.windowsNames)) return NameProblem::kForbiddenByte;
   }
   NameProblem found = NameProblem::kNone;
-  while (!name.empty() && found == NameProblem::kNone) {
-    std::size_t cut = name.find_first_of(rules.separators);
-    found = CheckComponent(name.substr(0, cut), rules);
-    name = cut == std::string_view::npos ? std::string_view() : name.substr(cut + 1);
-  }
+  ForEachPart(name, rules.separators, [&](std::string_view part) {
+    if (found == NameProblem::kNone) found = CheckPart(part, rules);
+  });
   return found;
+}
+
+std::vector<std::string> WrittenParts(std::string_view name, const MemberNameRules& rules) {
+  std::vector<std::string> parts;
+  ForEachPart(name, rules.separators, [&](std::string_view part) {
+    if (!part.empty() || parts.empty()) parts.emplace_back(WithoutTrailingDotsAndSpaces(part));
+  });
+  // A final separator leaves a final empty part: the name is a directory's.
+  if (!name.empty() && rules.separators.find(name.back()) != std::string_view::npos &&
+      !parts.back().empty()) {
+    parts.emplace_back();
+  }
+  return parts;
 }
 
 std::string_view ProblemText(NameProblem problem) {
@@ -88,8 +116,6 @@ std::string_view ProblemText(NameProblem problem) {
       return " leads outside the target directory.";
     case NameProblem::kDeviceName:
       return " names a device.";
-    case NameProblem::kTrailingDotOrSpace:
-      return " ends a part in a dot or a space.";
     case NameProblem::kForbiddenByte:
       return " holds a character no file name may hold.";
   }

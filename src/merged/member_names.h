@@ -4,17 +4,17 @@
 #ifndef QUILLPACK_MERGED_MEMBER_NAMES_H_
 #define QUILLPACK_MERGED_MEMBER_NAMES_H_
 
-#include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillpack {
 
 struct MemberNameRules {
   // Every byte the host's file system treats as a separator: "\\/" on Win32, "/" on POSIX.
   std::string_view separators;
-  // Win32: a colon names a drive or a stream, and the file system takes some names for
-  // devices (CON, NUL, COM1, ... with any extension), drops a component's final dots and
-  // spaces, and allows no control byte nor any of < > " | ? * in a name.
+  // Win32: a colon names a drive or a stream, the file system takes some names for devices
+  // (CON, NUL, COM1, ... with any extension), and a name may hold none of < > " | ? *.
   bool windowsNames;
 };
 
@@ -24,13 +24,12 @@ const MemberNameRules& HostMemberNameRules();
 
 enum class NameProblem {
   kNone,
-  // Begins with a separator, holds a ".." component or (Win32) a colon.
+  // Begins with a separator, holds a colon (Win32), or has a part that is nothing but
+  // dots and spaces ("..", ".", "...").
   kLeavesTarget,
-  // A component names a device (Win32).
+  // A part names a device (Win32).
   kDeviceName,
-  // A component ends in a dot or a space (Win32), which the file system would drop.
-  kTrailingDotOrSpace,
-  // Holds a NUL byte, or (Win32) a control byte or one of < > " | ? *.
+  // Holds a control byte (below 32, or 127) or (Win32) one of < > " | ? *.
   kForbiddenByte,
 };
 
@@ -42,14 +41,13 @@ NameProblem CheckMemberName(std::string_view name,
 // The sentence that refuses a member, naming it: "Member name NAME ...".
 std::string_view ProblemText(NameProblem problem);
 
-// The directory parts of `name`, shortest first: A, A/B for A/B/C.
-template <typename Visit>
-void ForEachDirectoryPart(std::string_view name, std::string_view separators, Visit visit) {
-  for (std::size_t cut = name.find_first_of(separators); cut != std::string_view::npos;
-       cut = name.find_first_of(separators, cut + 1)) {
-    if (cut > 0) visit(name.substr(0, cut));
-  }
-}
+// The parts of `name` as the file is written, the same on every host: split at each
+// separator, empty parts between separators left out, and the trailing dots and spaces of
+// each part dropped, as the Win32 file system drops them. A name that ends in a separator
+// (or is empty) ends in an empty part: it names a directory, which cannot be written as a
+// file. REQUIRES: CheckMemberName(name, rules) is kNone.
+std::vector<std::string> WrittenParts(std::string_view name,
+                                      const MemberNameRules& rules = HostMemberNameRules());
 
 }  // namespace quillpack
 

@@ -11,7 +11,6 @@ namespace {
 constexpr NameProblem kNone = NameProblem::kNone;
 constexpr NameProblem kLeaves = NameProblem::kLeavesTarget;
 constexpr NameProblem kDevice = NameProblem::kDeviceName;
-constexpr NameProblem kTrailing = NameProblem::kTrailingDotOrSpace;
 constexpr NameProblem kByte = NameProblem::kForbiddenByte;
 
 TEST(CheckMemberName, BothRuleSets) {
@@ -36,7 +35,7 @@ TEST(CheckMemberName, BothRuleSets) {
       {"\\WINDOWS\\X", kLeaves, kNone},
       {"C:X.TXT", kLeaves, kNone},
       {"X.TXT:STREAM", kLeaves, kNone},
-      {"./X.TXT", kTrailing, kNone},
+      {"./X.TXT", kLeaves, kLeaves},  // "." is as good as ".."
       {"CON", kDevice, kNone},
       {"con.txt", kDevice, kNone},
       {"SUB/NUL.TAR.GZ", kDevice, kNone},
@@ -49,13 +48,19 @@ TEST(CheckMemberName, BothRuleSets) {
       {"CONSOLE.TXT", kNone, kNone},
       {"XCON", kNone, kNone},
       {"CONIN$", kDevice, kNone},
-      {"NAME.", kTrailing, kNone},
-      {"NAME ", kTrailing, kNone},
-      {"DIR./X", kTrailing, kNone},
-      {"...", kTrailing, kNone},
+      {"NAME.", kNone, kNone},  // written as NAME
+      {"NAME ", kNone, kNone},
+      {"NUL. ", kDevice, kNone},
+      {"SUB/ /X", kLeaves, kLeaves},
+      {"SUB//X", kNone, kNone},
+      {"DIR./X", kNone, kNone},
+      {"...", kLeaves, kLeaves},
+      {"SUB\\.. ", kLeaves, kNone},
       {"A*B", kByte, kNone},
       {"A?B", kByte, kNone},
-      {"A\tB", kByte, kNone},
+      {"A\tB", kByte, kByte},
+      {"A\x1b[2J", kByte, kByte},
+      {"A\x7f", kByte, kByte},
       {std::string("A\0B", 3), kByte, kByte},
       {"A\xe9\xff", kNone, kNone},
   };
@@ -65,13 +70,28 @@ TEST(CheckMemberName, BothRuleSets) {
   }
 }
 
-TEST(ForEachDirectoryPart, ShortestFirst) {
-  std::vector<std::string> parts;
-  ForEachDirectoryPart("A/B\\C/D", "/\\", [&](std::string_view part) { parts.emplace_back(part); });
-  EXPECT_EQ(parts, (std::vector<std::string>{"A", "A/B", "A/B\\C"}));
-  parts.clear();
-  ForEachDirectoryPart("PLAIN", "/", [&](std::string_view part) { parts.emplace_back(part); });
-  EXPECT_TRUE(parts.empty());
+// Trailing dots and spaces go as the Win32 file system drops them, on every host.
+TEST(WrittenParts, AsTheFileSystemHoldsThem) {
+  using Parts = std::vector<std::string>;
+  struct Case {
+    std::string name;
+    Parts windows;
+    Parts posix;
+  };
+  const Case cases[] = {
+      {"", {""}, {""}},
+      {"A.TXT", {"A.TXT"}, {"A.TXT"}},
+      {"A.TXT. .", {"A.TXT"}, {"A.TXT"}},
+      {"SUB./X ", {"SUB", "X"}, {"SUB", "X"}},
+      {"SUB//X", {"SUB", "X"}, {"SUB", "X"}},
+      {"SUB/", {"SUB", ""}, {"SUB", ""}},
+      {"A\\B\\C.D", {"A", "B", "C.D"}, {"A\\B\\C.D"}},
+      {"..X/Y", {"..X", "Y"}, {"..X", "Y"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WrittenParts(c.name, WindowsMemberNameRules()), c.windows) << c.name;
+    EXPECT_EQ(WrittenParts(c.name, PosixMemberNameRules()), c.posix) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,54 @@
 #include "merged/merged_format.h"
 
-#include "runtime/string_rules.h"
-
 namespace quillpack {
 namespace {
 
 constexpr std::string_view kNameMark = "NAME=";
+constexpr std::size_t kMaxName = static_cast<std::size_t>(kMaxMemberNameBytes);
+// Where the name starts, counted from 0: an arrow header's 12th byte; a plain header's 5th
+// when it holds no "NAME=".
+constexpr std::size_t kArrowNameStart = 11;
+constexpr std::size_t kPlainFallbackStart = 4;
+
+// Appends the bytes of `piece`, which starts at `pieceStart` of its line, that lie at or
+// after `start`, until `kept` holds a whole name.
+void KeepFrom(std::string_view piece, std::size_t pieceStart, std::size_t start,
+              std::string* kept) {
+  if (kept->size() >= kMaxName || pieceStart + piece.size() <= start) return;
+  std::size_t from = start > pieceStart ? start - pieceStart : 0;
+  kept->append(piece.substr(from, kMaxName - kept->size()));
+}
 
 }  // namespace
+
+void HeaderNameReader::Take(std::string_view piece) {
+  if (kind_ == LineKind::kArrowHeader) {
+    KeepFrom(piece, taken_, kArrowNameStart, &name_);
+  } else if (markFound_) {
+    KeepFrom(piece, 0, 0, &name_);
+  } else {
+    KeepFrom(piece, taken_, kPlainFallbackStart, &fallback_);
+    SeekMark(piece);
+  }
+  taken_ += piece.size();
+}
+
+// "NAME=" begins with the only "N" it holds, so a mismatch can only restart at an "N".
+void HeaderNameReader::SeekMark(std::string_view piece) {
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    if (piece[i] == kNameMark[markMatched_]) {
+      if (++markMatched_ < kNameMark.size()) continue;
+      markFound_ = true;
+      KeepFrom(piece.substr(i + 1), 0, 0, &name_);
+      return;
+    }
+    markMatched_ = piece[i] == kNameMark.front() ? 1 : 0;
+  }
+}
+
+const std::string& HeaderNameReader::Name() const {
+  return kind_ == LineKind::kPlainHeader && !markFound_ ? fallback_ : name_;
+}
 
 std::string MemberHeader(HeaderStyle style, std::string_view name) {
   std::string header(style == HeaderStyle::kArrow ? kArrowHeaderPrefix : kPlainHeaderPrefix);
@@ -24,10 +65,9 @@ LineKind ClassifyLine(std::string_view line) {
 }
 
 std::string MemberNameOf(std::string_view header, LineKind kind) {
-  if (kind == LineKind::kArrowHeader) return CopyOf(header, 12, kMaxMemberNameBytes);
-  int32_t mark = PositionOf(kNameMark, header);
-  int32_t start = mark > 0 ? mark + static_cast<int32_t>(kNameMark.size()) : 5;
-  return CopyOf(header, start, kMaxMemberNameBytes);
+  HeaderNameReader reader(kind);
+  reader.Take(header);
+  return reader.Name();
 }
 
 bool IsWrittenHeader(std::string_view line) {

@@ -5,6 +5,7 @@
 #ifndef QUILLPACK_MERGED_MERGED_FORMAT_H_
 #define QUILLPACK_MERGED_MERGED_FORMAT_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,6 +34,33 @@ enum class LineKind { kMemberLine, kArrowHeader, kPlainHeader };
 // A line that begins with ten ">" is an arrow header; otherwise one that begins with "./"
 // is a plain header; every other line belongs to a member.
 LineKind ClassifyLine(std::string_view line);
+
+// The name of a header line read piece by piece as the line streams in, keeping no more of
+// the line than the name needs, however long the line is.
+class HeaderNameReader {
+ public:
+  // `kind` is the header's: kArrowHeader or kPlainHeader.
+  explicit HeaderNameReader(LineKind kind) : kind_(kind) {}
+
+  // The line's next bytes, from its first byte on.
+  void Take(std::string_view piece);
+
+  // The name of the line taken so far, as MemberNameOf gives it.
+  const std::string& Name() const;
+
+ private:
+  void SeekMark(std::string_view piece);
+
+  LineKind kind_;
+  std::size_t taken_ = 0;
+  // Plain headers: how much of "NAME=" the bytes taken last end with, and whether it came.
+  std::size_t markMatched_ = 0;
+  bool markFound_ = false;
+  // Arrow headers: the name from the 12th byte on. Plain headers: after "NAME=".
+  std::string name_;
+  // Plain headers: the name from the 5th byte on, for a line without "NAME=".
+  std::string fallback_;
+};
 
 // The name a header line carries, at most 120 bytes: an arrow header's from its 12th
 // byte on; a plain header's after its first "NAME=", or from its 5th byte on when it has

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillpack::platform {
@@ -132,15 +133,81 @@ int32_t FindNext(SearchHandle search, FoundEntry* entry);
 // Ends an enumeration.
 void FindClose(SearchHandle search);
 
-// Whether `name` is a symbolic link (on Win32 any reparse point), not following it.
-bool IsSymbolicLink(const std::string& name);
-
-// Removes the link `name` itself, never what it points to.
-int32_t RemoveSymbolicLink(const std::string& name);
-
 // Sets a file's attribute bits, for tests that need hidden or system files. Win32 only:
 // POSIX derives the bits from the name and the file type and answers 1 (not supported).
 int32_t SetAttributeBits(const std::string& name, uint32_t bits);
+
+// ---------------------------------------------------------------------------------------
+// Directories held open
+
+// A step that met a symbolic link (on Win32 a reparse point) where it follows none.
+inline constexpr int32_t kStoppedOnLink = 681;
+
+// A directory held open, so that names inside it are looked up and files made relative to
+// it: a directory renamed or swapped for a link meanwhile cannot redirect them. Move-only;
+// closes in its destructor.
+class Directory {
+ public:
+  Directory() = default;
+  Directory(Handle handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+  ~Directory() { Close(); }
+  Directory(Directory&& other) noexcept
+      : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
+  Directory& operator=(Directory&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+      path_ = std::move(other.path_);
+    }
+    return *this;
+  }
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  Handle handle() const { return handle_; }
+  // The path it was opened by, ending in a delimiter; Win32 makes the names inside it
+  // from this path, while the held handle keeps the directory from being moved.
+  const std::string& path() const { return path_; }
+
+ private:
+  void Close();
+
+  Handle handle_ = kNoHandle;
+  std::string path_;
+};
+
+// What a name inside a directory is: looked up literally, never as a pattern, and a link
+// is reported as one, not followed. kOther is anything but a file, a directory or a link
+// (a FIFO, socket or device).
+enum class EntryKind { kMissing, kFile, kDirectory, kLink, kOther };
+
+// Opens the directory `path`, following links: the user named it. `path` ends in the
+// host's delimiter. Fails with 3 when it is missing or no directory.
+int32_t OpenDirectory(const std::string& path, Directory* directory);
+
+// Opens the directory `name` inside `parent` without following a link: kStoppedOnLink when
+// `name` is one, 3 when it is missing or no directory.
+int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Directory* directory);
+
+// What `name` inside `directory` is. The empty name is the directory itself.
+EntryKind LookUpEntry(const Directory& directory, const std::string& name);
+
+// Creates the file `name` inside `directory` for writing, shared for reading only, when
+// nothing by that name exists: fails with 80 when something does, a link included, which
+// is never followed.
+int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Handle* handle,
+                        DeviceKind* kind);
+
+// Opens the existing regular file `name` inside `directory` for writing and empties it,
+// once nobody else holds it open (32 otherwise). Never follows a link (kStoppedOnLink) and
+// never waits: anything but a regular file fails (5; 2 when nothing is there) and is left
+// as it was.
+int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, Handle* handle,
+                           DeviceKind* kind);
+
+// Removes the link `name` inside `directory`, never what it points to.
+int32_t RemoveLinkIn(const Directory& directory, const std::string& name);
 
 // ---------------------------------------------------------------------------------------
 // Paths, code page, collation

@@ -271,6 +271,26 @@ void WriteIgnoringResult(int fd, const char* bytes, std::size_t count) {
   }
 }
 
+int DescriptorOf(const Directory& directory) {
+  return static_cast<int>(directory.handle());
+}
+
+// The empty name stands for the directory itself.
+const char* NameInDirectory(const std::string& name) {
+  return name.empty() ? "." : name.c_str();
+}
+
+// A directory is only ever used to reach names inside it, which needs no right to read it.
+#ifdef O_PATH
+constexpr int kDirectoryOpenFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+int32_t CodeOfDirectoryFailure(int error) {
+  return error == ENOENT ? kPathNotFound : CodeOfErrno(error);
+}
+
 }  // namespace
 
 int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
@@ -409,14 +429,85 @@ void FindClose(SearchHandle search) {
   delete reinterpret_cast<PosixSearch*>(search);
 }
 
-bool IsSymbolicLink(const std::string& name) {
-  struct stat info;
-  return !HoldsNul(name) && lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+void Directory::Close() {
+  if (IsOpen()) close(static_cast<int>(handle_));
+  handle_ = kNoHandle;
 }
 
-int32_t RemoveSymbolicLink(const std::string& name) {
+int32_t OpenDirectory(const std::string& path, Directory* directory) {
+  *directory = Directory();
+  if (path.empty() || HoldsNul(path)) return kPathNotFound;
+  int fd = open(path.c_str(), kDirectoryOpenFlags);
+  if (fd < 0) return CodeOfDirectoryFailure(errno);
+  *directory = Directory(fd, path);
+  return 0;
+}
+
+int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Directory* directory) {
+  *directory = Directory();
   if (HoldsNul(name)) return kPathNotFound;
-  return unlink(name.c_str()) == 0 ? 0 : CodeOfErrno(errno);
+  int fd = openat(DescriptorOf(parent), NameInDirectory(name), kDirectoryOpenFlags | O_NOFOLLOW);
+  if (fd >= 0) {
+    *directory = Directory(fd, parent.path() + name + "/");
+    return 0;
+  }
+  int error = errno;
+  if (LookUpEntry(parent, name) == EntryKind::kLink) return kStoppedOnLink;
+  return CodeOfDirectoryFailure(error);
+}
+
+EntryKind LookUpEntry(const Directory& directory, const std::string& name) {
+  struct stat info;
+  if (HoldsNul(name) ||
+      fstatat(DescriptorOf(directory), NameInDirectory(name), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return EntryKind::kMissing;
+  }
+  if (S_ISREG(info.st_mode)) return EntryKind::kFile;
+  if (S_ISDIR(info.st_mode)) return EntryKind::kDirectory;
+  if (S_ISLNK(info.st_mode)) return EntryKind::kLink;
+  return EntryKind::kOther;
+}
+
+int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Handle* handle,
+                        DeviceKind* kind) {
+  *handle = kNoHandle;
+  if (HoldsNul(name)) return kPathNotFound;
+  // O_EXCL fails on any name that exists, a link included, and so never follows one.
+  int fd = openat(DescriptorOf(directory), NameInDirectory(name),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return CodeOfErrno(errno);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  if (kind) *kind = DeviceKind::kDisk;
+  *handle = fd;
+  return 0;
+}
+
+int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, Handle* handle,
+                           DeviceKind* kind) {
+  *handle = kNoHandle;
+  if (HoldsNul(name)) return kPathNotFound;
+  // Non-blocking, so that a FIFO put there meanwhile cannot hold the open; it is then
+  // refused below like any other file that is not regular.
+  int fd = openat(DescriptorOf(directory), NameInDirectory(name),
+                  O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ELOOP) return kStoppedOnLink;
+    return errno == ENXIO ? kAccessDenied : CodeOfErrno(errno);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (!S_ISREG(info.st_mode)) return FailAndClose(fd, kAccessDenied);
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  if (info.st_size > 0 && ftruncate(fd, 0) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (kind) *kind = DeviceKind::kDisk;
+  *handle = fd;
+  return 0;
+}
+
+int32_t RemoveLinkIn(const Directory& directory, const std::string& name) {
+  if (HoldsNul(name)) return kPathNotFound;
+  return unlinkat(DescriptorOf(directory), NameInDirectory(name), 0) == 0 ? 0 : CodeOfErrno(errno);
 }
 
 int32_t SetAttributeBits(const std::string&, uint32_t) {

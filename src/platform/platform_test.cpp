@@ -128,6 +128,84 @@ TEST(Platform, ReadOnlySharingAlsoInsideOneProcess) {
   EXPECT_EQ(OpenCode(path, true), kSharingViolation) << "a second writer";
 }
 
+std::string AsDirectory(const std::string& path) {
+  return path + (kHostSystem == HostSystem::kWindows ? "\\" : "/");
+}
+
+// The code of an open inside a held directory; the handle, if any, is closed at once.
+int32_t CodeIn(const Directory& directory, const std::string& name, bool existing) {
+  Handle handle = kNoHandle;
+  int32_t code = existing ? OpenExistingFileIn(directory, name, &handle, nullptr)
+                          : CreateNewFileIn(directory, name, &handle, nullptr);
+  if (code == 0) CloseFileHandle(handle);
+  return code;
+}
+
+TEST(Platform, NamesInsideAHeldDirectory) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directories(dir.Path("top/sub"));
+  dir.Write("top/f.txt", "old");
+  Directory top;
+  ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path("top")), &top), 0);
+  EXPECT_EQ(OpenDirectory(AsDirectory(dir.Path("missing")), &top), kPathNotFound);
+  EXPECT_FALSE(top.IsOpen());
+  EXPECT_EQ(OpenDirectory(AsDirectory(dir.Path("top/f.txt")), &top), kPathNotFound);
+  ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path("top")), &top), 0);
+
+  const std::pair<const char*, EntryKind> kinds[] = {
+      {"f.txt", EntryKind::kFile},     {"sub", EntryKind::kDirectory},
+      {"", EntryKind::kDirectory},     {"missing", EntryKind::kMissing},
+      {"f*.txt", EntryKind::kMissing},  // never a pattern
+  };
+  for (const auto& [name, kind] : kinds)
+    EXPECT_EQ(LookUpEntry(top, name), kind) << name;
+
+  Directory sub;
+  EXPECT_EQ(OpenSubdirectory(top, "f.txt", &sub), kPathNotFound);
+  EXPECT_EQ(OpenSubdirectory(top, "missing", &sub), kPathNotFound);
+  ASSERT_EQ(OpenSubdirectory(top, "sub", &sub), 0);
+  EXPECT_EQ(CodeIn(sub, "new.txt", false), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.Path("top/sub/new.txt")));
+  EXPECT_EQ(CodeIn(sub, "new.txt", false), kFileExists);
+  EXPECT_EQ(CodeIn(top, "sub", false), kFileExists);
+
+  EXPECT_EQ(CodeIn(top, "f.txt", true), 0);
+  EXPECT_EQ(ReadBytes(dir.Path("top/f.txt")), "") << "emptied";
+  EXPECT_EQ(CodeIn(top, "sub", true), kAccessDenied);
+  EXPECT_EQ(CodeIn(top, "missing", true), kFileNotFound);
+}
+
+// A link inside a held directory is seen as a link and never followed; a held directory
+// moved away and replaced by a link keeps receiving what is made inside it.
+TEST(Platform, HeldDirectoriesFollowNoLinks) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directories(dir.Path("top/sub"));
+  std::filesystem::create_directory(dir.Path("outside"));
+  std::string outsideFile = dir.Write("outside/v.txt", "orig");
+  std::error_code error;
+  std::filesystem::create_symlink(outsideFile, dir.Path("top/ln"), error);
+  if (error) GTEST_SKIP() << "this host makes no symbolic links: " << error.message();
+  std::filesystem::create_directory_symlink(dir.Path("outside"), dir.Path("top/dirln"));
+  Directory top;
+  ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path("top")), &top), 0);
+  Directory inner;
+  EXPECT_EQ(LookUpEntry(top, "ln"), EntryKind::kLink);
+  EXPECT_EQ(OpenSubdirectory(top, "dirln", &inner), kStoppedOnLink);
+  EXPECT_EQ(CodeIn(top, "ln", false), kFileExists);
+  EXPECT_EQ(CodeIn(top, "ln", true), kStoppedOnLink);
+  EXPECT_EQ(RemoveLinkIn(top, "ln"), 0);
+  EXPECT_EQ(LookUpEntry(top, "ln"), EntryKind::kMissing);
+  EXPECT_EQ(ReadBytes(outsideFile), "orig");
+
+  Directory sub;
+  ASSERT_EQ(OpenSubdirectory(top, "sub", &sub), 0);
+  std::filesystem::rename(dir.Path("top/sub"), dir.Path("top/sub.old"), error);
+  if (!error) std::filesystem::create_directory_symlink(dir.Path("outside"), dir.Path("top/sub"));
+  EXPECT_EQ(CodeIn(sub, "x.txt", false), 0);
+  EXPECT_TRUE(std::filesystem::exists(dir.Path(error ? "top/sub/x.txt" : "top/sub.old/x.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("outside/x.txt")));
+}
+
 std::map<std::string, uint32_t> AttributesFound(const std::string& pattern, EntryDetail detail) {
   SearchHandle search = kNoSearch;
   FoundEntry entry;

@@ -82,12 +82,4 @@ bool IsExistingFile(std::string_view name) {
   return (entry.attributes & platform::kAttributeDirectory) == 0;
 }
 
-bool IsSymbolicLink(std::string_view name) {
-  return platform::IsSymbolicLink(std::string(name));
-}
-
-void RemoveSymbolicLink(std::string_view name) {
-  if (int32_t code = platform::RemoveSymbolicLink(std::string(name))) RecordFailure(code);
-}
-
 }  // namespace quillpack

@@ -55,13 +55,6 @@ std::vector<std::string> ListMatchingFiles(std::string_view pattern);
 // Hidden, system and read-only files exist; every platform failure gives false.
 bool IsExistingFile(std::string_view name);
 
-// Whether `name` is a symbolic link itself (on Win32 any reparse point).
-bool IsSymbolicLink(std::string_view name);
-
-// Removes the symbolic link `name`, never what it points to. Records the platform's code
-// when that fails; the caller runs CheckFileFailure.
-void RemoveSymbolicLink(std::string_view name);
-
 }  // namespace quillpack
 
 #endif  // QUILLPACK_RUNTIME_DIRECTORY_SEARCH_H_

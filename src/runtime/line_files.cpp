@@ -91,16 +91,9 @@ void TextLineFile::Open(TextFileMode mode) {
   Adopt(handle, kind, mode);
 }
 
-bool TextLineFile::OpenNewForWriting() {
-  if (openMode_ != TextFileMode::kClosed || assignedName_.empty() ||
-      assignedName_.size() > platform::kMaxPathBytes) {
-    return false;
-  }
-  platform::Handle handle = platform::kNoHandle;
-  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
-  if (platform::CreateNewForWriting(assignedName_, &handle, &kind) != 0) return false;
+void TextLineFile::AdoptForWriting(platform::Handle handle, platform::DeviceKind kind) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
   Adopt(handle, kind, TextFileMode::kWriting);
-  return true;
 }
 
 void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode) {
@@ -211,18 +204,67 @@ void TextLineFile::AssembleLine(std::string* line) {
   }
 }
 
-// True also when the buffer holds too little of the line to tell. Most lines differ from
-// every prefix in their first byte, so that is looked at first.
+// Compares the line as the line reader will read it, lone CRs dropped, so that the copy
+// never passes over a line the reader would take for a stop line. True also when the
+// buffer holds too little of the line to tell. Most lines differ from every prefix in
+// their first byte, which ends the comparison at once.
 bool TextLineFile::StartsStopLine(const char* line, const char* end,
                                   std::span<const std::string_view> stopPrefixes) const {
-  std::size_t available = static_cast<std::size_t>(end - line);
   for (std::string_view prefix : stopPrefixes) {
-    if (available < prefix.size()) return true;
-    if (*line == prefix.front() && std::memcmp(line, prefix.data(), prefix.size()) == 0) {
-      return true;
+    std::size_t matched = 0;
+    for (const char* p = line; matched < prefix.size(); ++p) {
+      if (p == end) return true;
+      if (*p == kCarriageReturn) {
+        if (p + 1 == end) return true;
+        if (p[1] == kLineFeed) break;
+        continue;
+      }
+      if (*p != prefix[matched]) break;
+      ++matched;
     }
+    if (matched == prefix.size()) return true;
   }
   return false;
+}
+
+// Hands the line's bytes to `take(from, to)` piece by piece, lone CRs dropped, and
+// consumes its line end; a line of any length needs no more memory than the buffer. True
+// at the end of the line, at a Ctrl-Z and at the end of the input; false when `take`
+// refused a piece or a read failed, leaving the line unfinished.
+template <typename Take>
+bool TextLineFile::StreamLine(Take take) {
+  bool carriageReturnWaits = false;  // the buffer ended in a CR: is LF next?
+  for (;;) {
+    const char* p = buffer_.get() + bufferPosition_;
+    const char* end = buffer_.get() + bufferEnd_;
+    if (carriageReturnWaits && p < end) {
+      carriageReturnWaits = false;
+      if (*p == kLineFeed) {
+        ++bufferPosition_;
+        return true;
+      }
+    }
+    while (p < end) {
+      const char* found = FindLineByte(p, end);
+      if (!take(p, found)) return false;
+      if (found == end) break;
+      bufferPosition_ = static_cast<std::size_t>(found - buffer_.get());
+      if (*found == kCtrlZ) return true;
+      if (*found == kLineFeed) {
+        ++bufferPosition_;
+        return true;
+      }
+      p = found + 1;
+      if (p == end) {
+        carriageReturnWaits = true;
+      } else if (*p == kLineFeed) {
+        bufferPosition_ += 2;
+        return true;
+      }
+    }
+    bufferPosition_ = bufferEnd_;
+    if (!Fill()) return inputEnded_;
+  }
 }
 
 bool TextLineFile::Emit(TextLineFile* target, const char* from, const char* to) {
@@ -283,46 +325,19 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
     bool emitted = Emit(target, run, line);
     bufferPosition_ = static_cast<std::size_t>(line - buffer_.get());
     if (!emitted || leftToCaller) return;
-    if (!simpleLines && !StreamLine(target)) return;
+    if (simpleLines) continue;
+    auto toTarget = [target](const char* from, const char* to) { return Emit(target, from, to); };
+    if (!StreamLine(toTarget) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) return;
   }
 }
 
-// Piece by piece, so that a line of any length needs no more memory than the buffer.
-bool TextLineFile::StreamLine(TextLineFile* target) {
-  const char* lineEnd = kLineEnd.data();
-  bool carriageReturnWaits = false;  // the buffer ended in a CR: is LF next?
-  for (;;) {
-    const char* p = buffer_.get() + bufferPosition_;
-    const char* end = buffer_.get() + bufferEnd_;
-    if (carriageReturnWaits && p < end) {
-      carriageReturnWaits = false;
-      if (*p == kLineFeed) {
-        ++bufferPosition_;
-        return Emit(target, lineEnd, lineEnd + 2);
-      }
-    }
-    while (p < end) {
-      const char* found = FindLineByte(p, end);
-      if (!Emit(target, p, found)) return false;
-      if (found == end) break;
-      bufferPosition_ = static_cast<std::size_t>(found - buffer_.get());
-      if (*found == kCtrlZ) return Emit(target, lineEnd, lineEnd + 2);
-      if (*found == kLineFeed) {
-        ++bufferPosition_;
-        return Emit(target, lineEnd, lineEnd + 2);
-      }
-      p = found + 1;
-      if (p == end) {
-        carriageReturnWaits = true;
-      } else if (*p == kLineFeed) {
-        bufferPosition_ += 2;
-        return Emit(target, lineEnd, lineEnd + 2);
-      }
-    }
-    bufferPosition_ = bufferEnd_;
-    // The end of the input ends the line too; a failed read leaves it unfinished.
-    if (!Fill()) return inputEnded_ && Emit(target, lineEnd, lineEnd + 2);
-  }
+void TextLineFile::ReadTextLineInto(LineSink& sink) {
+  if (!ReadyToRead()) return;
+  if (bufferPosition_ == bufferEnd_ && !Fill()) return;
+  StreamLine([&sink](const char* from, const char* to) {
+    if (from != to) sink.Take(std::string_view(from, static_cast<std::size_t>(to - from)));
+    return true;
+  });
 }
 
 bool TextLineFile::AtEnd() {

@@ -27,6 +27,15 @@ namespace quillpack {
 
 enum class TextFileMode { kClosed, kReading, kWriting };
 
+// Receives the bytes of one line piece by piece, in order, as the file reads them.
+class LineSink {
+ public:
+  virtual void Take(std::string_view piece) = 0;
+
+ protected:
+  ~LineSink() = default;
+};
+
 // The transfer buffer of standard handles, pipes and consoles.
 inline constexpr std::size_t kTransferBytes = 128;
 // The block in which named disk files move.
@@ -54,10 +63,9 @@ class TextLineFile {
   // platform's code on failure, or 105 when the handle's device kind is unknown.
   void OpenForWriting();
 
-  // Creates the named file for writing only when nothing by that name exists yet. Returns
-  // false, recording nothing and leaving the file closed, when something does or the
-  // create fails: the caller then goes the way of OpenForWriting.
-  bool OpenNewForWriting();
+  // Takes over `handle`, opened for writing by the caller under the assigned name, as
+  // OpenForWriting would have opened it: the file owns the handle from now on.
+  void AdoptForWriting(platform::Handle handle, platform::DeviceKind kind);
 
   // The next line without its line end: LF or CR LF ends a line, a CR followed by
   // anything else is dropped, Ctrl-Z ends the input for good and stays unread. Empty at
@@ -71,14 +79,20 @@ class TextLineFile {
   // line when it does not lie whole in the buffer. Saves a copy of every line.
   std::string_view ReadTextLineView(std::string* scratch);
 
+  // Reads the next line as ReadTextLine does, but hands its bytes to `sink` piece by piece
+  // (none for an empty line) instead of building it: a line of any length needs no more
+  // memory than the buffer. A failure the sink raises leaves the rest of the line unread.
+  void ReadTextLineInto(LineSink& sink);
+
   // Copies the following lines to `target`, each exactly as WriteTextLine would write it,
   // or drops them when `target` is null; a line of any length goes through in pieces, so
   // memory stays flat. Stops at the end of the input, at a failure (recorded as by the
   // single operations; a line cut short by a failed read may have gone out in part), and
-  // before a line it leaves to the caller: one that begins with one of `stopPrefixes`, or
-  // that starts so near the end of the buffer that it cannot tell. Does nothing for a
-  // target that is not open for writing or that writes every operation at once (a
-  // console), so that such a target's transfers still follow the lines one by one.
+  // before a line it leaves to the caller: one that begins with one of `stopPrefixes` as
+  // the line reader reads it (a CR that no LF follows is dropped), or that starts so near
+  // the end of the buffer that it cannot tell. Does nothing for a target that is not open
+  // for writing or that writes every operation at once (a console), so that such a
+  // target's transfers still follow the lines one by one.
   void CopyLinesTo(TextLineFile* target, std::span<const std::string_view> stopPrefixes = {});
 
   // Whether nothing more can be read: true at the end of the input, at a Ctrl-Z, after a
@@ -126,7 +140,8 @@ class TextLineFile {
   bool ReadyToRead();
   bool Fill();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
-  bool StreamLine(TextLineFile* target);
+  template <typename Take>
+  bool StreamLine(Take take);
   bool StartsStopLine(const char* line, const char* end,
                       std::span<const std::string_view> stopPrefixes) const;
   void AssembleLine(std::string* line);

@@ -17,17 +17,43 @@ using testing::ModelLines;
 using testing::ReadBytes;
 using testing::TemporaryDirectory;
 
-std::vector<std::string> ReadAllLines(const std::string& path) {
+// Gathers a line handed over piece by piece.
+class Gathered final : public LineSink {
+ public:
+  void Take(std::string_view piece) override {
+    EXPECT_FALSE(piece.empty());
+    line += piece;
+  }
+  std::string line;
+};
+
+enum class Reading { kWhole, kInPieces };
+
+std::vector<std::string> ReadAllLines(const std::string& path, Reading reading) {
   TextLineFile file;
   file.AssignName(path);
   file.OpenForReading();
   CheckFileFailure();
   std::vector<std::string> lines;
-  while (!file.AtEnd())
-    lines.push_back(file.ReadTextLine());
+  while (!file.AtEnd()) {
+    if (reading == Reading::kWhole) {
+      lines.push_back(file.ReadTextLine());
+    } else {
+      Gathered gathered;
+      file.ReadTextLineInto(gathered);
+      lines.push_back(gathered.line);
+    }
+  }
   CheckFileFailure();
   file.CloseFile();
   CheckFileFailure();
+  return lines;
+}
+
+// Every file is read both ways, which must agree.
+std::vector<std::string> ReadAllLines(const std::string& path) {
+  std::vector<std::string> lines = ReadAllLines(path, Reading::kWhole);
+  EXPECT_EQ(ReadAllLines(path, Reading::kInPieces), lines) << path;
   return lines;
 }
 
@@ -157,7 +183,9 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
   std::vector<std::string> inputs = {"", "a\r\nb\nc", "x\ry\r\n\r\n\n",
                                      "abc\x1a"
                                      "def\r\n",
-                                     ">>>>>>>>>> H\r\nbody\r\n./x\n>>>>>\r\n./"};
+                                     ">>>>>>>>>> H\r\nbody\r\n./x\n>>>>>\r\n./",
+                                     // Headers behind lone CRs, which the reader drops.
+                                     "x\r\n\r./ A\r\ny\r\n.\r/B\r\n>>>>>\r>>>>> C\r\n\r\r\n"};
   std::string big;
   for (int i = 0; big.size() < 3 * kDiskBlockBytes; ++i) {
     big += std::string(i % 97, 'a' + i % 26);
@@ -229,20 +257,16 @@ TEST_F(LineFilesTest, OpeningForWritingEmptiesTheFile) {
 
 // Whatever stands at the name is left alone and nothing is recorded; a free name is
 // created and written as by OpenForWriting.
-TEST_F(LineFilesTest, OpeningNewOnly) {
-  std::string taken = dir_.Write("taken.txt", "old contents\r\n");
+// A handle opened elsewhere is written as if the file had opened it itself.
+TEST_F(LineFilesTest, AdoptingAHandle) {
   std::string fresh = dir_.Path("free.txt");
+  platform::Handle handle = platform::kNoHandle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  ASSERT_EQ(platform::CreateNewForWriting(fresh, &handle, &kind), 0);
   TextLineFile file;
-  for (const std::string& name : {taken, dir_.Path(""), dir_.Path("missing-dir/x.txt")}) {
-    file.AssignName(name);
-    TakeFailureCode();
-    EXPECT_FALSE(file.OpenNewForWriting()) << name;
-    EXPECT_EQ(TakeFailureCode(), 0) << name;
-    EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << name;
-  }
-  EXPECT_EQ(ReadBytes(taken), "old contents\r\n");
   file.AssignName(fresh);
-  ASSERT_TRUE(file.OpenNewForWriting());
+  file.AdoptForWriting(handle, kind);
+  EXPECT_EQ(file.Mode(), TextFileMode::kWriting);
   file.WriteTextLine("new");
   file.CloseFile();
   EXPECT_EQ(ReadBytes(fresh), "new\r\n");
