@@ -1,6 +1,10 @@
 enable_testing()
 include(GoogleTest)
 
+if(CMAKE_CROSSCOMPILING AND NOT WINE_PROGRAM)
+  message(FATAL_ERROR "The Windows build's tests run under Wine, which is not installed.")
+endif()
+
 if(CMAKE_CROSSCOMPILING)
   # The cross build compiles GoogleTest from the sources Debian installs.
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -32,4 +36,5 @@ gtest_discover_tests(quillpack_tests
 
 if(TARGET quillpack)
   include(${CMAKE_SOURCE_DIR}/tests/scenarios.cmake)
+  include(${CMAKE_SOURCE_DIR}/tests/install_test.cmake)
 endif()

@@ -16,7 +16,7 @@
 namespace quillpack {
 namespace {
 
-constexpr std::string_view kBanner = "Quillpack Freeware Edition v1.02 - ";
+constexpr std::string_view kVersionLine = "Quillpack Freeware Edition v1.02";
 
 constexpr std::string_view kUsageLines[] = {
     "  1. Merge files in a directory to a single file.",
@@ -30,28 +30,34 @@ constexpr std::string_view kUsageLines[] = {
     "  Notes: Use on text files only - otherwise results are unpredictable.",
     "  Use -nice to write member headers as \">>>>>>>>>> NAME\" when merging,",
     "  and -debug to show the underlying message when something fails.",
-    "",
-    "Press ENTER to continue...",
 };
 
-// Reads one line and throws it away: on a console only the Enter key ends it.
+std::string Banner() {
+  return std::string(kVersionLine) + " - ";
+}
+
+// Asks for the Enter key, then reads one line and throws it away: on a console only the
+// Enter key ends it.
 void Pause() {
+  WriteConsoleLine("");
+  WriteConsoleLine("Press ENTER to continue...");
   StandardInput().ReadTextLine();
   CheckFileFailure();
 }
 
-void ShowUsage() {
-  WriteConsoleLine(std::string(kBanner) + "usage is:");
+// "--help" leaves out the pause with its prompt: a script or a pager reads the text.
+enum class AfterUsage { kPause, kEnd };
+
+void ShowUsage(AfterUsage after) {
+  WriteConsoleLine(Banner() + "usage is:");
   for (std::string_view line : kUsageLines)
     WriteConsoleLine(line);
-  Pause();
+  if (after == AfterUsage::kPause) Pause();
 }
 
 // A failure in here is not caught: it reaches the outermost handler of the process.
 void ShowClosingBlock(const Exception& error) {
-  WriteConsoleLine(std::string(kBanner) + error.Message());
-  WriteConsoleLine("");
-  WriteConsoleLine("Press ENTER to continue...");
+  WriteConsoleLine(Banner() + error.Message());
   Pause();
 }
 
@@ -61,7 +67,9 @@ int32_t RunTool() {
   try {
     ParseOptions();
     if (RunOptions.help) {
-      ShowUsage();
+      ShowUsage(RunOptions.helpWithoutPause ? AfterUsage::kEnd : AfterUsage::kPause);
+    } else if (RunOptions.version) {
+      WriteConsoleLine(kVersionLine);
     } else if (RunOptions.action == Action::kMerge) {
       MergeFiles();
     } else {

@@ -38,6 +38,9 @@ void ApplyOptionWord(const std::string& word, TRunOptions* options) {
   if (is("-extract", "/extract")) options->action = Action::kExtract;
   if (is("-nice", "/nice")) options->headerStyle = HeaderStyle::kArrow;
   if (is("-debug", "/debug")) options->debug = true;
+  // The words other console tools answer. No "/" form: on POSIX it would hide a path.
+  if (CompareIgnoringCase(word, "--help") == 0) options->help = options->helpWithoutPause = true;
+  if (CompareIgnoringCase(word, "--version") == 0) options->version = true;
 }
 
 // A path past the platform's limit is refused before anything is read or written.
@@ -97,7 +100,7 @@ void ParseOptions() {
   RunOptions = TRunOptions();
   ReadArguments read = ReadOptionWords(ProcessArguments());
   RunOptions = read.options;
-  if (RunOptions.help) return;
+  if (RunOptions.help || RunOptions.version) return;
   if (read.surplusPaths && HostOptionRules().refuseSurplusPaths) {
     RaiseError(myException(
         "More than two paths given; quote a mask such as \"*.txt\" so that the shell does not "

@@ -18,6 +18,10 @@ struct TRunOptions {
   HeaderStyle headerStyle = HeaderStyle::kPlain;
   // The usage text was asked for; it wins over any action.
   bool help = false;
+  // "--help": the usage text goes out without the pause that otherwise follows it.
+  bool helpWithoutPause = false;
+  // "--version": the version line alone; the usage text wins over it, it over any action.
+  bool version = false;
   // Show the underlying message of a failure before the tool's own.
   bool debug = false;
   // The source mask for merge, the merged file for extract.
@@ -43,8 +47,9 @@ OptionRules PosixOptionRules();
 const OptionRules& HostOptionRules();
 
 // What the arguments 1..count say, before any question: the option words (compared
-// whole, ignoring ASCII case, "-" or "/" form), the first two paths, and whether more
-// paths followed. No arguments, or the single argument "?", ask for the usage text.
+// whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
+// the first two paths, and whether more paths followed. No arguments, or the single
+// argument "?", ask for the usage text.
 struct ReadArguments {
   TRunOptions options;
   bool surplusPaths = false;
@@ -52,10 +57,10 @@ struct ReadArguments {
 ReadArguments ReadOptionWords(const std::vector<std::string>& arguments,
                               const OptionRules& rules = HostOptionRules());
 
-// Fills RunOptions from the process's arguments. Without an action (and without help) it
-// asks for one on the console. Raises myException "Operation Cancelled." when the answer
-// is cancel, under rules that refuse them a message about surplus paths, and one for a
-// path that does not resolve to a full path the platform takes.
+// Fills RunOptions from the process's arguments. Without an action (and without help or
+// version) it asks for one on the console. Raises myException "Operation Cancelled." when the
+// answer is cancel, under rules that refuse them a message about surplus paths, and one for a path
+// that does not resolve to a full path the platform takes.
 void ParseOptions();
 
 }  // namespace quillpack

@@ -82,6 +82,40 @@ TEST(ReadOptionWords, SlashWordsDifferByHost) {
              "windows");
 }
 
+// "--help" and "--version" ignore case like every word, on both hosts, and have no "/"
+// form: on POSIX that is a path, on Win32 an unknown word.
+TEST(ReadOptionWords, HelpAndVersionWords) {
+  struct Case {
+    Arguments arguments;
+    bool help;
+    bool withoutPause;
+    bool version;
+    std::string firstPath;
+  };
+  const Case cases[] = {
+      {{"--help"}, true, true, false, ""},
+      {{"--HELP", "-merge", "a"}, true, true, false, "a"},
+      {{"-?", "--Help"}, true, true, false, ""},
+      {{"--version"}, false, false, true, ""},
+      {{"-extract", "--Version", "m.txt"}, false, false, true, "m.txt"},
+      {{"--version", "-?"}, true, false, true, ""},
+      {{"-h", "-help", "--h", "---help", "--help=x", "-version"}, false, false, false, ""},
+  };
+  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
+    for (const Case& c : cases) {
+      ReadArguments read = ReadOptionWords(c.arguments, rules);
+      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
+      EXPECT_EQ(read.options.help, c.help) << label;
+      EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;
+      EXPECT_EQ(read.options.version, c.version) << label;
+      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+    }
+  }
+  EXPECT_EQ(ReadOptionWords({"/help", "/version"}, PosixOptionRules()).options.firstPath, "/help");
+  EXPECT_FALSE(ReadOptionWords({"/help"}, WindowsOptionRules()).options.help);
+  EXPECT_FALSE(ReadOptionWords({"/version"}, WindowsOptionRules()).options.version);
+}
+
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {
   EXPECT_FALSE(WindowsOptionRules().refuseSurplusPaths);
   EXPECT_TRUE(PosixOptionRules().refuseSurplusPaths);

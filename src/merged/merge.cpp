@@ -22,9 +22,14 @@ namespace {
 // one of two equal names, so the merge would lose the other without a word.
 constexpr bool kRefuseCaseTwins = platform::kHostSystem == platform::HostSystem::kPosix;
 
-std::string SearchPathOf(const std::string& mask) {
-  if (mask.empty()) return WithTrailingDelimiter(CurrentDirectory()) + "*.*";
-  return FullPathOf(mask);
+// A directory means its files, as the usage text's "source directory" promises; a path
+// that ends in a delimiter can only mean a directory.
+std::string SearchPathOf(const std::string& firstPath) {
+  if (firstPath.empty()) return WithTrailingDelimiter(CurrentDirectory()) + "*.*";
+  std::string full = FullPathOf(firstPath);
+  bool endsInDelimiter = IsPathDelimiterAt(full, static_cast<int32_t>(full.size()));
+  if (endsInDelimiter || IsExistingDirectory(full)) return WithTrailingDelimiter(full) + "*.*";
+  return full;
 }
 
 void AddMatchingNames(const std::string& searchPath, TStringList* names) {

@@ -42,10 +42,13 @@ bool HasWildcard(std::string_view mask) {
   return mask.find_first_of("*?") != mask.npos;
 }
 
+// Both rules only add names, so a mask always matches the name spelled as the mask itself:
+// a file literally named "a*." is among the names "a*." lists.
 bool MatchesMask(std::string_view mask, std::string_view name) {
   if (MatchesPlainMask(mask, name)) return true;
-  if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") {
-    return MatchesPlainMask(mask.substr(0, mask.size() - 2), name);
+  if (mask.ends_with(".*")) return MatchesPlainMask(mask.substr(0, mask.size() - 2), name);
+  if (mask.ends_with('.')) {
+    return name.find('.') == name.npos && MatchesPlainMask(mask.substr(0, mask.size() - 1), name);
   }
   return false;
 }

@@ -9,8 +9,10 @@
 namespace quillpack::platform {
 
 // Whether `name` matches the file mask `mask` by the Win32 rules: ASCII letters compare
-// without regard to case, "*" stands for any run of bytes, "?" for exactly one, and a mask
-// that ends in ".*" also matches the name without that dot ("*.*" matches every name).
+// without regard to case, "*" stands for any run of bytes, "?" for exactly one, a mask
+// that ends in ".*" also matches the name without that dot ("*.*" matches every name), and
+// one that ends in "." also matches the names without any dot that match it without that
+// dot ("*." matches the names without an extension, "read*." matches README).
 bool MatchesMask(std::string_view mask, std::string_view name);
 
 // Whether a mask holds a wildcard at all.

@@ -33,9 +33,27 @@ TEST(MatchesMask, WindowsRules) {
       {"exact.txt", "exact.txtx", false},
       {"**a**", "xxaxx", true},
       {"\xe9*", "\xc9t\xe9", false},
+      {"*.", "README", true},
+      {"*.", "Makefile", true},
+      {"*.", "a.txt", false},
+      {"*.", ".profile", false},
+      {"*.", "a.b.c", false},
+      {"*.", "trailing.", true},
+      {"read*.", "README", true},
+      {"read*.", "readme.md", false},
+      {"a?.", "AB", true},
+      {"note.", "NOTE", true},
+      {"note.", "note.txt", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MatchesMask(c.mask, c.name), c.matches) << c.mask << " vs " << c.name;
+  }
+}
+
+// An existence test relies on it: a file named like a mask is among the names it lists.
+TEST(MatchesMask, EveryMaskMatchesItsOwnSpelling) {
+  for (const char* mask : {"a*.", "*.", "*.*", "?", ".*", "x.", "a?b*.c.", "..", "*"}) {
+    EXPECT_TRUE(MatchesMask(mask, mask)) << mask;
   }
 }
 

@@ -117,8 +117,10 @@ inline constexpr SearchHandle kNoSearch = -1;
 
 // Starts an enumeration of the entries that match `pattern`, a path whose last component
 // may hold the wildcards "*" and "?" (matched without regard to case; "*.*" matches every
-// name). On success `*search` is open and `*entry` holds the first entry; otherwise the
-// code is returned (2 nothing matched, 3 missing directory) and nothing stays open.
+// name, "*." the names without a dot). On success `*search` is open and `*entry` holds the
+// first entry; otherwise the code is returned (2 nothing matched, 3 missing directory) and
+// nothing stays open. A last component without wildcards ignores case too: POSIX looks it
+// up as spelled first and lists the names that match it only when that finds nothing.
 // On POSIX a name that begins with "." counts as hidden and anything that is neither a
 // regular file nor a directory as system; a symbolic link counts as what it points to.
 // With kNamesAndKinds the entries may come without size, time and the read-only bit (0

@@ -206,6 +206,18 @@ std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& m
   return entries;
 }
 
+// A plain name, as it is spelled: one call where the name exists in this very case.
+int32_t LookUpLiteralName(const std::string& path, std::string_view name, FoundEntry* entry) {
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return CodeOfErrno(errno);
+  if (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) != 0) {
+    FillDanglingEntry(name, entry);
+  } else {
+    FillEntry(info, name, entry);
+  }
+  return 0;
+}
+
 SearchHandle StartSearch(std::vector<FoundEntry> entries, FoundEntry* entry) {
   auto* state = new PosixSearch{std::move(entries), 1};
   *entry = state->entries.front();
@@ -397,16 +409,10 @@ int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* 
   if (mask.empty()) return kFileNotFound;
 
   if (!HasWildcard(mask)) {
-    // A plain name is looked up as it is: the file system decides about its case.
-    struct stat info;
-    if (lstat(pattern.c_str(), &info) != 0) return CodeOfErrno(errno);
-    if (S_ISLNK(info.st_mode) && stat(pattern.c_str(), &info) != 0) {
-      FillDanglingEntry(mask, entry);
-    } else {
-      FillEntry(info, mask, entry);
-    }
-    *search = StartSearch({*entry}, entry);
-    return 0;
+    int32_t code = LookUpLiteralName(pattern, mask, entry);
+    if (code == 0) *search = StartSearch({*entry}, entry);
+    // Missing in this case: the listing below finds it in any other, as every mask does.
+    if (code != kFileNotFound) return code;
   }
 
   DIR* opened = opendir(directory.c_str());

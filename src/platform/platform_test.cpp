@@ -252,6 +252,31 @@ TEST(Platform, EnumeratesNamesAndKinds) {
     EXPECT_EQ(kinds[name] & ~kAttributeReadOnly, attributes & ~kAttributeReadOnly) << name;
 }
 
+// A plain name is one lookup where it exists as spelled; only a name missing in that case
+// lists the others, so twins that differ in case come back both.
+TEST(Platform, PlainNameIgnoresCaseOnlyWhenMissingAsSpelled) {
+  TemporaryDirectory dir;
+  dir.Write("a.txt", "a");
+  dir.Write("Makefile", "m");
+  auto names = [](const std::string& pattern) {
+    std::map<std::string, uint32_t> found = AttributesFound(pattern, EntryDetail::kFull);
+    std::string joined;
+    for (const auto& [name, attributes] : found)
+      joined += name + ";";
+    return joined;
+  };
+  EXPECT_EQ(names(dir.Path("A.TXT")), "a.txt;");
+  EXPECT_EQ(names(dir.Path("MAKEFILE.")), "Makefile;");
+  // Windows holds no case twins; and Wine, which runs these tests, lists every name for
+  // "*." where Windows lists the names without a dot.
+  if (kHostSystem == HostSystem::kWindows) return;
+  EXPECT_EQ(names(dir.Path("*.")), "Makefile;");
+  dir.Write("A.TXT", "A");
+  EXPECT_EQ(names(dir.Path("A.TXT")), "A.TXT;");
+  EXPECT_EQ(names(dir.Path("a.txt")), "a.txt;");
+  EXPECT_EQ(names(dir.Path("A.txt")), "A.TXT;a.txt;");
+}
+
 TEST(Platform, SearchFailures) {
   TemporaryDirectory dir;
   SearchHandle search = kNoSearch;

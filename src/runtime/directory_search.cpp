@@ -4,12 +4,32 @@
 #include <cstddef>
 
 #include "runtime/failure_codes.h"
+#include "runtime/path_names.h"
 
 namespace quillpack {
 namespace {
 
 // The platform's record holds at most this many name bytes.
 constexpr std::size_t kMaxNameBytes = 260;
+
+// On POSIX a name found in another case, or one the name matches as a mask, is another
+// file: opening the name would not reach it. Win32 opens what its search finds.
+constexpr bool kOnlyTheNameItself = platform::kHostSystem == platform::HostSystem::kPosix;
+
+// The entry that opening `name` would reach, if any. Every mask lists the name spelled as
+// itself, so on POSIX the walk through the listing finds it whenever it exists.
+bool FindEntryOfName(std::string_view name, platform::FoundEntry* entry) {
+  platform::SearchHandle handle = platform::kNoSearch;
+  if (platform::FindFirst(std::string(name), &handle, entry) != 0) return false;
+  bool found = true;
+  if (kOnlyTheNameItself) {
+    std::string_view last = name.substr(DirectoryPartOf(name).size());
+    while (found && entry->name != last)
+      found = platform::FindNext(handle, entry) == 0;
+  }
+  platform::FindClose(handle);
+  return found;
+}
 
 // Passes over the entries the search skips, then copies the one it stops at. On a failure
 // the entry fields keep what they held.
@@ -75,11 +95,15 @@ std::vector<std::string> ListMatchingFiles(std::string_view pattern) {
 }
 
 bool IsExistingFile(std::string_view name) {
-  platform::SearchHandle handle = platform::kNoSearch;
   platform::FoundEntry entry;
-  if (platform::FindFirst(std::string(name), &handle, &entry) != 0) return false;
-  platform::FindClose(handle);
-  return (entry.attributes & platform::kAttributeDirectory) == 0;
+  return FindEntryOfName(name, &entry) && (entry.attributes & platform::kAttributeDirectory) == 0;
+}
+
+bool IsExistingDirectory(std::string_view name) {
+  // A search for a mask may well yield a directory first ("." on Win32).
+  if (name.substr(DirectoryPartOf(name).size()).find_first_of("*?") != name.npos) return false;
+  platform::FoundEntry entry;
+  return FindEntryOfName(name, &entry) && (entry.attributes & platform::kAttributeDirectory) != 0;
 }
 
 }  // namespace quillpack

@@ -51,9 +51,16 @@ void EndSearch(TSearchRec* search);
 // entries), in the platform's order. Any failure ends the list silently.
 std::vector<std::string> ListMatchingFiles(std::string_view pattern);
 
-// Whether the first entry the platform finds for `name` is there and is not a directory.
-// Hidden, system and read-only files exist; every platform failure gives false.
+// Whether `name` is there and is not a directory: what opening `name` would reach. On
+// Win32 that is the first entry the platform finds for it; on POSIX only an entry of this
+// very name counts, not one in another case nor one the name matches as a mask. Hidden,
+// system and read-only files exist; every platform failure gives false.
 bool IsExistingFile(std::string_view name);
+
+// Whether `name` is an existing directory, by the same lookup as IsExistingFile. A name
+// whose last part holds "*" or "?" is a mask, never a directory; one that ends in a
+// delimiter finds nothing. Both give false, as every platform failure does.
+bool IsExistingDirectory(std::string_view name);
 
 }  // namespace quillpack
 

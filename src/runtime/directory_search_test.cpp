@@ -64,6 +64,8 @@ TEST_F(DirectorySearch, ListMatchingFilesYieldsOrdinaryFilesOnly) {
       {In("*.TXT"), {"B.TXT", "a.txt", "locked.txt"}},
       {In("?.txt"), {"B.TXT", "a.txt"}},
       {In("a.txt"), {"a.txt"}},
+      {In("A.TXT"), {"a.txt"}},
+      {In("readme"), {"README"}},
       {In("sub*"), {}},
       {In("sub") + kDelimiter + "*", {}},
       {dir_.Path(), {}},
@@ -73,6 +75,10 @@ TEST_F(DirectorySearch, ListMatchingFilesYieldsOrdinaryFilesOnly) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Sorted(ListMatchingFiles(c.pattern)), c.names) << "pattern: " << c.pattern;
+  }
+  // Windows gives the names without a dot too; Wine, which runs these tests, every name.
+  if (!kOnWindows) {
+    EXPECT_EQ(ListMatchingFiles(In("*.")), Names{"README"});
   }
 }
 
@@ -84,7 +90,11 @@ TEST_F(DirectorySearch, IsExistingFile) {
   const Case cases[] = {
       {In("a.txt"), true},
       {In("locked.txt"), true},
-      {In("?.txt"), true},
+      // POSIX opens only the name as spelled: neither a mask nor another case reaches a file.
+      {In("?.txt"), kOnWindows},
+      {In("A.TXT"), kOnWindows},
+      {In("b.txt"), kOnWindows},
+      {In("B.TXT"), true},
       {In("sub*"), false},
       {In("sub"), false},
       {dir_.Path(), false},
@@ -96,6 +106,32 @@ TEST_F(DirectorySearch, IsExistingFile) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(IsExistingFile(c.name), c.exists) << "name: " << c.name;
+}
+
+TEST_F(DirectorySearch, IsExistingDirectory) {
+  struct Case {
+    std::string name;
+    bool exists;
+  };
+  const Case cases[] = {
+      {In("sub"), true},       {In("sub.txt"), true},  {dir_.Path(), true},
+      {In("SUB"), kOnWindows}, {In("sub*"), false},    {In("sub") + kDelimiter, false},
+      {In("a.txt"), false},    {In("missing"), false}, {"", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(IsExistingDirectory(c.name), c.exists) << "name: " << c.name;
+}
+
+// A name spelled like a mask, beside names it matches, is still found as itself.
+TEST_F(DirectorySearch, AFileNamedLikeAMaskExists) {
+  if (kOnWindows) GTEST_SKIP() << "Windows file names hold no wildcards";
+  dir_.Write("sub/!.txt", "");
+  dir_.Write("sub/?.txt", "");
+  dir_.Write("sub/x*.", "");
+  std::string sub = In("sub") + kDelimiter;
+  EXPECT_TRUE(IsExistingFile(sub + "?.txt"));
+  EXPECT_TRUE(IsExistingFile(sub + "x*."));
+  EXPECT_FALSE(IsExistingFile(sub + "*.txt"));
 }
 
 TEST_F(DirectorySearch, FindMatchFillsTheEntryAndStaysOpenUntilEnded) {

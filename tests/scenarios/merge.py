@@ -71,10 +71,17 @@ def merge_with_nothing_to_merge(t):
     t.write("src/a.txt", "x\n")
     t.write("only/.hidden", "h\n")
     t.mkdir("only/sub")
-    # A directory named without a wildcard lists only itself, which is passed over.
-    for mask in ("nowhere/*.txt", "src", "src/*.md", "only/*"):
+    # A directory stands for its files (directories.py); a name that is missing, or a file
+    # followed by a delimiter, matches nothing.
+    for mask in ("nowhere/*.txt", "nowhere", "src/*.md", "only/*"):
         t.run("-merge", mask, "o.txt").expect(
             stdout=t.merge_progress(mask, "o.txt") + NO_MATCH, status=1)
+        t.expect_no_file("o.txt")
+    for path in ("only", "src/a.txt/"):
+        mask = t.join(*path.rstrip("/").split("/"), "*.*")
+        t.run("-merge", path, "o.txt").expect(
+            stdout=lines(b"Adding files from " + t.host_path() + t.sep + mask,
+                         b"...............to " + t.host_path("o.txt")) + NO_MATCH, status=1)
         t.expect_no_file("o.txt")
 
 

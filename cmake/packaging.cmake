@@ -1,0 +1,41 @@
+# What `cmake --install` puts where, and the packages CPack makes of it: a .deb and a
+# .tar.gz from the Linux build, a .zip from the Windows build.
+include(GNUInstallDirs)
+
+if(WIN32)
+  # One folder to unpack: the program, the README as a Windows text file, the examples.
+  file(READ ${CMAKE_SOURCE_DIR}/README.md readme)
+  string(REPLACE "\n" "\r\n" readme "${readme}")
+  file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${readme}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/README.md)
+  set(QUILLPACK_INSTALL_PROGRAM_DIR .)
+  set(QUILLPACK_INSTALL_DOC_DIR .)
+  install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+else()
+  set(QUILLPACK_INSTALL_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+  set(QUILLPACK_INSTALL_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+  install(FILES doc/quillpack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES README.md DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+endif()
+if(TARGET quillpack)
+  install(TARGETS quillpack RUNTIME DESTINATION ${QUILLPACK_INSTALL_PROGRAM_DIR})
+endif()
+install(DIRECTORY examples DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+
+set(CPACK_PACKAGE_NAME quillpack)
+set(CPACK_PACKAGE_VENDOR "Quillpack")
+set(CPACK_PACKAGE_CONTACT "Quillpack developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "packs the text files of a directory into one text file, and unpacks it again")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+endif()
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+# The C and C++ runtime versions the program was linked against (dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)

@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Installs a build into a fresh prefix, as a user would, and runs the installed program on
+the installed examples: they merge into one file and extract back to their lines.
+
+  check_install.py --cmake CMAKE --build DIR --program REL --docs REL --examples DIR
+                   [--wine WINE]
+
+REL paths are relative to the prefix: the program, and the folder that holds the README
+and examples/.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def fail(message):
+    print(message)
+    sys.exit(1)
+
+
+def run(command, **options):
+    completed = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True,
+                               timeout=240, **options)
+    if completed.returncode != 0:
+        fail(f"{command}: status {completed.returncode}\n{completed.stdout.decode()}"
+             f"{completed.stderr.decode()}")
+    return completed.stdout
+
+
+def as_extracted(data):
+    """A text file as extract gives it back: every line ended by CR LF."""
+    lines = data.replace(b"\r\n", b"\n").split(b"\n")
+    if lines[-1] == b"":
+        lines.pop()
+    return b"".join(line + b"\r\n" for line in lines)
+
+
+def check_installed(prefix, options):
+    docs = os.path.join(prefix, options.docs)
+    wanted = [options.program, os.path.join(options.docs, "examples")]
+    wanted.append(os.path.join(options.docs, "README.txt" if options.wine else "README.md"))
+    if not options.wine:
+        wanted.append(os.path.join("share", "man", "man1", "quillpack.1"))
+    for relative in wanted:
+        if not os.path.exists(os.path.join(prefix, relative)):
+            fail(f"{relative} is not installed")
+    # In the merge's order: by name, ignoring case.
+    installed = sorted(os.listdir(os.path.join(docs, "examples")), key=str.lower)
+    if installed != sorted(os.listdir(options.examples), key=str.lower):
+        fail(f"installed examples {installed}, expected those of {options.examples}")
+    return installed
+
+
+def merge_and_extract(prefix, options, names):
+    program = os.path.join(prefix, options.program)
+    command = [options.wine, program] if options.wine else [program]
+    # Relative to the prefix: on Windows an argument that begins with "/" is an option.
+    examples = os.path.join(options.docs, "examples")
+    merged = "merged.txt"
+    restored = "restored"
+    os.mkdir(os.path.join(prefix, restored))
+    output = run([*command, "-merge", examples, merged], cwd=prefix)
+    if not output.endswith(b"".join(b"Adding %s\r\n" % n.upper().encode() for n in names)):
+        fail(f"the merge said {output!r}")
+    run([*command, "-extract", merged, restored], cwd=prefix)
+    for name in names:
+        with open(os.path.join(prefix, examples, name), "rb") as f:
+            expected = as_extracted(f.read())
+        with open(os.path.join(prefix, restored, name.upper()), "rb") as f:
+            if f.read() != expected:
+                fail(f"{name} did not come back as it was")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--cmake", "--build", "--program", "--docs", "--examples"):
+        parser.add_argument(option, required=True)
+    parser.add_argument("--wine")
+    options = parser.parse_args()
+    prefix = tempfile.mkdtemp(prefix="quillpack-install-")
+    try:
+        run([options.cmake, "--install", options.build, "--prefix", prefix])
+        names = check_installed(prefix, options)
+        merge_and_extract(prefix, options, names)
+    except BaseException:
+        print(f"kept {prefix}")
+        raise
+    shutil.rmtree(prefix)
+    print(f"installed, merged and extracted {len(names)} examples")
+
+
+if __name__ == "__main__":
+    main()

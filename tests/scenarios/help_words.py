@@ -1,0 +1,51 @@
+"""The words other console tools answer: --help and --version, on both hosts."""
+
+import subprocess
+
+from scenario_harness import ACTION_QUESTION, CANCELLED, closing_block, lines, scenario
+from scenarios.usage import USAGE
+
+# The usage text less the pause's empty line and prompt.
+HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))]
+VERSION = lines(b"Quillpack Freeware Edition v1.02")
+
+
+@scenario
+def help_and_version_words(t):
+    t.write("src/a.txt", "x\n")
+    t.write("m.txt", "")
+    rows = [(["--help"], HELP), (["--HELP", "-merge", "src", "o.txt"], HELP),
+            (["-?", "--Help"], HELP), (["--version", "--help"], HELP),
+            (["--version"], VERSION), (["-extract", "m.txt", "d", "--Version"], VERSION),
+            (["--version", "-?"], USAGE)]
+    for args, stdout in rows:
+        t.run(*args, stdin=b"\r\n").expect(stdout=stdout, status=0)
+    t.expect_files(["src/a.txt", "m.txt"])
+
+
+@scenario
+def help_does_not_wait_for_input(t, timeout=60):
+    # Standard input stays open and empty: a pause would wait for it until the timeout.
+    for args, stdout in ((["--help"], HELP), (["--version"], VERSION)):
+        process = t.start(*args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE)
+        try:
+            status = process.wait(timeout=timeout)
+            out, err = process.stdout.read(), process.stderr.read()
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+            for stream in (process.stdin, process.stdout, process.stderr):
+                stream.close()
+        if (out, err, status) != (stdout, b"", 0):
+            raise AssertionError(f"{args}: {out!r} {err!r} status {status}")
+
+
+@scenario
+def other_help_words_stay_ignored(t):
+    # Not option words of this tool: the action question follows, as for any unknown word.
+    for word in ("-h", "--h", "-help", "-version", "--helps", "/help"):
+        t.run(word, stdin=b"c\r\n").expect(stdout=ACTION_QUESTION + closing_block(CANCELLED),
+                                            status=1)
+    t.expect_files([])
