@@ -47,18 +47,14 @@ std::string TargetDirectoryOf(const std::string& given) {
 // target or nowhere: no line is ever held whole, however long.
 class MergedLine final : public LineSink {
  public:
-  // kAnyHeader for every line but the one right after a header that opened a target,
-  // which is a header only when it begins exactly as the merge writes one.
-  enum class Rule { kAnyHeader, kWrittenHeader };
-
-  MergedLine(Rule rule, TextLineFile* target) : rule_(rule), target_(target) {}
+  MergedLine(HeaderRule rule, TextLineFile* target) : rule_(rule), target_(target) {}
 
   void Take(std::string_view piece) override {
     if (!decided_) {
-      std::size_t wanted = DecidingBytes() - head_.size();
+      std::size_t wanted = DecidingBytes(rule_) - head_.size();
       head_.append(piece.substr(0, wanted));
       piece.remove_prefix(std::min(wanted, piece.size()));
-      if (head_.size() < DecidingBytes()) return;
+      if (head_.size() < DecidingBytes(rule_)) return;
       Decide();
     }
     if (header_) {
@@ -83,15 +79,10 @@ class MergedLine final : public LineSink {
   const std::string& Name() const { return header_->Name(); }
 
  private:
-  // Ten ">" tell an arrow header; a whole written prefix takes twenty bytes.
-  std::size_t DecidingBytes() const {
-    return rule_ == Rule::kAnyHeader ? kArrowHeaderMark.size() : kPlainHeaderPrefix.size();
-  }
-
   void Decide() {
     decided_ = true;
-    LineKind kind = ClassifyLine(head_);
-    if (kind != LineKind::kMemberLine && (rule_ == Rule::kAnyHeader || IsWrittenHeader(head_))) {
+    LineKind kind = ClassifyLineStart(head_, rule_);
+    if (kind != LineKind::kMemberLine) {
       header_.emplace(kind);
       header_->Take(head_);
     } else {
@@ -105,7 +96,7 @@ class MergedLine final : public LineSink {
     CheckFileFailure();
   }
 
-  Rule rule_;
+  HeaderRule rule_;
   TextLineFile* target_;
   std::string head_;
   bool decided_ = false;
@@ -129,7 +120,7 @@ class Extraction {
       if (waitingHeader) {
         name = std::move(*waitingHeader);
         waitingHeader.reset();
-      } else if (!ReadLine(MergedLine::Rule::kAnyHeader, &name)) {
+      } else if (!ReadLine(HeaderRule::kAnyHeader, &name)) {
         CopyMemberLines();
         continue;
       }
@@ -138,7 +129,7 @@ class Extraction {
       // and that header starts the next.
       if (StartMember(name) && !AtEndOfInput()) {
         std::string next;
-        if (ReadLine(MergedLine::Rule::kWrittenHeader, &next)) {
+        if (ReadLine(HeaderRule::kWrittenHeaderOnly, &next)) {
           waitingHeader = std::move(next);
           continue;
         }
@@ -159,7 +150,7 @@ class Extraction {
 
   // Reads one line, writing it to the open target unless it is a header; returns whether
   // it was one, with its name in `name`.
-  bool ReadLine(MergedLine::Rule rule, std::string* name) {
+  bool ReadLine(HeaderRule rule, std::string* name) {
     MergedLine line(rule, targetOpen_ ? &targetFile_ : nullptr);
     input_.ReadTextLineInto(line);
     CheckFileFailure();

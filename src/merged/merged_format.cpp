@@ -74,4 +74,16 @@ bool IsWrittenHeader(std::string_view line) {
   return line.starts_with(kPlainHeaderPrefix) || line.starts_with(kArrowHeaderPrefix);
 }
 
+// Ten ">" tell an arrow header; a whole written prefix takes twenty bytes.
+std::size_t DecidingBytes(HeaderRule rule) {
+  return rule == HeaderRule::kAnyHeader ? kArrowHeaderMark.size() : kPlainHeaderPrefix.size();
+}
+
+LineKind ClassifyLineStart(std::string_view head, HeaderRule rule) {
+  if (rule == HeaderRule::kWrittenHeaderOnly && !IsWrittenHeader(head)) {
+    return LineKind::kMemberLine;
+  }
+  return ClassifyLine(head);
+}
+
 }  // namespace quillpack

@@ -70,6 +70,19 @@ std::string MemberNameOf(std::string_view header, LineKind kind);
 // Whether `line` begins with one of the two prefixes exactly as the merge writes them.
 bool IsWrittenHeader(std::string_view line);
 
+// Which lines an extract takes for headers. The line right after a header that opened a
+// target is the member's first line whatever it holds, unless it begins exactly as the
+// merge writes a header (then the member is empty); every other line is classified as
+// ClassifyLine does.
+enum class HeaderRule { kAnyHeader, kWrittenHeaderOnly };
+
+// How many first bytes of a line decide its kind under `rule`.
+std::size_t DecidingBytes(HeaderRule rule);
+
+// The kind of a line under `rule`, from `head`: its first DecidingBytes(rule) bytes, or the
+// whole of a shorter line.
+LineKind ClassifyLineStart(std::string_view head, HeaderRule rule);
+
 }  // namespace quillpack
 
 #endif  // QUILLPACK_MERGED_MERGED_FORMAT_H_

@@ -55,5 +55,29 @@ TEST(IsWrittenHeader, OnlyTheFullPrefixes) {
   EXPECT_FALSE(IsWrittenHeader("./ ADD NAME=X"));
 }
 
+// The first bytes decide; the line after a header that opened a target is a header only
+// when it begins exactly as the merge writes one.
+TEST(ClassifyLineStart, FirstBytesUnderEachRule) {
+  struct Case {
+    std::string line;
+    LineKind any;
+    LineKind writtenOnly;
+  };
+  const Case cases[] = {
+      {"./       ADD   NAME=A.TXT", LineKind::kPlainHeader, LineKind::kPlainHeader},
+      {">>>>>>>>>> B", LineKind::kArrowHeader, LineKind::kArrowHeader},
+      {"./configure", LineKind::kPlainHeader, LineKind::kMemberLine},
+      {">>>>>>>>>>x", LineKind::kArrowHeader, LineKind::kMemberLine},
+      {"text", LineKind::kMemberLine, LineKind::kMemberLine},
+  };
+  for (const Case& c : cases) {
+    for (auto [rule, kind] : {std::pair{HeaderRule::kAnyHeader, c.any},
+                              std::pair{HeaderRule::kWrittenHeaderOnly, c.writtenOnly}}) {
+      std::string_view head = std::string_view(c.line).substr(0, DecidingBytes(rule));
+      EXPECT_EQ(ClassifyLineStart(head, rule), kind) << c.line;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillpack
