@@ -61,8 +61,11 @@ enum class StandardStream { kInput, kOutput, kError };
 // Opens an existing file for reading from its start. The file is shared for reading only:
 // while anyone holds it open for writing, the open fails with 32 (also inside this
 // process). A directory is refused with 5. A name holding a NUL byte is refused. When
-// `kind` is given it receives the device kind of the opened handle.
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
+// `kind` is given it receives the device kind of the opened handle; when `size` is given,
+// the size a disk file reports at opening (0 for other kinds, and for files such as those
+// of /proc that report 0 yet hold bytes).
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr,
+                               uint64_t* size = nullptr);
 
 // Creates the file, or empties an existing one, for writing. Shared for reading only: a
 // file that anyone holds open, for reading or writing, fails with 32 and is left as it was.

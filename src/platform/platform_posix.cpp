@@ -273,7 +273,8 @@ void WriteIgnoringResult(int fd, const char* bytes, std::size_t count) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind,
+                               uint64_t* size) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -283,6 +284,7 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
   if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
   if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
   if (kind) *kind = KindOfMode(info.st_mode);
+  if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
   *handle = fd;
   return 0;
 }

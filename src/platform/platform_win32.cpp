@@ -84,8 +84,18 @@ LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* fault) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
-  return Open(name, GENERIC_READ, OPEN_EXISTING, handle, kind);
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind,
+                               uint64_t* size) {
+  DeviceKind opened = DeviceKind::kUnknown;
+  int32_t code = Open(name, GENERIC_READ, OPEN_EXISTING, handle, &opened);
+  if (kind) *kind = opened;
+  if (size) {
+    LARGE_INTEGER bytes = {};
+    bool known =
+        code == 0 && opened == DeviceKind::kDisk && GetFileSizeEx(ToWin32(*handle), &bytes);
+    *size = known ? static_cast<uint64_t>(bytes.QuadPart) : 0;
+  }
+  return code;
 }
 
 int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {

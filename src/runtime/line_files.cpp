@@ -66,6 +66,7 @@ void TextLineFile::Open(TextFileMode mode) {
   bool named = !assignedName_.empty();
   platform::Handle handle = platform::kNoHandle;
   platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  uint64_t size = 0;
   int32_t code;
   if (!named) {
     code = platform::GetStandardHandle(
@@ -74,7 +75,7 @@ void TextLineFile::Open(TextFileMode mode) {
   } else if (assignedName_.size() > platform::kMaxPathBytes) {
     code = platform::kPathNotFound;
   } else if (reading) {
-    code = platform::OpenExistingForReading(assignedName_, &handle, &kind);
+    code = platform::OpenExistingForReading(assignedName_, &handle, &kind, &size);
   } else {
     code = platform::CreateForWriting(assignedName_, &handle, &kind);
   }
@@ -88,7 +89,7 @@ void TextLineFile::Open(TextFileMode mode) {
     RecordFailure(kFileNotOpenForWriting);
     return;
   }
-  Adopt(handle, kind, mode);
+  Adopt(handle, kind, mode, size);
 }
 
 bool TextLineFile::OpenNewForWriting() {
@@ -103,7 +104,8 @@ bool TextLineFile::OpenNewForWriting() {
   return true;
 }
 
-void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode) {
+void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode,
+                         uint64_t sizeAtOpening) {
   bool named = !assignedName_.empty();
   bool namedDisk = named && kind == platform::DeviceKind::kDisk;
   bufferPosition_ = 0;
@@ -111,7 +113,11 @@ void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, Tex
   inputEnded_ = false;
   flushEachWrite_ = mode == TextFileMode::kWriting && kind == platform::DeviceKind::kCharacter;
   transferSize_ = namedDisk ? kDiskBlockBytes : kTransferBytes;
-  shortFillEnds_ = namedDisk;
+  // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only a
+  // read of 0 bytes ends such a file.
+  shortFillEnds_ = namedDisk && sizeAtOpening > 0;
+  sizeAtOpening_ = sizeAtOpening;
+  bytesRead_ = 0;
   ReserveBuffer(transferSize_);
   fileHandle_ = handle;
   ownsHandle_ = named;
@@ -134,7 +140,9 @@ bool TextLineFile::ReadyToRead() {
   return ReadyFor(TextFileMode::kReading, Role::kStandardInput, kFileNotOpenForReading);
 }
 
-// A failed fill meets the end of the input once; a fill of 0 bytes meets it for good.
+// A failed fill meets the end of the input once; a fill of 0 bytes meets it for good. A
+// short fill is no end in itself (/proc, FUSE and network file systems give them in the
+// middle of a file), but a disk file that has given its size at opening is done with it.
 bool TextLineFile::Fill() {
   bufferPosition_ = 0;
   bufferEnd_ = 0;
@@ -145,7 +153,10 @@ bool TextLineFile::Fill() {
     return false;
   }
   bufferEnd_ = count;
-  if (count == 0 || (shortFillEnds_ && count < transferSize_)) inputEnded_ = true;
+  bytesRead_ += count;
+  if (count == 0 || (shortFillEnds_ && count < transferSize_ && bytesRead_ >= sizeAtOpening_)) {
+    inputEnded_ = true;
+  }
   return count > 0;
 }
 

@@ -87,8 +87,9 @@ class TextLineFile {
   bool AtEnd();
 
   // Whether the end of the input has already been met: a fill of 0 bytes, a named disk
-  // file that filled its block only in part, or a Ctrl-Z at the read position. Unlike
-  // AtEnd it never calls the platform, so it never waits.
+  // file that has read the size it had at opening in a fill short of its block, or a
+  // Ctrl-Z at the read position. Unlike AtEnd it never calls the platform, so it never
+  // waits.
   bool InputEnded() const;
 
   // Appends the text's bytes; WriteTextLine appends CR LF after them, as one operation.
@@ -118,7 +119,8 @@ class TextLineFile {
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode);
-  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode);
+  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode,
+             uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
@@ -143,8 +145,11 @@ class TextLineFile {
   bool ownsHandle_ = false;
   bool flushEachWrite_ = false;
   bool inputEnded_ = false;
-  // A named disk file that fills the buffer only in part has nothing more to give.
+  // A named disk file that fills the buffer only in part, once it has given the size it
+  // reported at opening, has nothing more to give.
   bool shortFillEnds_ = false;
+  uint64_t sizeAtOpening_ = 0;
+  uint64_t bytesRead_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;

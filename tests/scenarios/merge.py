@@ -2,8 +2,8 @@
 
 import os
 
-from scenario_harness import (ARROW, PLAIN, BufferedPipe, closing_block, lines, member,
-                              scenario, written_pieces)
+from scenario_harness import (ARROW, PLAIN, BufferedPipe, ScenarioFailure, closing_block, lines,
+                              member, scenario, written_pieces)
 
 NO_MATCH = closing_block(b"No files matched.")
 
@@ -52,6 +52,22 @@ def merge_reads_sources_by_the_line_rules(t):
         stdout=t.merge_progress("src/*.txt", "o.txt")
         + lines(*(b"Adding " + n.upper().encode() for n, _, _ in sources)), status=0)
     t.expect_file("o.txt", b"".join(member(n.upper(), *ls) for n, _, ls in sources))
+
+
+@scenario(hosts=("posix",))
+def merge_a_file_of_short_reads_whole(t):
+    # Files of /proc report the size 0 and give a page or so per read.
+    with open("/proc/kallsyms", "rb") as f:
+        data = f.read()
+    source_lines = data.split(b"\n")[:-1] if data.endswith(b"\n") else data.split(b"\n")
+    if len(source_lines) < 1000:
+        raise ScenarioFailure(f"/proc/kallsyms holds only {len(source_lines)} lines")
+    t.run("-merge", "/proc/kallsyms", "k.txt").expect(
+        stdout=t.merge_progress("/proc/kallsyms", "k.txt") + lines("Adding KALLSYMS"), status=0)
+    merged_lines = t.read("k.txt").count(b"\r\n") - 1
+    if merged_lines != len(source_lines):
+        raise ScenarioFailure(f"{merged_lines} of {len(source_lines)} lines merged")
+    t.expect_file("k.txt", member("KALLSYMS", *source_lines))
 
 
 @scenario
