@@ -108,14 +108,20 @@ class TextLineFile {
   // is not open (other than standard input).
   void CloseFile();
 
+  // Whether the file is open on a console (a character device). A closed standard output
+  // or error output opens itself first, as on its first write, and records the platform's
+  // code when it cannot (giving false).
+  bool IsConsole();
+
   TextFileMode Mode() const { return openMode_; }
   const std::string& AssignedName() const { return assignedName_; }
 
  private:
   friend TextLineFile& StandardInput();
   friend TextLineFile& StandardOutput();
+  friend TextLineFile& StandardError();
 
-  enum class Role { kNamed, kStandardInput, kStandardOutput };
+  enum class Role { kNamed, kStandardInput, kStandardOutput, kStandardError };
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode);
@@ -124,7 +130,9 @@ class TextLineFile {
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
-  bool ReadyFor(TextFileMode mode, Role opensItself, int32_t code);
+  platform::StandardStream StandardStreamFor(TextFileMode mode) const;
+  bool IsStandardWriter() const;
+  bool ReadyFor(TextFileMode mode, bool opensItself, int32_t code);
   bool ReadyToRead();
   bool Fill();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
@@ -143,6 +151,7 @@ class TextLineFile {
   TextFileMode openMode_ = TextFileMode::kClosed;
   platform::Handle fileHandle_ = platform::kNoHandle;
   bool ownsHandle_ = false;
+  bool onConsole_ = false;
   bool flushEachWrite_ = false;
   bool inputEnded_ = false;
   // A named disk file that fills the buffer only in part, once it has given the size it
@@ -163,6 +172,11 @@ class TextLineFile {
 // first use.
 TextLineFile& StandardInput();
 TextLineFile& StandardOutput();
+
+// The error output, for the run's own words when standard output carries data: opens
+// itself on first use as standard output does, and writes every operation at once
+// whatever the device, so that nothing waits in it at the end of the process.
+TextLineFile& StandardError();
 
 // The last step of the process: closes StandardInput and StandardOutput so that waiting
 // output is written. Returns the failure code of that final write of standard output, 0

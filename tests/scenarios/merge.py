@@ -2,8 +2,8 @@
 
 import os
 
-from scenario_harness import (ARROW, PLAIN, BufferedPipe, ScenarioFailure, closing_block, lines,
-                              member, scenario, written_pieces)
+from scenario_harness import (ACTION_QUESTION, ARROW, PLAIN, ScenarioFailure, closing_block,
+                              lines, member, scenario, written_pieces)
 
 NO_MATCH = closing_block(b"No files matched.")
 
@@ -96,25 +96,35 @@ def merge_with_nothing_to_merge(t):
 
 @scenario
 def merge_to_standard_output(t):
-    """Without an output path the merged text goes to standard output. Console lines and
-    merged text are two files on the one handle, each with its own 128-byte buffer, so on
-    a pipe they interleave in whole 128-byte pieces."""
-    t.write("small/a.txt", "x\ny\n")
-    t.write("small/b.txt", "z\n")
-    for n in range(8):  # enough "Adding " lines to fill the console's buffer midway
-        t.write(f"big/f{n}.txt", "".join(f"line {n}.{i} " + "=" * (10 * i) + "\n"
+    """Without an output path the merged text goes to standard output. When that is a pipe
+    or a file, it holds the merged file alone: the run's own lines, the action question
+    with them, go to the error output."""
+    t.write("small/a.txt", "x\r\ny\r\n")
+    t.write("small/b.txt", "z\r\n")
+    for n in range(8):  # more than 128 bytes of "Adding " lines and of merged text
+        t.write(f"big/f{n}.txt", "".join(f"line {n}.{i} " + "=" * (10 * i) + "\r\n"
                                          for i in range(n)))
-    for mask in ("small/*.txt", "big/*.txt"):
-        directory = mask.split("/")[0]
-        pipe = BufferedPipe()
-        pipe.write("console", t.merge_progress(mask))
-        for name in sorted(os.listdir(t.path(directory))):
-            pipe.write("console", lines(b"Adding " + name.upper().encode()))
-            with open(t.path(f"{directory}/{name}"), "rb") as f:
-                pipe.write("merged", member(name.upper(), *f.read().splitlines()))
-        pipe.close("merged")  # the merge closes its output; the console waits for the end
-        t.run("-merge", mask).expect(stdout=pipe.close("console"), status=0)
-    t.expect_files(["small/a.txt", "small/b.txt"] + [f"big/f{n}.txt" for n in range(8)])
+    for directory in ("small", "big"):
+        mask = directory + "/*.txt"
+        names = sorted(os.listdir(t.path(directory)))
+        merged = b"".join(member(n.upper(), *t.read(f"{directory}/{n}").splitlines())
+                          for n in names)
+        progress = t.merge_progress(mask) + lines(*(b"Adding " + n.upper().encode()
+                                                    for n in names))
+        t.run("-merge", mask).expect(stdout=merged, stderr=progress, status=0)
+        t.run(mask, stdin=b"m\r\n").expect(stdout=merged, stderr=ACTION_QUESTION + progress,
+                                            status=0)
+        with open(t.path(directory + ".m"), "wb") as out:
+            t.run("-merge", mask, stdout=out).expect(stderr=progress, status=0)
+        t.mkdir("x-" + directory)
+        t.run("-extract", directory + ".m", "x-" + directory).expect(
+            stdout=t.extract_progress(directory + ".m", "x-" + directory)
+            + lines(*(b"Extracting " + n.upper().encode() for n in names)), status=0)
+        for n in names:
+            t.expect_file(f"x-{directory}/{n.upper()}", t.read(f"{directory}/{n}"))
+    # A failure's closing block goes the same way.
+    t.run("-merge", "nowhere/*.txt").expect(
+        stdout=b"", stderr=t.merge_progress("nowhere/*.txt") + NO_MATCH, status=1)
 
 
 @scenario
