@@ -10,6 +10,7 @@
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
+#include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
 #include "runtime/path_names.h"
@@ -27,11 +28,19 @@ std::string SearchPathOf(const std::string& mask) {
   return FullPathOf(mask);
 }
 
-void AddMatchingNames(const std::string& searchPath, TStringList* names) {
-  for (const std::string& name : ListMatchingFiles(searchPath)) {
-    int32_t index = names->AddItem(name);
-    if (kRefuseCaseTwins && names->ItemAt(index) != name) {
-      RaiseError(myException("Files " + names->ItemAt(index) + " and " + name +
+// Emptying the output and then reading it back could only lose the old bundle or grow
+// without end, so the output is told apart by what it is before it is touched.
+void AddMatchingNames(const std::string& searchPath, const std::string& sourceDirectory,
+                      TStringList* names) {
+  IdentifiedFile output(RunOptions.secondPath);
+  for (const ListedFile& file : ListMatchingFiles(searchPath)) {
+    if (output.IsListedAs(sourceDirectory, file)) {
+      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
+      continue;
+    }
+    int32_t index = names->AddItem(file.name);
+    if (kRefuseCaseTwins && names->ItemAt(index) != file.name) {
+      RaiseError(myException("Files " + names->ItemAt(index) + " and " + file.name +
                              " differ only in case; one of them would be lost."));
     }
   }
@@ -80,15 +89,15 @@ void MergeFiles() {
   TStringList names;
   names.SetSortedMode(true);
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
+  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
   WriteConsoleLine("Adding files from " + searchPath);
   WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
-  AddMatchingNames(searchPath, &names);
+  AddMatchingNames(searchPath, sourceDirectory, &names);
   if (names.ItemCount() == 0) RaiseError(myException("No files matched."));
   if (IsExistingFile(RunOptions.secondPath) &&
       Ask("Overwrite " + RunOptions.secondPath + "(Yes/No)?", "yn") == 2) {
     RaiseError(myException("Operation Cancelled."));
   }
-  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
   WithOperationMessage("Error creating " + RunOptions.secondPath,
                        [&] { WriteMergedFile(names, sourceDirectory); });
 }

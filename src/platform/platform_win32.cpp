@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace quillpack::platform {
 namespace {
@@ -59,6 +60,29 @@ const char* AfterLastBackslash(const char* path) {
   return slash ? slash + 1 : path;
 }
 
+// The final path is asked for only here, once per identified name: the listing itself
+// carries no identity on Win32.
+void FinalNameOf(HANDLE handle, std::string* ownName) {
+  char path[4 * MAX_PATH];
+  DWORD n = GetFinalPathNameByHandleA(handle, path, sizeof path, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof path) return;
+  std::string_view full(path, n);
+  std::size_t slash = full.find_last_of("\\/");
+  ownName->assign(slash == full.npos ? full : full.substr(slash + 1));
+}
+
+int32_t IdentityOfOpened(HANDLE handle, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (GetFileType(handle) != FILE_TYPE_DISK) return kAccessDenied;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kAccessDenied;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  if (ownName) FinalNameOf(handle, ownName);
+  return 0;
+}
+
 FaultHandler faultHandler = nullptr;
 
 int32_t RunErrorOf(DWORD exceptionCode) {
@@ -104,6 +128,23 @@ int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* ki
 
 int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
   return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
+}
+
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (HoldsNul(name)) return kInvalidName;
+  // No access asked, so no sharing is in the way, whoever holds the file.
+  HANDLE opened =
+      CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  int32_t code = IdentityOfOpened(opened, identity, ownName);
+  CloseHandle(opened);
+  return code;
+}
+
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
+  return IdentityOfOpened(ToWin32(handle), identity, ownName);
 }
 
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {

@@ -127,22 +127,50 @@ def merge_to_standard_output(t):
         stdout=b"", stderr=t.merge_progress("nowhere/*.txt") + NO_MATCH, status=1)
 
 
+def left_out(name):
+    return lines(f"Leaving out {name}: it is the merge's own output.")
+
+
 @scenario
 def merge_output_among_its_own_sources(t):
-    # The output is listed before it is emptied; reading it while it is being written fails.
+    # The output is told by what it is, whatever name leads to it, and before it is emptied.
     t.write("src/a.txt", "".join(f"{i:02} " + "a" * 37 + "\n" for i in range(5)))
     t.write("src/b.txt", "z\n")
-    written = (member("A.TXT", *t.read("src/a.txt").splitlines()) + member("B.TXT", "z")
-               + PLAIN + b"OUT.TXT\r\n")
-    for options, underlying in (([], b""), (["-debug"], lines("I/O error 32"))):
+    merged = member("A.TXT", *t.read("src/a.txt").splitlines()) + member("B.TXT", "z")
+    for output in ("src/out.txt", t.join("src", "..", "src", "out.txt").decode()):
         t.write("src/out.txt", "old\r\n")
-        t.run("-merge", *options, "src/*.txt", "src/out.txt", stdin=b"y\r\n").expect(
-            stdout=t.merge_progress("src/*.txt", "src/out.txt")
-            + b"Overwrite src/out.txt(Yes/No)?"
-            + lines("Adding A.TXT", "Adding B.TXT", "Adding OUT.TXT") + underlying
-            + closing_block("Error creating src/out.txt"), status=1)
-        # The abandoned output keeps the whole 128-byte pieces that had gone out.
-        t.expect_file("src/out.txt", written_pieces(written))
+        t.run("-merge", "src/*.txt", output, stdin=b"y\r\n").expect(
+            stdout=t.merge_progress("src/*.txt", "src/out.txt")  # the full path is folded
+            + f"Overwrite {output}(Yes/No)?".encode() + lines("Adding A.TXT", "Adding B.TXT"),
+            stderr=left_out("out.txt"), status=0)
+        t.expect_file("src/out.txt", merged)
+    # Nothing left to merge: the old output stays.
+    t.run("-merge", "src/out.txt", "src/out.txt").expect(
+        stdout=t.merge_progress("src/out.txt", "src/out.txt") + NO_MATCH,
+        stderr=left_out("out.txt"), status=1)
+    t.expect_file("src/out.txt", merged)
+
+
+@scenario
+def merge_again_into_the_same_folder(t):
+    t.write("d/a.txt", "a\r\n")
+    t.write("d/b", "b\r\n")
+    merged = member("A.TXT", "a") + member("B", "b")
+    progress = t.merge_progress("d/*.*", "d/all.txt")
+    t.run("-merge", "*.*", "all.txt", cwd=t.path("d")).expect(
+        stdout=progress + lines("Adding A.TXT", "Adding B"), status=0)
+    t.expect_file("d/all.txt", merged)
+    t.run("-merge", "*.*", "all.txt", cwd=t.path("d"), stdin=b"y\r\n").expect(
+        stdout=progress + b"Overwrite all.txt(Yes/No)?" + lines("Adding A.TXT", "Adding B"),
+        stderr=left_out("all.txt"), status=0)
+    t.expect_file("d/all.txt", merged)
+    # Standard output led into the folder by the shell: the file is there before the merge.
+    with open(t.path("d/z.txt"), "wb") as out:
+        t.run("-merge", "d/*.*", stdout=out).expect(
+            stderr=t.merge_progress("d/*.*") + left_out("z.txt")
+            + lines("Adding A.TXT", "Adding ALL.TXT", "Adding B"), status=0)
+    t.expect_file("d/z.txt", member("A.TXT", "a") + member("ALL.TXT", *merged.splitlines())
+                  + member("B", "b"))
 
 
 @scenario
