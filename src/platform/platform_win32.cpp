@@ -60,6 +60,8 @@ const char* AfterLastBackslash(const char* path) {
   return slash ? slash + 1 : path;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 // The final path is asked for only here, once per identified name: the listing itself
 // carries no identity on Win32.
 void FinalNameOf(HANDLE handle, std::string* ownName) {
@@ -133,10 +135,10 @@ int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind*
 int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
   if (ownName) ownName->clear();
   if (HoldsNul(name)) return kInvalidName;
-  // No access asked, so no sharing is in the way, whoever holds the file.
-  HANDLE opened =
-      CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Reading attributes is no access to the data, so no sharing is in the way, whoever
+  // holds the file.
+  HANDLE opened = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastError();
   int32_t code = IdentityOfOpened(opened, identity, ownName);
   CloseHandle(opened);
@@ -144,7 +146,15 @@ int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::strin
 }
 
 int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
-  return IdentityOfOpened(ToWin32(handle), identity, ownName);
+  // A handle open for writing only (a redirected standard output) may not read the file's
+  // attributes; a handle of its own to the same file may.
+  HANDLE given = ToWin32(handle);
+  if (GetFileType(given) != FILE_TYPE_DISK) return kAccessDenied;
+  HANDLE reopened = ReOpenFile(given, FILE_READ_ATTRIBUTES, kShareAll, 0);
+  if (reopened == INVALID_HANDLE_VALUE) return IdentityOfOpened(given, identity, ownName);
+  int32_t code = IdentityOfOpened(reopened, identity, ownName);
+  CloseHandle(reopened);
+  return code;
 }
 
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {

@@ -165,10 +165,9 @@ def merge_again_into_the_same_folder(t):
         stderr=left_out("all.txt"), status=0)
     t.expect_file("d/all.txt", merged)
     # Standard output led into the folder by the shell: the file is there before the merge.
-    with open(t.path("d/z.txt"), "wb") as out:
-        t.run("-merge", "d/*.*", stdout=out).expect(
-            stderr=t.merge_progress("d/*.*") + left_out("z.txt")
-            + lines("Adding A.TXT", "Adding ALL.TXT", "Adding B"), status=0)
+    t.run_into_file("d/z.txt", "-merge", "d/*.*").expect(
+        stdout=b"", stderr=t.merge_progress("d/*.*") + left_out("z.txt")
+        + lines("Adding A.TXT", "Adding ALL.TXT", "Adding B"), status=0)
     t.expect_file("d/z.txt", member("A.TXT", "a") + member("ALL.TXT", *merged.splitlines())
                   + member("B", "b"))
 
