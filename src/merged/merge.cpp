@@ -6,7 +6,7 @@
 #include "frontend/run_options.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
-#include "platform/platform.h"
+#include "merged/source_names.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
@@ -19,10 +19,6 @@
 namespace quillpack {
 namespace {
 
-// A case-sensitive file system can hold README and readme side by side; the list keeps
-// one of two equal names, so the merge would lose the other without a word.
-constexpr bool kRefuseCaseTwins = platform::kHostSystem == platform::HostSystem::kPosix;
-
 std::string SearchPathOf(const std::string& mask) {
   if (mask.empty()) return WithTrailingDelimiter(CurrentDirectory()) + "*.*";
   return FullPathOf(mask);
@@ -33,15 +29,12 @@ std::string SearchPathOf(const std::string& mask) {
 void AddMatchingNames(const std::string& searchPath, const std::string& sourceDirectory,
                       TStringList* names) {
   IdentifiedFile output(RunOptions.secondPath);
+  SourceNames sources(names);
   for (const ListedFile& file : ListMatchingFiles(searchPath)) {
     if (output.IsListedAs(sourceDirectory, file)) {
       WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
-      continue;
-    }
-    int32_t index = names->AddItem(file.name);
-    if (kRefuseCaseTwins && names->ItemAt(index) != file.name) {
-      RaiseError(myException("Files " + names->ItemAt(index) + " and " + file.name +
-                             " differ only in case; one of them would be lost."));
+    } else {
+      sources.Add(file.name);
     }
   }
 }

@@ -1,6 +1,8 @@
 """Merging the files of a directory into one merged file."""
 
 import os
+import shutil
+import subprocess
 
 from scenario_harness import (ACTION_QUESTION, ARROW, PLAIN, ScenarioFailure, closing_block,
                               lines, member, scenario, written_pieces)
@@ -197,3 +199,65 @@ def merge_refuses_names_that_differ_only_in_case(t):
         [progress + closing_block(message.format(*pair))
          for pair in (("README", "readme"), ("readme", "README"))], status=1)
     t.expect_no_file("o.txt")
+
+
+def built_locale(t, name):
+    """The environment of a run under the locale `name` (as tr_TR.UTF-8), built into the
+    scenario directory; None where the machine cannot build it."""
+    source, charmap = name.split(".")
+    built = t.path("locales/" + name)
+    os.makedirs(t.path("locales"), exist_ok=True)
+    try:
+        subprocess.run(["localedef", "-i", source, "-f", charmap, built], timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    if not os.path.exists(os.path.join(built, "LC_COLLATE")):
+        return None
+    return dict(os.environ, LOCPATH=t.path("locales"), LC_ALL=name)
+
+
+@scenario(hosts=("posix",))
+def merge_refuses_names_a_header_cannot_carry(t):
+    t.write("out.txt", "old\r\n")
+    message = " holds a control character, which a member header cannot carry."
+    for name, shown in ((b"b\n>>>>>>>>>> .PROFILE", b"b?>>>>>>>>>> .PROFILE"),
+                        (b"cr\r.txt", b"cr?.txt"), (b"z\x1a.txt", b"z?.txt"),
+                        (b"\x7f", b"?")):
+        shutil.rmtree(t.path("src"), ignore_errors=True)
+        t.write("src/a.txt", "a\n")
+        with open(os.path.join(t.path("src").encode(), name), "wb") as f:
+            f.write(b"x\n")
+        t.run("-merge", "src/*", "out.txt").expect(
+            stdout=t.merge_progress("src/*", "out.txt")
+            + closing_block(b"File name " + shown + message.encode()), status=1)
+        t.expect_file("out.txt", b"old\r\n")
+
+
+@scenario(hosts=("posix",))
+def merge_refuses_twins_by_their_headers_in_any_locale(t):
+    """Names whose headers would be equal are twins, however the locale orders them: a
+    Turkish I is no capital i, and 8-bit names that are no UTF-8 order apart from the rest
+    under a UTF-8 locale, so that the list can miss an equal name."""
+    message = "Files {} and {} differ only in case; one of them would be lost."
+    cases = [("tr_TR.UTF-8", [b"i.txt", b"I.txt"], []),
+             ("en_US.UTF-8", [b"a\xe9.txt", b"A\xe9.txt"],
+              [b"M.txt", b"b_c.txt", b"bc.txt", b"_z.txt"])]
+    for locale, (first, second), others in cases:
+        env = built_locale(t, locale)
+        if env is None:
+            print(f"cannot build {locale} here: its run is left out")
+            continue
+        directory = "src-" + locale
+        os.makedirs(t.path(directory))
+        for name in [first, second] + others:
+            with open(os.path.join(t.path(directory).encode(), name), "wb") as f:
+                f.write(name + b"\n")
+        progress = t.merge_progress(directory + "/*", "o.txt")
+        # Which of the two is listed first is the directory's matter.
+        t.run("-merge", directory + "/*", "o.txt", env=env).expect_one_of(
+            [progress + closing_block(message.format(*pair).encode("latin-1"))
+             for pair in ((first.decode("latin-1"), second.decode("latin-1")),
+                          (second.decode("latin-1"), first.decode("latin-1")))], status=1)
+        t.expect_no_file("o.txt")
+
