@@ -29,6 +29,7 @@ bool MayMergeToStandardOutput() {
 
 }  // namespace
 
+// A standard output that cannot be opened keeps its lines, and fails with them as ever.
 TextLineFile& ConsoleLines() {
   if (MayMergeToStandardOutput() && !StandardOutput().IsConsole() &&
       StandardOutput().Mode() == TextFileMode::kWriting) {

@@ -6,10 +6,10 @@
 // one stands.
 //
 // Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
-// call (one write per 128 bytes; on a console also one per write operation). A named
-// disk file moves larger blocks, a multiple of 128 bytes; a writing file that is
-// abandoned (destroyed without CloseFile) still ends holding exactly the whole 128-byte
-// pieces of what was written to it, as with 128-byte transfers.
+// call (one write per 128 bytes; on a console, and always on the error output, also one
+// per write operation). A named disk file moves larger blocks, a multiple of 128 bytes; a
+// writing file that is abandoned (destroyed without CloseFile) still ends holding exactly
+// the whole 128-byte pieces of what was written to it, as with 128-byte transfers.
 
 #ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
 #define QUILLPACK_RUNTIME_LINE_FILES_H_
