@@ -212,6 +212,22 @@ class Scenario:
         return Result(list(args), completed.returncode, completed.stdout or b"",
                       completed.stderr or b"")
 
+    def run_into_file(self, output, *args, stdin=b""):
+        """Runs the program with its standard output led into the file `output` (relative
+        to the scenario directory, which is its working directory) by the host's shell:
+        under Wine by cmd, since a handle that Wine takes over from a Unix parent cannot
+        tell which file it is on."""
+        if not self.windows:
+            with open(self.path(output), "wb") as out:
+                return self.run(*args, stdin=stdin, stdout=out)
+        # Wine joins the words into cmd's command line; none of them holds a space.
+        program = "Z:" + self.program.replace("/", "\\")
+        line = [program, *args, ">", output.replace("/", "\\")]
+        completed = subprocess.run([self.wine, "cmd", "/c", *line], input=stdin,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=self.dir,
+                                   timeout=60)
+        return Result(list(args), completed.returncode, completed.stdout, completed.stderr)
+
     def start(self, *args, **popen):
         """Starts the program and hands back the process, for scenarios that talk to it."""
         return subprocess.Popen(self.command(args), cwd=self.dir, **popen)

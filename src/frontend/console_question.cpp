@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "frontend/run_options.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
@@ -9,21 +10,46 @@
 
 namespace quillpack {
 
+namespace {
+
 // Names come from other people's files and merged files: no byte of theirs may reach the
 // terminal raw.
-void WriteConsoleLine(std::string_view text) {
+void WritePrintableLine(TextLineFile& file, std::string_view text) {
   if (HoldsControlByte(text)) {
-    StandardOutput().WriteTextLine(PrintableText(text));
+    file.WriteTextLine(PrintableText(text));
   } else {
-    StandardOutput().WriteTextLine(text);
+    file.WriteTextLine(text);
   }
   CheckFileFailure();
+}
+
+bool MayMergeToStandardOutput() {
+  return !RunOptions.help && RunOptions.action != Action::kExtract && RunOptions.secondPath.empty();
+}
+
+}  // namespace
+
+// A standard output that cannot be opened keeps its lines, and fails with them as ever.
+TextLineFile& ConsoleLines() {
+  if (MayMergeToStandardOutput() && !StandardOutput().IsConsole() &&
+      StandardOutput().Mode() == TextFileMode::kWriting) {
+    return StandardError();
+  }
+  return StandardOutput();
+}
+
+void WriteConsoleLine(std::string_view text) {
+  WritePrintableLine(ConsoleLines(), text);
+}
+
+void WriteErrorLine(std::string_view text) {
+  WritePrintableLine(StandardError(), text);
 }
 
 int32_t Ask(std::string_view question, std::string_view letters) {
   std::string answer;
   for (;;) {
-    StandardOutput().WriteText(PrintableText(question));
+    ConsoleLines().WriteText(PrintableText(question));
     CheckFileFailure();
     StandardInput().ReadTextLine(&answer);
     CheckFileFailure();

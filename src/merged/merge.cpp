@@ -6,10 +6,11 @@
 #include "frontend/run_options.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
-#include "platform/platform.h"
+#include "merged/source_names.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
+#include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
 #include "runtime/path_names.h"
@@ -17,10 +18,6 @@
 
 namespace quillpack {
 namespace {
-
-// A case-sensitive file system can hold README and readme side by side; the list keeps
-// one of two equal names, so the merge would lose the other without a word.
-constexpr bool kRefuseCaseTwins = platform::kHostSystem == platform::HostSystem::kPosix;
 
 // A directory means its files, as the usage text's "source directory" promises; a path
 // that ends in a delimiter can only mean a directory.
@@ -32,12 +29,17 @@ std::string SearchPathOf(const std::string& firstPath) {
   return full;
 }
 
-void AddMatchingNames(const std::string& searchPath, TStringList* names) {
-  for (const std::string& name : ListMatchingFiles(searchPath)) {
-    int32_t index = names->AddItem(name);
-    if (kRefuseCaseTwins && names->ItemAt(index) != name) {
-      RaiseError(myException("Files " + names->ItemAt(index) + " and " + name +
-                             " differ only in case; one of them would be lost."));
+// Emptying the output and then reading it back could only lose the old bundle or grow
+// without end, so the output is told apart by what it is before it is touched.
+void AddMatchingNames(const std::string& searchPath, const std::string& sourceDirectory,
+                      TStringList* names) {
+  IdentifiedFile output(RunOptions.secondPath);
+  SourceNames sources(names);
+  for (const ListedFile& file : ListMatchingFiles(searchPath)) {
+    if (output.IsListedAs(sourceDirectory, file)) {
+      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
+    } else {
+      sources.Add(file.name);
     }
   }
 }
@@ -85,15 +87,15 @@ void MergeFiles() {
   TStringList names;
   names.SetSortedMode(true);
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
+  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
   WriteConsoleLine("Adding files from " + searchPath);
   WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
-  AddMatchingNames(searchPath, &names);
+  AddMatchingNames(searchPath, sourceDirectory, &names);
   if (names.ItemCount() == 0) RaiseError(myException("No files matched."));
   if (IsExistingFile(RunOptions.secondPath) &&
       Ask("Overwrite " + RunOptions.secondPath + "(Yes/No)?", "yn") == 2) {
     RaiseError(myException("Operation Cancelled."));
   }
-  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
   WithOperationMessage("Error creating " + RunOptions.secondPath,
                        [&] { WriteMergedFile(names, sourceDirectory); });
 }

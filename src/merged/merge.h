@@ -9,10 +9,13 @@ namespace quillpack {
 
 // Reads RunOptions: firstPath (the mask; empty for every file of the current directory),
 // secondPath (the output; empty for standard output), headerStyle and debug. Writes
-// progress lines to standard output and asks before it overwrites an existing output.
-// Raises myException on every failure: "No files matched.", "Operation Cancelled.", or
-// "Error creating " and the output name for any file failure once the output is
-// being written.
+// progress lines as console lines (console_question.h: on the error output while the
+// merged text goes to a standard output that is no console) and asks before it
+// overwrites an existing output. A listed file that is the output itself (the same file,
+// whatever name leads to it) is left out, with a line on the error output, before the
+// output is touched. Raises myException on every failure: a listed name a member header
+// cannot carry (source_names.h), "No files matched.", "Operation Cancelled.", or "Error
+// creating " and the output name for any file failure once the output is being written.
 void MergeFiles();
 
 }  // namespace quillpack

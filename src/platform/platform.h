@@ -13,6 +13,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -62,8 +63,11 @@ enum class StandardStream { kInput, kOutput, kError };
 // Opens an existing file for reading from its start. The file is shared for reading only:
 // while anyone holds it open for writing, the open fails with 32 (also inside this
 // process). A directory is refused with 5. A name holding a NUL byte is refused. When
-// `kind` is given it receives the device kind of the opened handle.
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
+// `kind` is given it receives the device kind of the opened handle; when `size` is given,
+// the size a disk file reports at opening (0 for other kinds, and for files such as those
+// of /proc that report 0 yet hold bytes).
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr,
+                               uint64_t* size = nullptr);
 
 // Creates the file, or empties an existing one, for writing. Shared for reading only: a
 // file that anyone holds open, for reading or writing, fails with 32 and is left as it was.
@@ -91,6 +95,26 @@ int32_t GetStandardHandle(StandardStream stream, Handle* handle);
 DeviceKind KindOf(Handle handle);
 
 // ---------------------------------------------------------------------------------------
+// File identity
+
+// What makes a file the one it is, whatever name leads to it: the device and inode number
+// on POSIX, the volume serial number and file index on Win32.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the regular file that `name` leads to (links followed), or of the one
+// an open handle is on. Fails with the platform's code when nothing is there (2, 3), and
+// with 5 for anything but a regular file: a directory, a pipe, a console, a device. When
+// `ownName` is given it receives the file's own name in its directory where the platform
+// tells it with the identity (Win32: the last part of its final path), else nothing.
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity,
+                     std::string* ownName = nullptr);
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName = nullptr);
+
+// ---------------------------------------------------------------------------------------
 // Directory enumeration
 
 // Attribute bits, with the Win32 values.
@@ -110,6 +134,9 @@ struct FoundEntry {
   uint32_t packedTime = 0;
   // The entry's name without any directory part.
   std::string name;
+  // What the file the entry leads to is, where the enumeration tells it at no further
+  // cost: always on POSIX (a link's is its target's), never on Win32.
+  std::optional<FileIdentity> identity;
 };
 
 using SearchHandle = std::intptr_t;

@@ -154,7 +154,18 @@ uint32_t AttributesOf(mode_t mode, std::string_view name) {
   return attributes;
 }
 
+FileIdentity IdentityOf(dev_t device, ino_t inode) {
+  return {static_cast<uint64_t>(device), static_cast<uint64_t>(inode)};
+}
+
+int32_t IdentityOfStat(const struct stat& info, FileIdentity* identity) {
+  if (!S_ISREG(info.st_mode)) return kAccessDenied;
+  *identity = IdentityOf(info.st_dev, info.st_ino);
+  return 0;
+}
+
 void FillEntry(const struct stat& info, std::string_view name, FoundEntry* entry) {
+  entry->identity = IdentityOf(info.st_dev, info.st_ino);
   entry->attributes = AttributesOf(info.st_mode, name);
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
     entry->attributes |= kAttributeReadOnly;
@@ -169,6 +180,7 @@ void FillDanglingEntry(std::string_view name, FoundEntry* entry) {
   struct stat info = {};
   info.st_mode = S_IFLNK;
   FillEntry(info, name, entry);
+  entry->identity.reset();
 }
 
 // The whole listing, read at the start and sorted by name ignoring case, as Windows file
@@ -187,6 +199,9 @@ std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& m
                                             EntryDetail detail) {
   std::vector<FoundEntry> entries;
   int directoryFd = dirfd(directory);
+  // An entry that is no mount point lies on its directory's device.
+  struct stat directoryInfo;
+  bool deviceKnown = fstat(directoryFd, &directoryInfo) == 0;
   while (struct dirent* found = readdir(directory)) {
     std::string_view name = found->d_name;
     if (name == "." || name == ".." || !MatchesMask(mask, name)) continue;
@@ -196,6 +211,7 @@ std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& m
     if (detail == EntryDetail::kNamesAndKinds && knownKind) {
       entry.attributes = AttributesOf(found->d_type == DT_REG ? S_IFREG : S_IFDIR, name);
       entry.name.assign(name);
+      if (deviceKnown) entry.identity = IdentityOf(directoryInfo.st_dev, found->d_ino);
     } else if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
       FillEntry(info, name, &entry);
     } else {
@@ -305,7 +321,8 @@ int32_t CodeOfDirectoryFailure(int error) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind,
+                               uint64_t* size) {
   *handle = kNoHandle;
   if (HoldsNul(name)) return kPathNotFound;
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -315,6 +332,7 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
   if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
   if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
   if (kind) *kind = KindOfMode(info.st_mode);
+  if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
   *handle = fd;
   return 0;
 }
@@ -346,6 +364,21 @@ int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* ki
   if (kind) *kind = KindOfMode(info.st_mode);
   *handle = fd;
   return 0;
+}
+
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (HoldsNul(name)) return kPathNotFound;
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) return CodeOfOpenFailure(errno, name);
+  return IdentityOfStat(info, identity);
+}
+
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return CodeOfErrno(errno);
+  return IdentityOfStat(info, identity);
 }
 
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {

@@ -48,8 +48,10 @@ TEST(Platform, WritesAndReadsBack) {
   EXPECT_EQ(KindOf(handle), DeviceKind::kDisk);
   EXPECT_EQ(CloseFileHandle(handle), 0);
 
-  ASSERT_EQ(OpenExistingForReading(path, &handle), 0);
+  uint64_t size = 0;
+  ASSERT_EQ(OpenExistingForReading(path, &handle, nullptr, &size), 0);
   Held reader(handle);
+  EXPECT_EQ(size, bytes.size());
   char buffer[128];
   std::size_t count = 0;
   EXPECT_EQ(ReadSome(handle, buffer, sizeof buffer, &count), 0);

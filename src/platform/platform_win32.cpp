@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace quillpack::platform {
 namespace {
@@ -57,6 +58,31 @@ void CopyCut(const char* text, char* out, std::size_t capacity) {
 const char* AfterLastBackslash(const char* path) {
   const char* slash = strrchr(path, '\\');
   return slash ? slash + 1 : path;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The final path is asked for only here, once per identified name: the listing itself
+// carries no identity on Win32.
+void FinalNameOf(HANDLE handle, std::string* ownName) {
+  char path[4 * MAX_PATH];
+  DWORD n = GetFinalPathNameByHandleA(handle, path, sizeof path, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof path) return;
+  std::string_view full(path, n);
+  std::size_t slash = full.find_last_of("\\/");
+  ownName->assign(slash == full.npos ? full : full.substr(slash + 1));
+}
+
+int32_t IdentityOfOpened(HANDLE handle, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (GetFileType(handle) != FILE_TYPE_DISK) return kAccessDenied;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kAccessDenied;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  if (ownName) FinalNameOf(handle, ownName);
+  return 0;
 }
 
 FaultHandler faultHandler = nullptr;
@@ -131,8 +157,18 @@ int32_t RemoveLink(const std::string& name) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind) {
-  return Open(name, GENERIC_READ, OPEN_EXISTING, handle, kind);
+int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind,
+                               uint64_t* size) {
+  DeviceKind opened = DeviceKind::kUnknown;
+  int32_t code = Open(name, GENERIC_READ, OPEN_EXISTING, handle, &opened);
+  if (kind) *kind = opened;
+  if (size) {
+    LARGE_INTEGER bytes = {};
+    bool known =
+        code == 0 && opened == DeviceKind::kDisk && GetFileSizeEx(ToWin32(*handle), &bytes);
+    *size = known ? static_cast<uint64_t>(bytes.QuadPart) : 0;
+  }
+  return code;
 }
 
 int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
@@ -141,6 +177,31 @@ int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* ki
 
 int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
   return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
+}
+
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (HoldsNul(name)) return kInvalidName;
+  // Reading attributes is no access to the data, so no sharing is in the way, whoever
+  // holds the file.
+  HANDLE opened = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  int32_t code = IdentityOfOpened(opened, identity, ownName);
+  CloseHandle(opened);
+  return code;
+}
+
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
+  // A handle open for writing only (a redirected standard output) may not read the file's
+  // attributes; a handle of its own to the same file may.
+  HANDLE given = ToWin32(handle);
+  if (GetFileType(given) != FILE_TYPE_DISK) return kAccessDenied;
+  HANDLE reopened = ReOpenFile(given, FILE_READ_ATTRIBUTES, kShareAll, 0);
+  if (reopened == INVALID_HANDLE_VALUE) return IdentityOfOpened(given, identity, ownName);
+  int32_t code = IdentityOfOpened(reopened, identity, ownName);
+  CloseHandle(reopened);
+  return code;
 }
 
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {

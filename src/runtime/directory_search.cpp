@@ -81,17 +81,17 @@ void EndSearch(TSearchRec* search) {
   search->searchHandle = platform::kNoSearch;
 }
 
-std::vector<std::string> ListMatchingFiles(std::string_view pattern) {
-  std::vector<std::string> names;
+std::vector<ListedFile> ListMatchingFiles(std::string_view pattern) {
+  std::vector<ListedFile> files;
   TSearchRec search;
   // Only the names are wanted. Every code ends the list alike: the normal end, no match,
   // a missing directory.
   for (int32_t code = StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search);
        code == 0; code = FindNextMatch(&search)) {
-    names.push_back(search.fileName);
+    files.push_back({search.fileName, search.platformEntry.identity});
   }
   EndSearch(&search);
-  return names;
+  return files;
 }
 
 bool IsExistingFile(std::string_view name) {

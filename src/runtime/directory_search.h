@@ -5,6 +5,7 @@
 #define QUILLPACK_RUNTIME_DIRECTORY_SEARCH_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,9 +48,16 @@ int32_t FindNextMatch(TSearchRec* search);
 // Ends the enumeration if one is open. Safe after a failed start and when called twice.
 void EndSearch(TSearchRec* search);
 
-// The names of the ordinary files that match `pattern` (no directories, hidden or system
-// entries), in the platform's order. Any failure ends the list silently.
-std::vector<std::string> ListMatchingFiles(std::string_view pattern);
+// A file a listing found: its name without directory part, and what the file is where
+// the listing tells it (platform.h, FoundEntry).
+struct ListedFile {
+  std::string name;
+  std::optional<platform::FileIdentity> identity;
+};
+
+// The ordinary files that match `pattern` (no directories, hidden or system entries), in
+// the platform's order. Any failure ends the list silently.
+std::vector<ListedFile> ListMatchingFiles(std::string_view pattern);
 
 // Whether `name` is there and is not a directory: what opening `name` would reach. On
 // Win32 that is the first entry the platform finds for it; on POSIX only an entry of this

@@ -34,6 +34,7 @@ void TextLineFile::AssignName(std::string_view name) {
   openMode_ = TextFileMode::kClosed;
   fileHandle_ = platform::kNoHandle;
   ownsHandle_ = false;
+  onConsole_ = false;
   flushEachWrite_ = false;
   inputEnded_ = false;
   bufferPosition_ = 0;
@@ -66,15 +67,15 @@ void TextLineFile::Open(TextFileMode mode) {
   bool named = !assignedName_.empty();
   platform::Handle handle = platform::kNoHandle;
   platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  uint64_t size = 0;
   int32_t code;
   if (!named) {
-    code = platform::GetStandardHandle(
-        reading ? platform::StandardStream::kInput : platform::StandardStream::kOutput, &handle);
+    code = platform::GetStandardHandle(StandardStreamFor(mode), &handle);
     if (code == 0) kind = platform::KindOf(handle);
   } else if (assignedName_.size() > platform::kMaxPathBytes) {
     code = platform::kPathNotFound;
   } else if (reading) {
-    code = platform::OpenExistingForReading(assignedName_, &handle, &kind);
+    code = platform::OpenExistingForReading(assignedName_, &handle, &kind, &size);
   } else {
     code = platform::CreateForWriting(assignedName_, &handle, &kind);
   }
@@ -88,7 +89,7 @@ void TextLineFile::Open(TextFileMode mode) {
     RecordFailure(kFileNotOpenForWriting);
     return;
   }
-  Adopt(handle, kind, mode);
+  Adopt(handle, kind, mode, size);
 }
 
 void TextLineFile::AdoptForWriting(platform::Handle handle, platform::DeviceKind kind) {
@@ -96,26 +97,44 @@ void TextLineFile::AdoptForWriting(platform::Handle handle, platform::DeviceKind
   Adopt(handle, kind, TextFileMode::kWriting);
 }
 
-void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode) {
+void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode,
+                         uint64_t sizeAtOpening) {
   bool named = !assignedName_.empty();
   bool namedDisk = named && kind == platform::DeviceKind::kDisk;
   bufferPosition_ = 0;
   bufferEnd_ = 0;
   inputEnded_ = false;
-  flushEachWrite_ = mode == TextFileMode::kWriting && kind == platform::DeviceKind::kCharacter;
+  // The error output holds back nothing, wherever it leads: its lines are words about the
+  // run, due at once, and reports written straight to its handle must not overtake them.
+  onConsole_ = kind == platform::DeviceKind::kCharacter;
+  flushEachWrite_ = mode == TextFileMode::kWriting && (onConsole_ || role_ == Role::kStandardError);
   transferSize_ = namedDisk ? kDiskBlockBytes : kTransferBytes;
-  shortFillEnds_ = namedDisk;
+  // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only a
+  // read of 0 bytes ends such a file.
+  shortFillEnds_ = namedDisk && sizeAtOpening > 0;
+  sizeAtOpening_ = sizeAtOpening;
+  bytesRead_ = 0;
   ReserveBuffer(transferSize_);
   fileHandle_ = handle;
   ownsHandle_ = named;
   openMode_ = mode;
 }
 
-// A file not open in `mode` records `code`, except the standard file of that direction,
-// which opens itself on first use.
-bool TextLineFile::ReadyFor(TextFileMode mode, Role opensItself, int32_t code) {
+platform::StandardStream TextLineFile::StandardStreamFor(TextFileMode mode) const {
+  if (mode == TextFileMode::kReading) return platform::StandardStream::kInput;
+  return role_ == Role::kStandardError ? platform::StandardStream::kError
+                                       : platform::StandardStream::kOutput;
+}
+
+bool TextLineFile::IsStandardWriter() const {
+  return role_ == Role::kStandardOutput || role_ == Role::kStandardError;
+}
+
+// A file not open in `mode` records `code`, except the standard files of that direction,
+// which open themselves on first use.
+bool TextLineFile::ReadyFor(TextFileMode mode, bool opensItself, int32_t code) {
   if (openMode_ == mode) return true;
-  if (role_ == opensItself && openMode_ == TextFileMode::kClosed) {
+  if (opensItself && openMode_ == TextFileMode::kClosed) {
     Open(mode);
     if (openMode_ == mode) return true;
   }
@@ -124,10 +143,12 @@ bool TextLineFile::ReadyFor(TextFileMode mode, Role opensItself, int32_t code) {
 }
 
 bool TextLineFile::ReadyToRead() {
-  return ReadyFor(TextFileMode::kReading, Role::kStandardInput, kFileNotOpenForReading);
+  return ReadyFor(TextFileMode::kReading, role_ == Role::kStandardInput, kFileNotOpenForReading);
 }
 
-// A failed fill meets the end of the input once; a fill of 0 bytes meets it for good.
+// A failed fill meets the end of the input once; a fill of 0 bytes meets it for good. A
+// short fill is no end in itself (/proc, FUSE and network file systems give them in the
+// middle of a file), but a disk file that has given its size at opening is done with it.
 bool TextLineFile::Fill() {
   bufferPosition_ = 0;
   bufferEnd_ = 0;
@@ -138,7 +159,10 @@ bool TextLineFile::Fill() {
     return false;
   }
   bufferEnd_ = count;
-  if (count == 0 || (shortFillEnds_ && count < transferSize_)) inputEnded_ = true;
+  bytesRead_ += count;
+  if (count == 0 || (shortFillEnds_ && count < transferSize_ && bytesRead_ >= sizeAtOpening_)) {
+    inputEnded_ = true;
+  }
   return count > 0;
 }
 
@@ -355,8 +379,13 @@ bool TextLineFile::InputEnded() const {
   return inputEnded_;
 }
 
+bool TextLineFile::IsConsole() {
+  if (openMode_ == TextFileMode::kClosed && IsStandardWriter()) Open(TextFileMode::kWriting);
+  return openMode_ != TextFileMode::kClosed && onConsole_;
+}
+
 bool TextLineFile::ReadyToWrite() {
-  return ReadyFor(TextFileMode::kWriting, Role::kStandardOutput, kFileNotOpenForWriting);
+  return ReadyFor(TextFileMode::kWriting, IsStandardWriter(), kFileNotOpenForWriting);
 }
 
 void TextLineFile::WriteText(std::string_view text) {
@@ -370,7 +399,7 @@ void TextLineFile::WriteTextLine(std::string_view text) {
 void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
   if (ReadyToWrite() && Append(text)) Append(lineEnd);
   if (openMode_ == TextFileMode::kClosed) {
-    if (role_ != Role::kStandardOutput) RecordFailure(kFileNotOpen);
+    if (!IsStandardWriter()) RecordFailure(kFileNotOpen);
   } else if (openMode_ == TextFileMode::kWriting && flushEachWrite_) {
     WriteWaiting();
   }
@@ -414,7 +443,7 @@ void TextLineFile::WriteWaiting() {
 void TextLineFile::FlushOutput() {
   if (openMode_ == TextFileMode::kWriting) {
     WriteWaiting();
-  } else if (openMode_ == TextFileMode::kClosed && role_ != Role::kStandardOutput) {
+  } else if (openMode_ == TextFileMode::kClosed && !IsStandardWriter()) {
     RecordFailure(kFileNotOpen);
   }
 }
@@ -447,6 +476,11 @@ TextLineFile& StandardInput() {
 
 TextLineFile& StandardOutput() {
   static TextLineFile file(TextLineFile::Role::kStandardOutput);
+  return file;
+}
+
+TextLineFile& StandardError() {
+  static TextLineFile file(TextLineFile::Role::kStandardError);
   return file;
 }
 

@@ -6,10 +6,10 @@
 // one stands.
 //
 // Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
-// call (one write per 128 bytes; on a console also one per write operation). A named
-// disk file moves larger blocks, a multiple of 128 bytes; a writing file that is
-// abandoned (destroyed without CloseFile) still ends holding exactly the whole 128-byte
-// pieces of what was written to it, as with 128-byte transfers.
+// call (one write per 128 bytes; on a console, and always on the error output, also one
+// per write operation). A named disk file moves larger blocks, a multiple of 128 bytes; a
+// writing file that is abandoned (destroyed without CloseFile) still ends holding exactly
+// the whole 128-byte pieces of what was written to it, as with 128-byte transfers.
 
 #ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
 #define QUILLPACK_RUNTIME_LINE_FILES_H_
@@ -101,8 +101,9 @@ class TextLineFile {
   bool AtEnd();
 
   // Whether the end of the input has already been met: a fill of 0 bytes, a named disk
-  // file that filled its block only in part, or a Ctrl-Z at the read position. Unlike
-  // AtEnd it never calls the platform, so it never waits.
+  // file that has read the size it had at opening in a fill short of its block, or a
+  // Ctrl-Z at the read position. Unlike AtEnd it never calls the platform, so it never
+  // waits.
   bool InputEnded() const;
 
   // Appends the text's bytes; WriteTextLine appends CR LF after them, as one operation.
@@ -121,22 +122,31 @@ class TextLineFile {
   // is not open (other than standard input).
   void CloseFile();
 
+  // Whether the file is open on a console (a character device). A closed standard output
+  // or error output opens itself first, as on its first write, and records the platform's
+  // code when it cannot (giving false).
+  bool IsConsole();
+
   TextFileMode Mode() const { return openMode_; }
   const std::string& AssignedName() const { return assignedName_; }
 
  private:
   friend TextLineFile& StandardInput();
   friend TextLineFile& StandardOutput();
+  friend TextLineFile& StandardError();
 
-  enum class Role { kNamed, kStandardInput, kStandardOutput };
+  enum class Role { kNamed, kStandardInput, kStandardOutput, kStandardError };
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode);
-  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode);
+  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode,
+             uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
-  bool ReadyFor(TextFileMode mode, Role opensItself, int32_t code);
+  platform::StandardStream StandardStreamFor(TextFileMode mode) const;
+  bool IsStandardWriter() const;
+  bool ReadyFor(TextFileMode mode, bool opensItself, int32_t code);
   bool ReadyToRead();
   bool Fill();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
@@ -156,10 +166,14 @@ class TextLineFile {
   TextFileMode openMode_ = TextFileMode::kClosed;
   platform::Handle fileHandle_ = platform::kNoHandle;
   bool ownsHandle_ = false;
+  bool onConsole_ = false;
   bool flushEachWrite_ = false;
   bool inputEnded_ = false;
-  // A named disk file that fills the buffer only in part has nothing more to give.
+  // A named disk file that fills the buffer only in part, once it has given the size it
+  // reported at opening, has nothing more to give.
   bool shortFillEnds_ = false;
+  uint64_t sizeAtOpening_ = 0;
+  uint64_t bytesRead_ = 0;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;
@@ -173,6 +187,11 @@ class TextLineFile {
 // first use.
 TextLineFile& StandardInput();
 TextLineFile& StandardOutput();
+
+// The error output, for the run's own words when standard output carries data: opens
+// itself on first use as standard output does, and writes every operation at once
+// whatever the device, so that nothing waits in it at the end of the process.
+TextLineFile& StandardError();
 
 // The last step of the process: closes StandardInput and StandardOutput so that waiting
 // output is written. Returns the failure code of that final write of standard output, 0

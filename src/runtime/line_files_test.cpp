@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "testing/line_model.h"
@@ -231,6 +232,24 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
       }
     }
   }
+}
+
+// Files of /proc report the size 0 and give a page or so per read: only a read of 0 bytes
+// ends them.
+TEST_F(LineFilesTest, ReadsAFileOfShortReadsWhole) {
+  const std::string path = "/proc/kallsyms";
+  platform::Handle handle = platform::kNoHandle;
+  if (platform::OpenExistingForReading(path, &handle) != 0) GTEST_SKIP() << "no " << path;
+  std::string bytes;
+  std::vector<char> block(kDiskBlockBytes);
+  std::size_t count = 0;
+  do {
+    ASSERT_EQ(platform::ReadSome(handle, block.data(), block.size(), &count), 0);
+    bytes.append(block.data(), count);
+  } while (count > 0);
+  platform::CloseFileHandle(handle);
+  ASSERT_GT(bytes.size(), kDiskBlockBytes) << "too small to need many reads";
+  EXPECT_EQ(ReadAllLines(path), ModelLines(bytes));
 }
 
 TEST_F(LineFilesTest, WritesCrLfLines) {

@@ -1,9 +1,11 @@
 """Merging the files of a directory into one merged file."""
 
 import os
+import shutil
+import subprocess
 
-from scenario_harness import (ARROW, PLAIN, BufferedPipe, closing_block, lines, member,
-                              scenario, written_pieces)
+from scenario_harness import (ACTION_QUESTION, ARROW, PLAIN, ScenarioFailure, closing_block,
+                              lines, member, scenario, written_pieces)
 
 NO_MATCH = closing_block(b"No files matched.")
 
@@ -54,6 +56,22 @@ def merge_reads_sources_by_the_line_rules(t):
     t.expect_file("o.txt", b"".join(member(n.upper(), *ls) for n, _, ls in sources))
 
 
+@scenario(hosts=("posix",))
+def merge_a_file_of_short_reads_whole(t):
+    # Files of /proc report the size 0 and give a page or so per read.
+    with open("/proc/kallsyms", "rb") as f:
+        data = f.read()
+    source_lines = data.split(b"\n")[:-1] if data.endswith(b"\n") else data.split(b"\n")
+    if len(source_lines) < 1000:
+        raise ScenarioFailure(f"/proc/kallsyms holds only {len(source_lines)} lines")
+    t.run("-merge", "/proc/kallsyms", "k.txt").expect(
+        stdout=t.merge_progress("/proc/kallsyms", "k.txt") + lines("Adding KALLSYMS"), status=0)
+    merged_lines = t.read("k.txt").count(b"\r\n") - 1
+    if merged_lines != len(source_lines):
+        raise ScenarioFailure(f"{merged_lines} of {len(source_lines)} lines merged")
+    t.expect_file("k.txt", member("KALLSYMS", *source_lines))
+
+
 @scenario
 def merge_passes_over_hidden_files_and_directories(t):
     t.write("src/a.txt", "x\n")
@@ -87,43 +105,80 @@ def merge_with_nothing_to_merge(t):
 
 @scenario
 def merge_to_standard_output(t):
-    """Without an output path the merged text goes to standard output. Console lines and
-    merged text are two files on the one handle, each with its own 128-byte buffer, so on
-    a pipe they interleave in whole 128-byte pieces."""
-    t.write("small/a.txt", "x\ny\n")
-    t.write("small/b.txt", "z\n")
-    for n in range(8):  # enough "Adding " lines to fill the console's buffer midway
-        t.write(f"big/f{n}.txt", "".join(f"line {n}.{i} " + "=" * (10 * i) + "\n"
+    """Without an output path the merged text goes to standard output. When that is a pipe
+    or a file, it holds the merged file alone: the run's own lines, the action question
+    with them, go to the error output."""
+    t.write("small/a.txt", "x\r\ny\r\n")
+    t.write("small/b.txt", "z\r\n")
+    for n in range(8):  # more than 128 bytes of "Adding " lines and of merged text
+        t.write(f"big/f{n}.txt", "".join(f"line {n}.{i} " + "=" * (10 * i) + "\r\n"
                                          for i in range(n)))
-    for mask in ("small/*.txt", "big/*.txt"):
-        directory = mask.split("/")[0]
-        pipe = BufferedPipe()
-        pipe.write("console", t.merge_progress(mask))
-        for name in sorted(os.listdir(t.path(directory))):
-            pipe.write("console", lines(b"Adding " + name.upper().encode()))
-            with open(t.path(f"{directory}/{name}"), "rb") as f:
-                pipe.write("merged", member(name.upper(), *f.read().splitlines()))
-        pipe.close("merged")  # the merge closes its output; the console waits for the end
-        t.run("-merge", mask).expect(stdout=pipe.close("console"), status=0)
-    t.expect_files(["small/a.txt", "small/b.txt"] + [f"big/f{n}.txt" for n in range(8)])
+    for directory in ("small", "big"):
+        mask = directory + "/*.txt"
+        names = sorted(os.listdir(t.path(directory)))
+        merged = b"".join(member(n.upper(), *t.read(f"{directory}/{n}").splitlines())
+                          for n in names)
+        progress = t.merge_progress(mask) + lines(*(b"Adding " + n.upper().encode()
+                                                    for n in names))
+        t.run("-merge", mask).expect(stdout=merged, stderr=progress, status=0)
+        t.run(mask, stdin=b"m\r\n").expect(stdout=merged, stderr=ACTION_QUESTION + progress,
+                                            status=0)
+        with open(t.path(directory + ".m"), "wb") as out:
+            t.run("-merge", mask, stdout=out).expect(stderr=progress, status=0)
+        t.mkdir("x-" + directory)
+        t.run("-extract", directory + ".m", "x-" + directory).expect(
+            stdout=t.extract_progress(directory + ".m", "x-" + directory)
+            + lines(*(b"Extracting " + n.upper().encode() for n in names)), status=0)
+        for n in names:
+            t.expect_file(f"x-{directory}/{n.upper()}", t.read(f"{directory}/{n}"))
+    # A failure's closing block goes the same way.
+    t.run("-merge", "nowhere/*.txt").expect(
+        stdout=b"", stderr=t.merge_progress("nowhere/*.txt") + NO_MATCH, status=1)
+
+
+def left_out(name):
+    return lines(f"Leaving out {name}: it is the merge's own output.")
 
 
 @scenario
 def merge_output_among_its_own_sources(t):
-    # The output is listed before it is emptied; reading it while it is being written fails.
+    # The output is told by what it is, whatever name leads to it, and before it is emptied.
     t.write("src/a.txt", "".join(f"{i:02} " + "a" * 37 + "\n" for i in range(5)))
     t.write("src/b.txt", "z\n")
-    written = (member("A.TXT", *t.read("src/a.txt").splitlines()) + member("B.TXT", "z")
-               + PLAIN + b"OUT.TXT\r\n")
-    for options, underlying in (([], b""), (["-debug"], lines("I/O error 32"))):
+    merged = member("A.TXT", *t.read("src/a.txt").splitlines()) + member("B.TXT", "z")
+    for output in ("src/out.txt", t.join("src", "..", "src", "out.txt").decode()):
         t.write("src/out.txt", "old\r\n")
-        t.run("-merge", *options, "src/*.txt", "src/out.txt", stdin=b"y\r\n").expect(
-            stdout=t.merge_progress("src/*.txt", "src/out.txt")
-            + b"Overwrite src/out.txt(Yes/No)?"
-            + lines("Adding A.TXT", "Adding B.TXT", "Adding OUT.TXT") + underlying
-            + closing_block("Error creating src/out.txt"), status=1)
-        # The abandoned output keeps the whole 128-byte pieces that had gone out.
-        t.expect_file("src/out.txt", written_pieces(written))
+        t.run("-merge", "src/*.txt", output, stdin=b"y\r\n").expect(
+            stdout=t.merge_progress("src/*.txt", "src/out.txt")  # the full path is folded
+            + f"Overwrite {output}(Yes/No)?".encode() + lines("Adding A.TXT", "Adding B.TXT"),
+            stderr=left_out("out.txt"), status=0)
+        t.expect_file("src/out.txt", merged)
+    # Nothing left to merge: the old output stays.
+    t.run("-merge", "src/out.txt", "src/out.txt").expect(
+        stdout=t.merge_progress("src/out.txt", "src/out.txt") + NO_MATCH,
+        stderr=left_out("out.txt"), status=1)
+    t.expect_file("src/out.txt", merged)
+
+
+@scenario
+def merge_again_into_the_same_folder(t):
+    t.write("d/a.txt", "a\r\n")
+    t.write("d/b", "b\r\n")
+    merged = member("A.TXT", "a") + member("B", "b")
+    progress = t.merge_progress("d/*.*", "d/all.txt")
+    t.run("-merge", "*.*", "all.txt", cwd=t.path("d")).expect(
+        stdout=progress + lines("Adding A.TXT", "Adding B"), status=0)
+    t.expect_file("d/all.txt", merged)
+    t.run("-merge", "*.*", "all.txt", cwd=t.path("d"), stdin=b"y\r\n").expect(
+        stdout=progress + b"Overwrite all.txt(Yes/No)?" + lines("Adding A.TXT", "Adding B"),
+        stderr=left_out("all.txt"), status=0)
+    t.expect_file("d/all.txt", merged)
+    # Standard output led into the folder by the shell: the file is there before the merge.
+    t.run_into_file("d/z.txt", "-merge", "d/*.*").expect(
+        stdout=b"", stderr=t.merge_progress("d/*.*") + left_out("z.txt")
+        + lines("Adding A.TXT", "Adding ALL.TXT", "Adding B"), status=0)
+    t.expect_file("d/z.txt", member("A.TXT", "a") + member("ALL.TXT", *merged.splitlines())
+                  + member("B", "b"))
 
 
 @scenario
@@ -151,3 +206,65 @@ def merge_refuses_names_that_differ_only_in_case(t):
         [progress + closing_block(message.format(*pair))
          for pair in (("README", "readme"), ("readme", "README"))], status=1)
     t.expect_no_file("o.txt")
+
+
+def built_locale(t, name):
+    """The environment of a run under the locale `name` (as tr_TR.UTF-8), built into the
+    scenario directory; None where the machine cannot build it."""
+    source, charmap = name.split(".")
+    built = t.path("locales/" + name)
+    os.makedirs(t.path("locales"), exist_ok=True)
+    try:
+        subprocess.run(["localedef", "-i", source, "-f", charmap, built], timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    if not os.path.exists(os.path.join(built, "LC_COLLATE")):
+        return None
+    return dict(os.environ, LOCPATH=t.path("locales"), LC_ALL=name)
+
+
+@scenario(hosts=("posix",))
+def merge_refuses_names_a_header_cannot_carry(t):
+    t.write("out.txt", "old\r\n")
+    message = " holds a control character, which a member header cannot carry."
+    for name, shown in ((b"b\n>>>>>>>>>> .PROFILE", b"b?>>>>>>>>>> .PROFILE"),
+                        (b"cr\r.txt", b"cr?.txt"), (b"z\x1a.txt", b"z?.txt"),
+                        (b"\x7f", b"?")):
+        shutil.rmtree(t.path("src"), ignore_errors=True)
+        t.write("src/a.txt", "a\n")
+        with open(os.path.join(t.path("src").encode(), name), "wb") as f:
+            f.write(b"x\n")
+        t.run("-merge", "src/*", "out.txt").expect(
+            stdout=t.merge_progress("src/*", "out.txt")
+            + closing_block(b"File name " + shown + message.encode()), status=1)
+        t.expect_file("out.txt", b"old\r\n")
+
+
+@scenario(hosts=("posix",))
+def merge_refuses_twins_by_their_headers_in_any_locale(t):
+    """Names whose headers would be equal are twins, however the locale orders them: a
+    Turkish I is no capital i, and 8-bit names that are no UTF-8 order apart from the rest
+    under a UTF-8 locale, so that the list can miss an equal name."""
+    message = "Files {} and {} differ only in case; one of them would be lost."
+    cases = [("tr_TR.UTF-8", [b"i.txt", b"I.txt"], []),
+             ("en_US.UTF-8", [b"a\xe9.txt", b"A\xe9.txt"],
+              [b"M.txt", b"b_c.txt", b"bc.txt", b"_z.txt"])]
+    for locale, (first, second), others in cases:
+        env = built_locale(t, locale)
+        if env is None:
+            print(f"cannot build {locale} here: its run is left out")
+            continue
+        directory = "src-" + locale
+        os.makedirs(t.path(directory))
+        for name in [first, second] + others:
+            with open(os.path.join(t.path(directory).encode(), name), "wb") as f:
+                f.write(name + b"\n")
+        progress = t.merge_progress(directory + "/*", "o.txt")
+        # Which of the two is listed first is the directory's matter.
+        t.run("-merge", directory + "/*", "o.txt", env=env).expect_one_of(
+            [progress + closing_block(message.format(*pair).encode("latin-1"))
+             for pair in ((first.decode("latin-1"), second.decode("latin-1")),
+                          (second.decode("latin-1"), first.decode("latin-1")))], status=1)
+        t.expect_no_file("o.txt")
+

@@ -1,4 +1,4 @@
-"""When questions reach the user: at once on a terminal, with the buffer on a pipe."""
+"""What reaches a terminal and when: at once on a terminal, with the buffer on a pipe."""
 
 import os
 import platform
@@ -6,7 +6,8 @@ import select
 import subprocess
 import time
 
-from scenario_harness import ACTION_QUESTION, ScenarioFailure, lines, scenario, written_pieces
+from scenario_harness import (ACTION_QUESTION, ScenarioFailure, lines, member, scenario,
+                              written_pieces)
 
 PATIENCE = 60  # seconds before a stalled program counts as hung; no timing is measured
 READ_CALL = {"x86_64": "0", "aarch64": "63"}.get(platform.machine())
@@ -139,3 +140,31 @@ def question_waits_in_the_buffer_on_a_pipe(t):
         for f in (process.stdin, process.stdout, process.stderr):
             f.close()
     t.expect_file("out.txt", b"./       ADD   NAME=A.TXT\r\nx\r\n")
+
+
+@scenario(hosts=("posix",))
+def merge_to_standard_output_on_a_terminal(t):
+    import pty
+    import tty
+    t.write("src/a.txt", "x\n")
+    t.write("src/b.txt", "y\n")
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    process = t.start("-merge", "src/*.txt", stdin=subprocess.DEVNULL, stdout=slave,
+                      stderr=subprocess.PIPE)
+    os.close(slave)
+    try:
+        # On a terminal both go out line by line, so each header follows its "Adding" line.
+        shown = read_to_end(master)
+        expected = (t.merge_progress("src/*.txt") + lines("Adding A.TXT")
+                    + member("A.TXT", "x") + lines("Adding B.TXT") + member("B.TXT", "y"))
+        if shown != expected:
+            raise ScenarioFailure(f"terminal showed {shown!r}, expected {expected!r}")
+        if process.wait(PATIENCE) != 0 or process.stderr.read():
+            raise ScenarioFailure(f"exit status {process.returncode}")
+    finally:
+        os.close(master)
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+        process.stderr.close()
