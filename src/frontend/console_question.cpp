@@ -24,7 +24,8 @@ void WritePrintableLine(TextLineFile& file, std::string_view text) {
 }
 
 bool MayMergeToStandardOutput() {
-  return !RunOptions.help && RunOptions.action != Action::kExtract && RunOptions.secondPath.empty();
+  return !RunOptions.help && !RunOptions.version && RunOptions.action != Action::kExtract &&
+         RunOptions.secondPath.empty();
 }
 
 }  // namespace
