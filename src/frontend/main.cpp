@@ -71,7 +71,8 @@ int32_t RunTool() {
     } else if (RunOptions.version) {
       WriteConsoleLine(kVersionLine);
     } else if (RunOptions.action == Action::kMerge) {
-      MergeFiles();
+      // A merged file that will not give every file back as it was is no full success.
+      if (!MergeFiles()) return 1;
     } else {
       ExtractFiles();
     }

@@ -1,6 +1,9 @@
 #include "merged/merge.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "frontend/console_question.h"
 #include "frontend/run_options.h"
@@ -44,27 +47,91 @@ void AddMatchingNames(const std::string& searchPath, const std::string& sourceDi
   }
 }
 
-void CopyLines(TextLineFile& source, TextLineFile& output) {
-  std::string scratch;
-  for (;;) {
-    source.CopyLinesTo(&output);
+// Copies one line left to the caller by the bulk copy piece by piece, keeping its first
+// bytes to tell whether an extract would read it as a header.
+class LineCopy final : public LineSink {
+ public:
+  LineCopy(TextLineFile* output, HeaderRule rule) : output_(output), rule_(rule) {}
+
+  void Take(std::string_view piece) override {
+    head_.append(piece.substr(0, DecidingBytes(rule_) - head_.size()));
+    output_->WriteText(piece);
     CheckFileFailure();
-    bool atEnd = source.AtEnd();
+  }
+
+  // Ends the line in the output; returns whether an extract would take it for a header.
+  bool Finish() {
+    output_->WriteTextLine("");
     CheckFileFailure();
-    if (atEnd) return;
+    return ClassifyLineStart(head_, rule_) != LineKind::kMemberLine;
+  }
+
+ private:
+  TextLineFile* output_;
+  HeaderRule rule_;
+  std::string head_;
+};
+
+// Copies the next line of `source`; returns whether an extract would take it for a header.
+// A console takes each line in one operation, as it shows it, so it gets the line whole.
+bool CopyLine(TextLineFile& source, TextLineFile& output, HeaderRule rule) {
+  if (output.IsConsole()) {
+    std::string scratch;
     std::string_view line = source.ReadTextLineView(&scratch);
     CheckFileFailure();
     output.WriteTextLine(line);
     CheckFileFailure();
+    return ClassifyLineStart(line.substr(0, DecidingBytes(rule)), rule) != LineKind::kMemberLine;
+  }
+  LineCopy copy(&output, rule);
+  source.ReadTextLineInto(copy);
+  CheckFileFailure();
+  return copy.Finish();
+}
+
+// Copies a source into the output and returns the line, from 1, of the first line an
+// extract would read back as a member header (0 for none). The first line follows a
+// header that opens a target, so the extract's rule for that line applies to it.
+uint64_t CopySource(TextLineFile& source, TextLineFile& output) {
+  uint64_t headerLine = 0;
+  HeaderRule rule = HeaderRule::kWrittenHeaderOnly;
+  for (;;) {
+    if (rule == HeaderRule::kAnyHeader) {
+      source.CopyLinesTo(&output, kHeaderMarks);
+      CheckFileFailure();
+    }
+    bool atEnd = source.AtEnd();
+    CheckFileFailure();
+    if (atEnd) return headerLine;
+    uint64_t line = source.LineNumber();
+    if (CopyLine(source, output, rule) && headerLine == 0) headerLine = line;
+    rule = HeaderRule::kAnyHeader;
   }
 }
 
-void WriteMergedFile(const TStringList& names, const std::string& sourceDirectory) {
+// One line on the error output for each kind of content that will not come back; returns
+// whether there was any.
+bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
+                     const TextLineFile::Losses& losses) {
+  auto warn = [&](uint64_t line, std::string_view what) {
+    if (line != 0) {
+      WriteErrorLine("Warning: " + member + " line " + std::to_string(line) + std::string(what));
+    }
+  };
+  warn(headerLine, " will read back as a member header.");
+  warn(losses.ctrlZLine, " holds a Ctrl-Z; the bytes after it are not merged.");
+  warn(losses.loneCarriageReturnLine, " holds a CR that no LF follows, which is dropped.");
+  return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
+}
+
+// Returns false when a warning was given.
+bool WriteMergedFile(const TStringList& names, const std::string& sourceDirectory) {
   TextLineFile output;
   output.AssignName(RunOptions.secondPath);
   output.OpenForWriting();
   CheckFileFailure();
   TextLineFile source;
+  bool exact = true;
   for (int32_t i = 0; i < names.ItemCount(); ++i) {
     std::string upper = UpperCaseAscii(names.ItemAt(i));
     WriteConsoleLine("Adding " + upper);
@@ -73,17 +140,22 @@ void WriteMergedFile(const TStringList& names, const std::string& sourceDirector
     source.AssignName(sourceDirectory + names.ItemAt(i));
     source.OpenForReading();
     CheckFileFailure();
-    CopyLines(source, output);
+    source.WatchLosses();
+    uint64_t headerLine = CopySource(source, output);
+    TextLineFile::Losses losses = source.ReadLosses();
+    CheckFileFailure();
     source.CloseFile();
     CheckFileFailure();
+    if (WarnAboutLosses(upper, headerLine, losses)) exact = false;
   }
   output.CloseFile();
   CheckFileFailure();
+  return exact;
 }
 
 }  // namespace
 
-void MergeFiles() {
+bool MergeFiles() {
   TStringList names;
   names.SetSortedMode(true);
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
@@ -96,8 +168,10 @@ void MergeFiles() {
       Ask("Overwrite " + RunOptions.secondPath + "(Yes/No)?", "yn") == 2) {
     RaiseError(myException("Operation Cancelled."));
   }
+  bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
-                       [&] { WriteMergedFile(names, sourceDirectory); });
+                       [&] { exact = WriteMergedFile(names, sourceDirectory); });
+  return exact;
 }
 
 }  // namespace quillpack

@@ -16,7 +16,12 @@ namespace quillpack {
 // output is touched. Raises myException on every failure: a listed name a member header
 // cannot carry (source_names.h), "No files matched.", "Operation Cancelled.", or "Error
 // creating " and the output name for any file failure once the output is being written.
-void MergeFiles();
+//
+// The merged file keeps no escape, so some content cannot come back as it was: a line an
+// extract would read as a member header, bytes after a Ctrl-Z, a CR that no LF follows.
+// After each file that holds any, one warning line per kind goes to the error output,
+// naming the member and the line. Returns false when any warning was given.
+bool MergeFiles();
 
 }  // namespace quillpack
 

@@ -114,6 +114,9 @@ void TextLineFile::Adopt(platform::Handle handle, platform::DeviceKind kind, Tex
   shortFillEnds_ = namedDisk && sizeAtOpening > 0;
   sizeAtOpening_ = sizeAtOpening;
   bytesRead_ = 0;
+  watching_ = false;
+  lineEndsBefore_ = 0;
+  losses_ = Losses();
   ReserveBuffer(transferSize_);
   fileHandle_ = handle;
   ownsHandle_ = named;
@@ -150,6 +153,7 @@ bool TextLineFile::ReadyToRead() {
 // short fill is no end in itself (/proc, FUSE and network file systems give them in the
 // middle of a file), but a disk file that has given its size at opening is done with it.
 bool TextLineFile::Fill() {
+  if (watching_) lineEndsBefore_ += CountLineFeeds(buffer_.get(), buffer_.get() + bufferEnd_);
   bufferPosition_ = 0;
   bufferEnd_ = 0;
   if (inputEnded_) return false;
@@ -164,6 +168,38 @@ bool TextLineFile::Fill() {
     inputEnded_ = true;
   }
   return count > 0;
+}
+
+void TextLineFile::WatchLosses() {
+  watching_ = true;
+}
+
+uint64_t TextLineFile::LineNumber() const {
+  return lineEndsBefore_ + CountLineFeeds(buffer_.get(), buffer_.get() + bufferPosition_) + 1;
+}
+
+// `after` is the byte after the dropped CR, or the start of the buffer when the CR ended
+// the block before: no LF lies between the two, so either tells the CR's line.
+void TextLineFile::NoteLoneCarriageReturn(const char* after) {
+  if (!watching_ || losses_.loneCarriageReturnLine != 0) return;
+  losses_.loneCarriageReturnLine = lineEndsBefore_ + CountLineFeeds(buffer_.get(), after) + 1;
+}
+
+TextLineFile::Losses TextLineFile::ReadLosses() {
+  bool atCtrlZ = openMode_ == TextFileMode::kReading && bufferPosition_ < bufferEnd_ &&
+                 buffer_[bufferPosition_] == kCtrlZ;
+  if (watching_ && atCtrlZ && losses_.ctrlZLine == 0 && BytesFollowCtrlZ()) {
+    losses_.ctrlZLine = LineNumber();
+  }
+  return losses_;
+}
+
+bool TextLineFile::BytesFollowCtrlZ() {
+  if (bufferPosition_ + 1 < bufferEnd_) return true;
+  if (inputEnded_) return false;
+  char next;
+  std::size_t count = 0;
+  return platform::ReadSome(fileHandle_, &next, 1, &count) == 0 && count > 0;
 }
 
 std::string TextLineFile::ReadTextLine() {
@@ -220,11 +256,15 @@ void TextLineFile::AssembleLine(std::string* line) {
     if (*found == kLineFeed) return;
     // A CR ends the line only when LF follows, so look at the next byte, filling the
     // buffer if the CR was its last one.
-    if (bufferPosition_ == bufferEnd_ && !Fill()) return;
+    if (bufferPosition_ == bufferEnd_ && !Fill()) {
+      if (inputEnded_) NoteLoneCarriageReturn(buffer_.get());
+      return;
+    }
     if (buffer_[bufferPosition_] == kLineFeed) {
       ++bufferPosition_;
       return;
     }
+    NoteLoneCarriageReturn(buffer_.get() + bufferPosition_);
   }
 }
 
@@ -267,6 +307,7 @@ bool TextLineFile::StreamLine(Take take) {
         ++bufferPosition_;
         return true;
       }
+      NoteLoneCarriageReturn(p);
     }
     while (p < end) {
       const char* found = FindLineByte(p, end);
@@ -284,10 +325,15 @@ bool TextLineFile::StreamLine(Take take) {
       } else if (*p == kLineFeed) {
         bufferPosition_ += 2;
         return true;
+      } else {
+        NoteLoneCarriageReturn(p);
       }
     }
     bufferPosition_ = bufferEnd_;
-    if (!Fill()) return inputEnded_;
+    if (!Fill()) {
+      if (carriageReturnWaits && inputEnded_) NoteLoneCarriageReturn(buffer_.get());
+      return inputEnded_;
+    }
   }
 }
 

@@ -95,6 +95,25 @@ class TextLineFile {
   // target's transfers still follow the lines one by one.
   void CopyLinesTo(TextLineFile* target, std::span<const std::string_view> stopPrefixes = {});
 
+  // What the line reader drops of a file: the line of the first CR that no LF followed,
+  // and the line of a Ctrl-Z that ended the input with bytes still after it; 0 for none.
+  struct Losses {
+    uint64_t loneCarriageReturnLine = 0;
+    uint64_t ctrlZLine = 0;
+  };
+
+  // Counts the lines of a file just opened for reading and notes what reading it drops.
+  void WatchLosses();
+
+  // The number of the line at the read position, from 1. REQUIRES: WatchLosses() since
+  // the file was opened.
+  uint64_t LineNumber() const;
+
+  // What reading has dropped so far. At a Ctrl-Z it also tells whether bytes follow it,
+  // reading on once where it must: a Ctrl-Z that is the file's last byte loses nothing.
+  // REQUIRES: WatchLosses() since the file was opened.
+  Losses ReadLosses();
+
   // Whether nothing more can be read: true at the end of the input, at a Ctrl-Z, after a
   // failed fill, and (recording 104) on a file not open for reading. On a console it
   // waits for the user's next line.
@@ -149,6 +168,8 @@ class TextLineFile {
   bool ReadyFor(TextFileMode mode, bool opensItself, int32_t code);
   bool ReadyToRead();
   bool Fill();
+  void NoteLoneCarriageReturn(const char* after);
+  bool BytesFollowCtrlZ();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
   template <typename Take>
   bool StreamLine(Take take);
@@ -174,6 +195,11 @@ class TextLineFile {
   bool shortFillEnds_ = false;
   uint64_t sizeAtOpening_ = 0;
   uint64_t bytesRead_ = 0;
+  // Reading losses, noted only while watched; the line ends of the blocks read before the
+  // one in the buffer are counted as each is left.
+  bool watching_ = false;
+  uint64_t lineEndsBefore_ = 0;
+  Losses losses_;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;

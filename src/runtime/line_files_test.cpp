@@ -252,6 +252,63 @@ TEST_F(LineFilesTest, ReadsAFileOfShortReadsWhole) {
   EXPECT_EQ(ReadAllLines(path), ModelLines(bytes));
 }
 
+// What reading drops is noted with its line, however the lines are read and wherever the
+// buffer's edges fall; the line number follows every line read.
+TEST_F(LineFilesTest, NotesWhatReadingDropsWithItsLine) {
+  struct Case {
+    std::string bytes;
+    uint64_t loneCarriageReturnLine;
+    uint64_t ctrlZLine;
+  };
+  std::vector<Case> cases = {
+      {"a\r\nb\nc", 0, 0},  {"a\r\nb\rc\r\nd\re\n", 2, 0}, {"a\nb\r", 2, 0},
+      {"a\r\nb\x1a", 0, 0}, {"a\r\nb\x1a\x1a", 0, 2},      {"a\r\n\x1a\r\nlost\r\n", 0, 2},
+  };
+  for (std::size_t edge : {kTransferBytes, kDiskBlockBytes}) {
+    for (std::size_t before = edge - 2; before <= edge; ++before) {
+      std::string first(before, 'p');
+      cases.push_back({first + "\r\nq\r\n", 0, 0});
+      cases.push_back({first + "\rx\r\nq\n", 1, 0});
+      cases.push_back({"z\n" + first + "\r", 2, 0});
+      cases.push_back({first + "\x1a" + "after", 0, 1});
+      cases.push_back({first + "\x1a", 0, 0});
+    }
+  }
+  const std::string_view stops[] = {">>>>>>>>>>", "./"};
+  for (const Case& c : cases) {
+    std::string path = dir_.Write("losses.txt", c.bytes);
+    for (int way = 0; way < 3; ++way) {
+      TextLineFile file;
+      TextLineFile copy;
+      file.AssignName(path);
+      file.OpenForReading();
+      file.WatchLosses();
+      copy.AssignName(dir_.Path("copy.txt"));
+      copy.OpenForWriting();
+      uint64_t lines = 0;
+      Gathered ignored;
+      for (;;) {
+        if (way == 2) file.CopyLinesTo(&copy, stops);
+        if (file.AtEnd()) break;
+        if (way != 2) {
+          EXPECT_EQ(file.LineNumber(), ++lines) << c.bytes.size();
+        }
+        if (way == 1) {
+          file.ReadTextLineInto(ignored);
+        } else {
+          file.ReadTextLine();
+        }
+      }
+      TextLineFile::Losses losses = file.ReadLosses();
+      EXPECT_EQ(losses.loneCarriageReturnLine, c.loneCarriageReturnLine)
+          << way << " " << c.bytes.size() << " " << ::testing::PrintToString(c.bytes.substr(0, 8));
+      EXPECT_EQ(losses.ctrlZLine, c.ctrlZLine) << way << " " << c.bytes.size();
+      file.CloseFile();
+      copy.CloseFile();
+    }
+  }
+}
+
 TEST_F(LineFilesTest, WritesCrLfLines) {
   std::string path = dir_.Path("out.txt");
   TextLineFile file;

@@ -69,6 +69,10 @@ QUILLPACK_AVX2 __m256i Equal32(__m256i bytes, char c) {
   return _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(c));
 }
 
+QUILLPACK_AVX2 unsigned Mask32(const char* p, char c) {
+  return static_cast<unsigned>(_mm256_movemask_epi8(Equal32(Load32(p), c)));
+}
+
 QUILLPACK_AVX2 unsigned MaskOf32(const char* p) {
   __m256i bytes = Load32(p);
   __m256i hits =
@@ -105,6 +109,12 @@ QUILLPACK_AVX2 const char* SkipCarefreeBytesAvx2(const char* p, const char* end,
     if (mask) return p + __builtin_ctzll(mask);
   }
   return p;
+}
+
+QUILLPACK_AVX2 std::size_t CountLineFeedsAvx2(const char* p, const char* end, std::size_t* count) {
+  for (; end - p >= 32; p += 32)
+    *count += static_cast<std::size_t>(__builtin_popcount(Mask32(p, kLineFeed)));
+  return static_cast<std::size_t>(end - p);
 }
 
 bool HasAvx2() {
@@ -146,6 +156,21 @@ const char* SkipCarefreeBytes(const char* p, const char* end, char stopA, char s
   return p;
 }
 
+// Counts a block at a time and returns where the bytes left for one at a time begin.
+const char* CountLineFeedBlocks(const char* p, const char* end, std::size_t* count) {
+#if defined(QUILLPACK_AVX2_SCAN)
+  if (HasAvx2()) {
+    std::size_t left = CountLineFeedsAvx2(p, end, count);
+    return end - left;
+  }
+#endif
+  for (; end - p >= 16; p += 16) {
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(Equal16(Load16(p), kLineFeed)));
+    *count += static_cast<std::size_t>(__builtin_popcount(mask));
+  }
+  return p;
+}
+
 // Back from `p` over the bytes that are not LF, sixteen at a time while at least sixteen
 // lie after `line`.
 const char* SkipBackOverLine(const char* line, const char* p) {
@@ -170,6 +195,10 @@ const char* SkipCarefreeBytes(const char* p, const char*, char, char) {
 const char* SkipBackOverLine(const char*, const char* p) {
   return p;
 }
+
+const char* CountLineFeedBlocks(const char* p, const char*, std::size_t*) {
+  return p;
+}
 #endif
 
 // The start of the line that holds `p`, or `p` when a line starts there.
@@ -187,6 +216,13 @@ const char* FindLineByte(const char* p, const char* end) {
   while (p < end && !IsLineByte(*p))
     ++p;
   return p;
+}
+
+std::size_t CountLineFeeds(const char* p, const char* end) {
+  std::size_t count = 0;
+  for (p = CountLineFeedBlocks(p, end, &count); p < end; ++p)
+    count += *p == kLineFeed;
+  return count;
 }
 
 const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB) {

@@ -4,6 +4,8 @@
 #ifndef QUILLPACK_RUNTIME_LINE_SCAN_H_
 #define QUILLPACK_RUNTIME_LINE_SCAN_H_
 
+#include <cstddef>
+
 namespace quillpack {
 
 inline constexpr char kLineFeed = '\n';
@@ -12,6 +14,9 @@ inline constexpr char kCtrlZ = 26;
 
 // The first LF, CR or Ctrl-Z in [p, end), or end.
 const char* FindLineByte(const char* p, const char* end);
+
+// The number of LF bytes in [p, end).
+std::size_t CountLineFeeds(const char* p, const char* end);
 
 // From `line`, the start of a line, skips the lines that end in CR LF and need no other
 // care, without a branch per line. Returns the first LF that no CR precedes, or else the

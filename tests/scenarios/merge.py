@@ -8,6 +8,8 @@ from scenario_harness import (ACTION_QUESTION, ARROW, PLAIN, ScenarioFailure, cl
                               lines, member, scenario, written_pieces)
 
 NO_MATCH = closing_block(b"No files matched.")
+EXAMPLES = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
+    __file__)))), "examples")
 
 
 @scenario
@@ -50,10 +52,45 @@ def merge_reads_sources_by_the_line_rules(t):
     ]
     for name, data, _ in sources:
         t.write("src/" + name, data)
+    # What the rules drop cannot come back: the merge says so, file by file, and fails.
+    lone_cr = "holds a CR that no LF follows, which is dropped."
     t.run("-merge", "src/*.txt", "o.txt").expect(
         stdout=t.merge_progress("src/*.txt", "o.txt")
-        + lines(*(b"Adding " + n.upper().encode() for n, _, _ in sources)), status=0)
+        + lines(*(b"Adding " + n.upper().encode() for n, _, _ in sources)),
+        stderr=lines("Warning: BOUNDARY.TXT line 4 holds a Ctrl-Z; the bytes after it are not "
+                     "merged.", f"Warning: BOUNDARY.TXT line 2 {lone_cr}",
+                     "Warning: CTRLZ.TXT line 1 holds a Ctrl-Z; the bytes after it are not "
+                     "merged.", f"Warning: ENDS.TXT line 3 {lone_cr}",
+                     f"Warning: LONECR.TXT line 1 {lone_cr}"), status=1)
     t.expect_file("o.txt", b"".join(member(n.upper(), *ls) for n, _, ls in sources))
+
+
+@scenario
+def merge_warns_about_lines_that_read_back_as_headers(t):
+    install = b"".join(b"step %d\r\n" % n for n in range(1, 12)) + b"./configure\r\nmake\r\n"
+    sources = [
+        ("INSTALL", install, "12"),
+        ("first.txt", b"./configure\r\n>>>>>>>>>>x\r\n", "2"),  # a first line stays a line
+        ("written.txt", PLAIN + b"X\r\nx\r\n", "1"),  # unless the merge could have written it
+        ("hidden.txt", b"a\r\n>>>>>\r>>>>> B\r\n", "2"),  # the reader drops the CR
+        ("last.txt", b"all of it\r\n\x1a", None),  # a final Ctrl-Z loses nothing
+    ]
+    for name, data, _ in sources:
+        t.write("src/" + name, data)
+    expected = [f"Warning: {n.upper()} line {line} will read back as a member header."
+                for n, _, line in sorted(sources, key=lambda s: s[0].lower()) if line]
+    expected.insert(2, "Warning: HIDDEN.TXT line 2 holds a CR that no LF follows, which is "
+                    "dropped.")
+    result = t.run("-merge", "src/*", "o.txt").expect(stdout=None, stderr=lines(*expected),
+                                                      status=1)
+    # The merged file is written as ever.
+    t.expect_file("o.txt", b"".join(member(n.upper(), *d.replace(b"\r\n", b"\n").replace(
+        b"\r", b"").replace(b"\x1a", b"").split(b"\n")[:-1]) for n, d, _ in
+        sorted(sources, key=lambda s: s[0].lower())))
+    assert result.stdout.endswith(lines("Adding WRITTEN.TXT"))
+    # Clean sources give no word and succeed.
+    t.run("-merge", os.path.join(EXAMPLES, "*.*"), "e.txt").expect(stdout=None, stderr=b"",
+                                                                   status=0)
 
 
 @scenario(hosts=("posix",))
@@ -174,9 +211,13 @@ def merge_again_into_the_same_folder(t):
         stderr=left_out("all.txt"), status=0)
     t.expect_file("d/all.txt", merged)
     # Standard output led into the folder by the shell: the file is there before the merge.
+    # A merged file among the sources cannot come back as it was: its first line is a
+    # header as the merge writes it.
     t.run_into_file("d/z.txt", "-merge", "d/*.*").expect(
         stdout=b"", stderr=t.merge_progress("d/*.*") + left_out("z.txt")
-        + lines("Adding A.TXT", "Adding ALL.TXT", "Adding B"), status=0)
+        + lines("Adding A.TXT", "Adding ALL.TXT",
+                "Warning: ALL.TXT line 1 will read back as a member header.", "Adding B"),
+        status=1)
     t.expect_file("d/z.txt", member("A.TXT", "a") + member("ALL.TXT", *merged.splitlines())
                   + member("B", "b"))
 

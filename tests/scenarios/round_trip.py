@@ -32,39 +32,48 @@ def random_line(rng, first):
 
 
 def random_file(rng):
-    """The bytes of a source file, and the lines it holds."""
+    """The bytes of a source file, the lines it holds, and the line of its first CR that no
+    LF follows (0 for none)."""
     if rng.random() < 0.15:
-        return b"", []
-    data, found = b"", []
+        return b"", [], 0
+    data, found, lone_cr = b"", [], 0
     count = rng.randint(1, 12)
     for i in range(count):
         line = random_line(rng, i == 0)
         found.append(line)
+        end = rng.choice([b"\n", b"\r\n"] + ([b""] if i == count - 1 else []))
         if rng.random() < 0.1:  # a lone CR is dropped wherever it stands
             at = rng.randint(0, len(line))
             line = line[:at] + b"\r" + line[at:]
-        end = rng.choice([b"\n", b"\r\n"] + ([b""] if i == count - 1 else []))
+            if not (at == len(line) - 1 and end == b"\n"):  # else it is a CR LF line end
+                lone_cr = lone_cr or i + 1
         if line + end == b"":
             found.pop()  # nothing after the last line break: no further line
         data += line + end
-    return data, found
+    return data, found, lone_cr
 
 
 @scenario
 def round_trip_of_random_trees(t):
     rng = random.Random(1955)
     for tree in range(12):
-        expected = {}
+        expected, lone_crs = {}, {}
         for name in random_names(rng):
-            data, found = random_file(rng)
+            data, found, lone_cr = random_file(rng)
             t.write(f"t{tree}/{name}", data)
             expected[name.upper()] = lines(*found) if found else b""
+            lone_crs[name.upper()] = lone_cr
         style = ["-nice"] if rng.random() < 0.5 else []
-        merge = t.run("-merge", *style, f"t{tree}/*", f"m{tree}.txt", stdin=b"").expect(status=0)
+        merge = t.run("-merge", *style, f"t{tree}/*", f"m{tree}.txt", stdin=b"").expect(
+            stderr=None, status=1 if any(lone_crs.values()) else 0)
         progress = t.merge_progress(f"t{tree}/*", f"m{tree}.txt")
         assert merge.stdout.startswith(progress), merge.stdout
         order = merge.stdout[len(progress):].split(b"\r\n")[:-1]
         assert sorted(order) == sorted(b"Adding " + n.encode() for n in expected), order
+        # The merge warned, in its order, about each CR it could not keep.
+        warned = [line[len(b"Adding "):].decode() for line in order]
+        merge.expect(stderr=lines(*(f"Warning: {n} line {lone_crs[n]} holds a CR that no LF "
+                                    "follows, which is dropped." for n in warned if lone_crs[n])))
         t.mkdir(f"x{tree}")
         t.run("-extract", f"m{tree}.txt", f"x{tree}", stdin=b"").expect(
             stdout=t.extract_progress(f"m{tree}.txt", f"x{tree}")
