@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -32,6 +33,25 @@ TEST(LineScan, AgreesWithAByteByByteSearch) {
       const char* expected = NaiveFind(p, end);
       ASSERT_EQ(FindLineByte(p, end), expected) << "round " << round << " at " << (p - begin);
       p = expected + 1 + random() % 3;
+    }
+  }
+}
+
+// Lengths on both sides of the block steps, and past the 255 blocks after which the
+// byte lanes are summed, where a count of 255 or more per lane would wrap.
+TEST(LineScan, CountsLineFeedsAsAByteByByteCount) {
+  std::mt19937 random(11);
+  for (std::size_t size :
+       {0, 1, 15, 16, 31, 32, 33, 64, 255 * 32 - 1, 255 * 32, 255 * 32 + 33, 3 * 255 * 32 + 17}) {
+    for (int density : {1, 2, 50}) {
+      std::string text(size + 1, 'x');
+      for (char& c : text) {
+        if (random() % density == 0) c = density == 1 || random() % 2 ? '\n' : '\r';
+      }
+      const char* begin = text.data() + 1;  // not on an aligned address
+      EXPECT_EQ(CountLineFeeds(begin, begin + size),
+                static_cast<std::size_t>(std::count(begin, begin + size, '\n')))
+          << size << " " << density;
     }
   }
 }
