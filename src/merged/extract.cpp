@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "merged/member_names.h"
 #include "merged/member_target.h"
 #include "merged/merged_format.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
 #include "merged/source_names.h"

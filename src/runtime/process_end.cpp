@@ -99,14 +99,14 @@ void WriteRunErrorReport() {
     try {
       std::rethrow_exception(pending);
     } catch (const Exception& error) {
-      if (!errorLayerActive) StopWithRunError(kRunErrorUnhandled, error.RaisePosition());
+      if (!errorLayerActive) StopWithRunError(platform::kRunErrorUnhandled, error.RaisePosition());
       try {
         ReportUnhandledError(error, error.RaisePosition());
       } catch (...) {
         pending = std::current_exception();
       }
     } catch (...) {
-      StopWithRunError(kRunErrorUnhandled, nullptr);
+      StopWithRunError(platform::kRunErrorUnhandled, nullptr);
     }
   }
 }
@@ -115,7 +115,7 @@ void WriteRunErrorReport() {
 
 std::size_t FormatErrorReport(const Exception& error, const void* position, char* buffer,
                               std::size_t capacity) {
-  char module[261];
+  char module[platform::kModuleNameCapacity];
   uintptr_t offset = 0;
   platform::DescribeCodeAddress(position, module, sizeof module, &offset);
   char hex[9] = "00000000";
@@ -188,7 +188,7 @@ void RunProcess(int argc, char** argv, const ToolEntry& tool) {
   try {
     StartParts();
   } catch (...) {
-    StopWithRunError(kRunErrorUnhandled, nullptr);
+    StopWithRunError(platform::kRunErrorUnhandled, nullptr);
   }
   clearToolGlobals = tool.clearGlobals;
   std::exception_ptr pending;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "runtime/error_objects.h"
 
 namespace quillpack {
@@ -21,12 +22,6 @@ namespace quillpack {
 extern int32_t ExitStatus;
 // Set first thing: failures are reported as console text.
 extern bool ConsoleMode;
-
-// Run-error numbers.
-inline constexpr int32_t kRunErrorDivisionByZero = 200;
-inline constexpr int32_t kRunErrorStackOverflow = 202;
-inline constexpr int32_t kRunErrorAccessViolation = 216;
-inline constexpr int32_t kRunErrorUnhandled = 217;
 
 // The tool as the process runs it: its body returns the status of a normal end (0, or 1
 // after a failure it reported itself); its globals are cleared first when the process

@@ -1,4 +1,4 @@
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expe
 constexpr Action kNone = Action::kNone;
 constexpr Action kMerge = Action::kMerge;
 constexpr Action kExtract = Action::kExtract;
-constexpr HeaderStyle kPlain = HeaderStyle::kPlain;
-constexpr HeaderStyle kArrow = HeaderStyle::kArrow;
+constexpr HeaderStyle kPlain = kDefaultHeaderStyle;
+constexpr HeaderStyle kArrow = kNiceHeaderStyle;
 
 TEST(ReadOptionWords, SameOnEveryHost) {
   struct Case {

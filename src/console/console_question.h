@@ -1,8 +1,8 @@
 // The console dialogue: lines and single-letter questions, and the words about the run
 // that go to the error output.
 
-#ifndef QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
-#define QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
+#ifndef QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_
+#define QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_
 
 #include <cstdint>
 #include <string_view>
@@ -36,4 +36,4 @@ int32_t Ask(std::string_view question, std::string_view letters);
 
 }  // namespace quillpack
 
-#endif  // QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
+#endif  // QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_

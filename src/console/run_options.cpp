@@ -1,8 +1,8 @@
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 
 #include <string_view>
 
-#include "frontend/console_question.h"
+#include "console/console_question.h"
 #include "platform/platform.h"
 #include "runtime/arguments.h"
 #include "runtime/error_objects.h"
@@ -36,7 +36,7 @@ void ApplyOptionWord(const std::string& word, TRunOptions* options) {
   if (is("-?", "/?")) options->help = true;
   if (is("-merge", "/merge")) options->action = Action::kMerge;
   if (is("-extract", "/extract")) options->action = Action::kExtract;
-  if (is("-nice", "/nice")) options->headerStyle = HeaderStyle::kArrow;
+  if (is("-nice", "/nice")) options->headerStyle = kNiceHeaderStyle;
   if (is("-debug", "/debug")) options->debug = true;
   // The words other console tools answer. No "/" form: on POSIX it would hide a path.
   if (CompareIgnoringCase(word, "--help") == 0) options->help = options->helpWithoutPause = true;
