@@ -34,6 +34,7 @@ endforeach()
 add_executable(quillpack_tests ${QUILLPACK_TEST_SOURCES})
 target_link_libraries(quillpack_tests PRIVATE quillpack_merged ${QUILLPACK_GTEST_MAIN})
 target_include_directories(quillpack_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+quillpack_target_options(quillpack_tests)
 
 if(CMAKE_CROSSCOMPILING)
   # Wine needs a prefix before the first program starts; tests that start Wine in

@@ -34,6 +34,13 @@ void WriteErrorLine(std::string_view text);
 // myException "Operation Cancelled.". Console failures raise EInOutError.
 int32_t Ask(std::string_view question, std::string_view letters);
 
+// As Ask, for a question whose answers are an enum numbered from 1 in the order of its
+// letters, declared beside them.
+template <typename Answer>
+Answer AskFor(std::string_view question, std::string_view letters) {
+  return static_cast<Answer>(Ask(question, letters));
+}
+
 }  // namespace quillpack
 
 #endif  // QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_

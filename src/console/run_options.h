@@ -10,7 +10,7 @@
 
 namespace quillpack {
 
-enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2, kCancel = 3 };
+enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2 };
 // The style of the member headers a merge writes. Its values and what they write live with
 // the merged format (merged/merged_format.h); the options only pick one by its number: 0,
 // the plain style, unless -nice gives 1, the arrow style.
@@ -55,12 +55,12 @@ const OptionRules& HostOptionRules();
 // whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
 // the first two paths, and whether more paths followed. No arguments, or the single
 // argument "?", ask for the usage text.
-struct ReadArguments {
+struct OptionWords {
   TRunOptions options;
   bool surplusPaths = false;
 };
-ReadArguments ReadOptionWords(const std::vector<std::string>& arguments,
-                              const OptionRules& rules = HostOptionRules());
+OptionWords ReadOptionWords(const std::vector<std::string>& arguments,
+                            const OptionRules& rules = HostOptionRules());
 
 // Fills RunOptions from the process's arguments. Without an action (and without help or
 // version) it asks for one on the console. Raises myException "Operation Cancelled." when the

@@ -22,7 +22,7 @@ struct Expected {
 
 void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expected& e,
                 const char* host) {
-  ReadArguments read = ReadOptionWords(arguments, rules);
+  OptionWords read = ReadOptionWords(arguments, rules);
   std::string label = std::string(host) + ":";
   for (const std::string& a : arguments)
     label += " [" + a + "]";
@@ -103,7 +103,7 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
   };
   for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
     for (const Case& c : cases) {
-      ReadArguments read = ReadOptionWords(c.arguments, rules);
+      OptionWords read = ReadOptionWords(c.arguments, rules);
       std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
       EXPECT_EQ(read.options.help, c.help) << label;
       EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;

@@ -14,7 +14,6 @@
 namespace quillpack {
 
 int32_t ExitStatus = 0;
-bool ConsoleMode = false;
 
 namespace {
 
@@ -70,9 +69,9 @@ void OnMachineFault(int32_t runError, const void* position) {
   platform::ExitProcessWith(runError);
 }
 
-// The parts start in a fixed order: the standard text files (closed until first use) and
-// the code page's lead bytes, the error layer, the string-list support (nothing to
-// prepare), the tool's own globals (set by their declarations).
+// The parts start in a fixed order: the code page's lead bytes, then the error layer. The
+// standard text files need no start (they are closed until first use), nor do the tool's
+// own globals (their declarations set them).
 void StartParts() {
   HostPathRules();
   OutOfMemoryError();
@@ -183,7 +182,6 @@ void EndProcess() {
 }
 
 void RunProcess(int argc, char** argv, const ToolEntry& tool) {
-  ConsoleMode = true;
   platform::StartProcess(argc, argv);
   try {
     StartParts();
