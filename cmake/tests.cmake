@@ -17,9 +17,24 @@ else()
   set(QUILLPACK_GTEST_MAIN GTest::gtest_main)
 endif()
 
-file(GLOB_RECURSE QUILLPACK_TEST_SOURCES CONFIGURE_DEPENDS src/*_test.cpp)
+# One test executable for every layer's tests, each listed beside its layer's sources.
+set(QUILLPACK_TEST_SOURCES)
+foreach(layer IN ITEMS platform runtime console merged)
+  string(TOUPPER ${layer} upper)
+  list(TRANSFORM QUILLPACK_${upper}_TESTS PREPEND ${PROJECT_SOURCE_DIR}/src/${layer}/)
+  list(APPEND QUILLPACK_TEST_SOURCES ${QUILLPACK_${upper}_TESTS})
+endforeach()
+# A test file beside the code that no list names would never run: refuse it.
+file(GLOB_RECURSE present CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*_test.cpp)
+foreach(test_file IN LISTS present)
+  if(NOT test_file IN_LIST QUILLPACK_TEST_SOURCES)
+    message(FATAL_ERROR "${test_file} is in no layer's list of tests")
+  endif()
+endforeach()
 add_executable(quillpack_tests ${QUILLPACK_TEST_SOURCES})
-target_link_libraries(quillpack_tests PRIVATE quillpack_core ${QUILLPACK_GTEST_MAIN})
+target_link_libraries(quillpack_tests PRIVATE quillpack_merged ${QUILLPACK_GTEST_MAIN})
+target_include_directories(quillpack_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+quillpack_target_options(quillpack_tests)
 
 if(CMAKE_CROSSCOMPILING)
   # Wine needs a prefix before the first program starts; tests that start Wine in

@@ -16,7 +16,7 @@
 #include <set>
 #include <string>
 
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 #include "merged/extract.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"

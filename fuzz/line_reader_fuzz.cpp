@@ -19,12 +19,12 @@
 
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
-#include "testing/line_model.h"
+#include "support/line_model.h"
 
 namespace {
 
 using quillpack::TextLineFile;
-using quillpack::testing::ModelLines;
+using quillpack::test_support::ModelLines;
 
 const std::string& ScratchFile() {
   static const std::string path =

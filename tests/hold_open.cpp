@@ -6,24 +6,22 @@
 
 #include "platform/platform.h"
 
-using quillpack::platform::Handle;
 namespace platform = quillpack::platform;
 
 int main(int argc, char** argv) {
   platform::StartProcess(argc, argv);
   if (argc < 2) return 2;
-  Handle file = platform::kNoHandle;
+  platform::OwnedHandle file;
   if (platform::CreateForWriting(argv[1], &file) != 0) return 1;
   std::string text = argc > 2 ? argv[2] : "";
-  if (platform::WriteAll(file, text.data(), text.size()) != 0) return 1;
+  if (platform::WriteAll(file.get(), text.data(), text.size()) != 0) return 1;
   platform::WriteToStandardOutputHandle("held\n", 5);
 
-  Handle input = platform::kNoHandle;
+  platform::Handle input = platform::kNoHandle;
   if (platform::GetStandardHandle(platform::StandardStream::kInput, &input) != 0) return 1;
   char buffer[64];
   std::size_t count = 0;
   while (platform::ReadSome(input, buffer, sizeof buffer, &count) == 0 && count > 0) {
   }
-  platform::CloseFileHandle(file);
   return 0;
 }

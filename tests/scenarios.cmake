@@ -5,7 +5,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 # Another program that holds a file open, for the sharing scenarios; it sits beside the
 # tool, where the scenarios look for it.
 add_executable(hold_open ${CMAKE_SOURCE_DIR}/tests/hold_open.cpp)
-target_link_libraries(hold_open PRIVATE quillpack_core)
+target_link_libraries(hold_open PRIVATE quillpack_platform)
 
 # A program that races an extract by swapping links into its target directory (POSIX).
 if(NOT WIN32)

@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "merged/member_names.h"
 #include "merged/member_target.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
 #include "platform/platform.h"
+#include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
@@ -22,7 +23,9 @@
 namespace quillpack {
 namespace {
 
-enum class Answer { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
+// The question before a file is written over: each letter gives the answer in its place.
+enum class Overwrite { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
+constexpr std::string_view kOverwriteLetters = "ynac";
 
 // POSIX removes a link at the target and makes a file in its place, with no window for a
 // racing program; plain Win32 calls cannot, so there such a link is refused.
@@ -112,8 +115,7 @@ class Extraction {
 
   void Run() {
     input_.AssignName(RunOptions.firstPath);
-    input_.OpenForReading();
-    CheckFileFailure();
+    CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
     while (waitingHeader || !AtEndOfInput()) {
       std::string name;
@@ -137,23 +139,17 @@ class Extraction {
       CopyMemberLines();
     }
     CloseTarget();
-    input_.CloseFile();
-    CheckFileFailure();
+    CheckedClose(input_);
   }
 
  private:
-  bool AtEndOfInput() {
-    bool atEnd = input_.AtEnd();
-    CheckFileFailure();
-    return atEnd;
-  }
+  bool AtEndOfInput() { return CheckedAtEnd(input_); }
 
   // Reads one line, writing it to the open target unless it is a header; returns whether
   // it was one, with its name in `name`.
   bool ReadLine(HeaderRule rule, std::string* name) {
     MergedLine line(rule, targetOpen_ ? &targetFile_ : nullptr);
-    input_.ReadTextLineInto(line);
-    CheckFileFailure();
+    CheckedReadTextLineInto(input_, line);
     if (!line.Finish()) return false;
     *name = line.Name();
     return true;
@@ -161,15 +157,13 @@ class Extraction {
 
   // The member's further lines, up to the next line that may be a header.
   void CopyMemberLines() {
-    input_.CopyLinesTo(targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
-    CheckFileFailure();
+    CheckedCopyLines(input_, targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
   }
 
   void CloseTarget() {
     if (!targetOpen_) return;
     targetOpen_ = false;
-    targetFile_.CloseFile();
-    CheckFileFailure();
+    CheckedClose(targetFile_);
   }
 
   // A name that leaves the target, names a device, holds a byte no file name may hold or
@@ -195,57 +189,69 @@ class Extraction {
     }
   }
 
-  // Returns whether the user lets the member be written over.
-  bool MayOverwrite(const std::string& name) {
-    switch (static_cast<Answer>(
-        Ask("Overwrite  [" + target_ + name + "] (Yes/No/All/Cancel)?", "ynac"))) {
-      case Answer::kYes:
-        return true;
-      case Answer::kNo:
-        return false;
-      case Answer::kAll:
-        overwriteAll_ = true;
-        return true;
-      case Answer::kCancel:
-        break;
-    }
-    RaiseError(myException("Operation Cancelled."));
-  }
-
   // The member's file is open for writing, or failed to open with `code`: either way the
   // console says so first.
-  bool Extracting(const std::string& name, int32_t code) {
+  void Extracting(const std::string& name, int32_t code) {
     WriteConsoleLine("Extracting " + name);
     if (code != 0) {
       RecordFailure(code);
       CheckFileFailure();
     }
     targetOpen_ = true;
+  }
+
+  // Reaches the directory of the member's file, refusing a name or a directory part that
+  // leads elsewhere; a directory that is missing fails once the console has named it.
+  void Reach(const std::string& name, MemberTarget* place) {
+    RefuseUnsafeName(name);
+    targetFile_.AssignName(target_ + name);
+    int32_t reached = place->Reach(directory_, WrittenParts(name));
+    if (reached == platform::kStoppedOnLink) RefuseMember(name, " passes through a symbolic link.");
+    if (reached != 0) Extracting(name, reached);
+  }
+
+  // Most targets are new: creating one outright spares looking for it first. Returns
+  // whether the name was free.
+  bool CreateNew(const std::string& name, MemberTarget& place) {
+    int32_t created = place.CreateNew(&targetFile_);
+    if (created == platform::kFileExists) return false;
+    Extracting(name, created);
     return true;
   }
 
-  // Returns whether a target was opened for the member.
-  bool StartMember(const std::string& name) {
-    CloseTarget();
-    RefuseUnsafeName(name);
-    targetFile_.AssignName(target_ + name);
-    MemberTarget place;
-    int32_t reached = place.Reach(directory_, WrittenParts(name));
-    if (reached == platform::kStoppedOnLink) RefuseMember(name, " passes through a symbolic link.");
-    if (reached != 0) return Extracting(name, reached);
-    // Most targets are new: creating one outright spares looking for it first.
-    if (!overwriteAll_) {
-      int32_t created = place.CreateNew(&targetFile_);
-      if (created != platform::kFileExists) return Extracting(name, created);
-    }
+  // Asks before a file or a link there is written over, unless the user said all; returns
+  // whether the member is to be written.
+  bool MayOverwrite(const std::string& name, const MemberTarget& place) {
     platform::EntryKind kind = place.Kind();
     RefuseUnwritable(name, kind);
     bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
-    if (existing && !overwriteAll_ && !MayOverwrite(name)) {
-      WriteConsoleLine("Skipping " + name);
-      return false;
+    if (!existing || overwriteAll_) return true;
+    switch (AskFor<Overwrite>("Overwrite  [" + target_ + name + "] (Yes/No/All/Cancel)?",
+                              kOverwriteLetters)) {
+      case Overwrite::kYes:
+        return true;
+      case Overwrite::kNo:
+        WriteConsoleLine("Skipping " + name);
+        return false;
+      case Overwrite::kAll:
+        overwriteAll_ = true;
+        return true;
+      case Overwrite::kCancel:
+        break;
     }
-    return Extracting(name, place.Replace(&targetFile_));
+    RaiseError(myException("Operation Cancelled."));
+  }
+
+  // Returns whether a target was opened for the member. What is there is written over
+  // only after the question: an existing file is emptied, a link replaced by a new file.
+  bool StartMember(const std::string& name) {
+    CloseTarget();
+    MemberTarget place;
+    Reach(name, &place);
+    if (!overwriteAll_ && CreateNew(name, place)) return true;
+    if (!MayOverwrite(name, place)) return false;
+    Extracting(name, place.Replace(&targetFile_));
+    return true;
   }
 
   std::string target_;

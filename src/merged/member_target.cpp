@@ -41,10 +41,10 @@ platform::EntryKind MemberTarget::Kind() const {
 }
 
 int32_t MemberTarget::CreateNew(TextLineFile* file) {
-  platform::Handle handle = platform::kNoHandle;
+  platform::OwnedHandle handle;
   platform::DeviceKind kind = platform::DeviceKind::kUnknown;
   int32_t code = platform::CreateNewFileIn(*directory_, name_, &handle, &kind);
-  if (code == 0) file->AdoptForWriting(handle, kind);
+  if (code == 0) file->AdoptForWriting(std::move(handle), kind);
   return code;
 }
 
@@ -69,10 +69,10 @@ int32_t MemberTarget::ReplaceOnce(TextLineFile* file) {
     case platform::EntryKind::kDirectory:
       break;
   }
-  platform::Handle handle = platform::kNoHandle;
+  platform::OwnedHandle handle;
   platform::DeviceKind kind = platform::DeviceKind::kUnknown;
   int32_t code = platform::OpenExistingFileIn(*directory_, name_, &handle, &kind);
-  if (code == 0) file->AdoptForWriting(handle, kind);
+  if (code == 0) file->AdoptForWriting(std::move(handle), kind);
   return code;
 }
 

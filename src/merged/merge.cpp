@@ -1,18 +1,17 @@
 #include "merged/merge.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
 #include "merged/source_names.h"
+#include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
@@ -21,6 +20,10 @@
 
 namespace quillpack {
 namespace {
+
+// The question before the output is written over: each letter gives the answer in its place.
+enum class Overwrite { kYes = 1, kNo = 2 };
+constexpr std::string_view kOverwriteLetters = "yn";
 
 // A directory means its files, as the usage text's "source directory" promises; a path
 // that ends in a delimiter can only mean a directory.
@@ -55,14 +58,12 @@ class LineCopy final : public LineSink {
 
   void Take(std::string_view piece) override {
     head_.append(piece.substr(0, DecidingBytes(rule_) - head_.size()));
-    output_->WriteText(piece);
-    CheckFileFailure();
+    CheckedWriteText(*output_, piece);
   }
 
   // Ends the line in the output; returns whether an extract would take it for a header.
   bool Finish() {
-    output_->WriteTextLine("");
-    CheckFileFailure();
+    CheckedWriteTextLine(*output_, "");
     return ClassifyLineStart(head_, rule_) != LineKind::kMemberLine;
   }
 
@@ -77,15 +78,12 @@ class LineCopy final : public LineSink {
 bool CopyLine(TextLineFile& source, TextLineFile& output, HeaderRule rule) {
   if (output.IsConsole()) {
     std::string scratch;
-    std::string_view line = source.ReadTextLineView(&scratch);
-    CheckFileFailure();
-    output.WriteTextLine(line);
-    CheckFileFailure();
+    std::string_view line = CheckedReadTextLineView(source, &scratch);
+    CheckedWriteTextLine(output, line);
     return ClassifyLineStart(line.substr(0, DecidingBytes(rule)), rule) != LineKind::kMemberLine;
   }
   LineCopy copy(&output, rule);
-  source.ReadTextLineInto(copy);
-  CheckFileFailure();
+  CheckedReadTextLineInto(source, copy);
   return copy.Finish();
 }
 
@@ -96,13 +94,8 @@ uint64_t CopySource(TextLineFile& source, TextLineFile& output) {
   uint64_t headerLine = 0;
   HeaderRule rule = HeaderRule::kWrittenHeaderOnly;
   for (;;) {
-    if (rule == HeaderRule::kAnyHeader) {
-      source.CopyLinesTo(&output, kHeaderMarks);
-      CheckFileFailure();
-    }
-    bool atEnd = source.AtEnd();
-    CheckFileFailure();
-    if (atEnd) return headerLine;
+    if (rule == HeaderRule::kAnyHeader) CheckedCopyLines(source, &output, kHeaderMarks);
+    if (CheckedAtEnd(source)) return headerLine;
     uint64_t line = source.LineNumber();
     if (CopyLine(source, output, rule) && headerLine == 0) headerLine = line;
     rule = HeaderRule::kAnyHeader;
@@ -124,32 +117,34 @@ bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
   return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
 }
 
+// Writes one member: its header, then the lines of its source. Returns false when a
+// warning was given.
+// `source` is only lent, so that one buffer serves every member.
+bool AddMember(const std::string& name, const std::string& sourceDirectory, TextLineFile& source,
+               TextLineFile& output) {
+  std::string upper = UpperCaseAscii(name);
+  WriteConsoleLine("Adding " + upper);
+  CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
+  source.AssignName(sourceDirectory + name);
+  CheckedOpenForReading(source);
+  source.WatchLosses();
+  uint64_t headerLine = CopySource(source, output);
+  TextLineFile::Losses losses = source.ReadLosses();
+  CheckedClose(source);
+  return !WarnAboutLosses(upper, headerLine, losses);
+}
+
 // Returns false when a warning was given.
 bool WriteMergedFile(const TStringList& names, const std::string& sourceDirectory) {
   TextLineFile output;
   output.AssignName(RunOptions.secondPath);
-  output.OpenForWriting();
-  CheckFileFailure();
+  CheckedOpenForWriting(output);
   TextLineFile source;
   bool exact = true;
   for (int32_t i = 0; i < names.ItemCount(); ++i) {
-    std::string upper = UpperCaseAscii(names.ItemAt(i));
-    WriteConsoleLine("Adding " + upper);
-    output.WriteTextLine(MemberHeader(RunOptions.headerStyle, upper));
-    CheckFileFailure();
-    source.AssignName(sourceDirectory + names.ItemAt(i));
-    source.OpenForReading();
-    CheckFileFailure();
-    source.WatchLosses();
-    uint64_t headerLine = CopySource(source, output);
-    TextLineFile::Losses losses = source.ReadLosses();
-    CheckFileFailure();
-    source.CloseFile();
-    CheckFileFailure();
-    if (WarnAboutLosses(upper, headerLine, losses)) exact = false;
+    if (!AddMember(names.ItemAt(i), sourceDirectory, source, output)) exact = false;
   }
-  output.CloseFile();
-  CheckFileFailure();
+  CheckedClose(output);
   return exact;
 }
 
@@ -165,7 +160,8 @@ bool MergeFiles() {
   AddMatchingNames(searchPath, sourceDirectory, &names);
   if (names.ItemCount() == 0) RaiseError(myException("No files matched."));
   if (IsExistingFile(RunOptions.secondPath) &&
-      Ask("Overwrite " + RunOptions.secondPath + "(Yes/No)?", "yn") == 2) {
+      AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
+          Overwrite::kNo) {
     RaiseError(myException("Operation Cancelled."));
   }
   bool exact = true;

@@ -1,6 +1,12 @@
 #include "merged/merged_format.h"
 
+#include "console/run_options.h"
+
 namespace quillpack {
+
+static_assert(kDefaultHeaderStyle == HeaderStyle::kPlain && kNiceHeaderStyle == HeaderStyle::kArrow,
+              "the options pick the styles by these numbers");
+
 namespace {
 
 constexpr std::string_view kNameMark = "NAME=";

@@ -10,9 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/run_options.h"
-
 namespace quillpack {
+
+// The two header styles; the options pick one by its number (console/run_options.h).
+enum class HeaderStyle : int32_t { kPlain = 0, kArrow = 1 };
 
 // The two header styles as the merge writes them: 20 and 11 bytes before the name.
 inline constexpr std::string_view kPlainHeaderPrefix = "./       ADD   NAME=";

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "runtime/error_objects.h"
 
 namespace quillpack {

@@ -1,9 +1,9 @@
-// Pure helpers of the POSIX backend, kept apart so that their tests run on every host.
+// The Win32 rules for file masks, which the POSIX backend follows; kept apart from it so
+// that their tests run on every host.
 
 #ifndef QUILLPACK_PLATFORM_MASK_MATCH_H_
 #define QUILLPACK_PLATFORM_MASK_MATCH_H_
 
-#include <string>
 #include <string_view>
 
 namespace quillpack::platform {
@@ -17,11 +17,6 @@ bool MatchesMask(std::string_view mask, std::string_view name);
 
 // Whether a mask holds a wildcard at all.
 bool HasWildcard(std::string_view mask);
-
-// Resolves `name` against the absolute directory `current` as text, with "/" the only
-// delimiter: repeated delimiters and "." steps are folded, ".." removes the step before it
-// (never past the root), a final "/" is kept. The empty name gives the empty text.
-std::string ResolveLexically(std::string_view current, std::string_view name);
 
 }  // namespace quillpack::platform
 

@@ -13,6 +13,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,40 @@ inline constexpr int32_t kInvalidName = 123;
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
+// Closes a handle this process opened.
+int32_t CloseFileHandle(Handle handle);
+
+// A handle this process opened, closed when its owner goes unless handed over first.
+// Move-only.
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  explicit OwnedHandle(Handle handle) : handle_(handle) {}
+  ~OwnedHandle() { Close(); }
+  OwnedHandle(OwnedHandle&& other) noexcept : handle_(std::exchange(other.handle_, kNoHandle)) {}
+  OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = std::exchange(other.handle_, kNoHandle);
+    }
+    return *this;
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  Handle get() const { return handle_; }
+
+  // Hands the handle over: from now on the caller closes it.
+  Handle Release() { return std::exchange(handle_, kNoHandle); }
+
+  // Closes the handle now and returns the platform's code (0 when none was held).
+  int32_t Close() { return IsOpen() ? CloseFileHandle(Release()) : 0; }
+
+ private:
+  Handle handle_ = kNoHandle;
+};
+
 enum class DeviceKind { kUnknown, kCharacter, kDisk, kPipe };
 enum class StandardStream { kInput, kOutput, kError };
 
@@ -66,26 +101,25 @@ enum class StandardStream { kInput, kOutput, kError };
 // `kind` is given it receives the device kind of the opened handle; when `size` is given,
 // the size a disk file reports at opening (0 for other kinds, and for files such as those
 // of /proc that report 0 yet hold bytes).
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind = nullptr,
-                               uint64_t* size = nullptr);
+int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle,
+                               DeviceKind* kind = nullptr, uint64_t* size = nullptr);
 
 // Creates the file, or empties an existing one, for writing. Shared for reading only: a
 // file that anyone holds open, for reading or writing, fails with 32 and is left as it was.
-int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
+int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind = nullptr);
 
 // Creates the file for writing only when nothing by that name exists (a file, a
 // directory, a link even if it leads nowhere); fails with 80 when something does.
-int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind = nullptr);
+int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle,
+                            DeviceKind* kind = nullptr);
 
 // Reads up to `capacity` bytes into `buffer`; `*count` gets the number read, 0 at the end
 // of the input. A pipe whose writer has gone reads as 0 bytes, not as a failure.
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count);
 
-// Writes all `count` bytes, retrying short writes, or reports a failure.
+// Writes all `count` bytes, writing on after a short write, or reports a failure (a write
+// that takes nothing at all is a full disk).
 int32_t WriteAll(Handle handle, const char* bytes, std::size_t count);
-
-// Closes a handle this process opened.
-int32_t CloseFileHandle(Handle handle);
 
 // The standard handle of `stream`. Fails (6 on POSIX) when the process started without it.
 int32_t GetStandardHandle(StandardStream stream, Handle* handle);
@@ -126,6 +160,9 @@ inline constexpr uint32_t kAttributeDirectory = 0x10;
 inline constexpr uint32_t kAttributeArchive = 0x20;
 inline constexpr uint32_t kAttributeNormal = 0x80;
 
+// The longest entry name an enumeration hands over on Win32 (MAX_PATH).
+inline constexpr std::size_t kMaxEntryNameBytes = kWindowsMaxPathBytes + 1;
+
 // One entry of an enumeration.
 struct FoundEntry {
   uint32_t attributes = 0;
@@ -139,8 +176,34 @@ struct FoundEntry {
   std::optional<FileIdentity> identity;
 };
 
-using SearchHandle = std::intptr_t;
-inline constexpr SearchHandle kNoSearch = -1;
+// How much an enumeration tells of each entry (FindFirst).
+enum class EntryDetail { kFull, kNamesAndKinds };
+
+// Each backend's own record of an enumeration in progress.
+struct SearchState;
+
+// One enumeration in progress, ended when it goes. Move-only.
+class Search {
+ public:
+  Search();
+  ~Search();
+  Search(Search&& other) noexcept;
+  Search& operator=(Search&& other) noexcept;
+  Search(const Search&) = delete;
+  Search& operator=(const Search&) = delete;
+
+  bool IsOpen() const { return state_ != nullptr; }
+
+  // Ends the enumeration now; nothing happens when none is open.
+  void Close();
+
+ private:
+  friend int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
+                           EntryDetail detail);
+  friend int32_t FindNext(Search& search, FoundEntry* entry);
+
+  std::unique_ptr<SearchState> state_;
+};
 
 // Starts an enumeration of the entries that match `pattern`, a path whose last component
 // may hold the wildcards "*" and "?" (matched without regard to case; "*.*" matches every
@@ -152,15 +215,11 @@ inline constexpr SearchHandle kNoSearch = -1;
 // regular file nor a directory as system; a symbolic link counts as what it points to.
 // With kNamesAndKinds the entries may come without size, time and the read-only bit (0
 // each), which spares POSIX a call per entry wherever the directory tells the kind itself.
-enum class EntryDetail { kFull, kNamesAndKinds };
-int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry,
+int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
                   EntryDetail detail = EntryDetail::kFull);
 
-// The next entry of an open enumeration, or 18 when there is none.
-int32_t FindNext(SearchHandle search, FoundEntry* entry);
-
-// Ends an enumeration.
-void FindClose(SearchHandle search);
+// The next entry of an open enumeration, or 18 when there is none (or none is open).
+int32_t FindNext(Search& search, FoundEntry* entry);
 
 // Sets a file's attribute bits, for tests that need hidden or system files. Win32 only:
 // POSIX derives the bits from the name and the file type and answers 1 (not supported).
@@ -178,31 +237,17 @@ inline constexpr int32_t kStoppedOnLink = 681;
 class Directory {
  public:
   Directory() = default;
-  Directory(Handle handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-  ~Directory() { Close(); }
-  Directory(Directory&& other) noexcept
-      : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
-  Directory& operator=(Directory&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = std::exchange(other.handle_, kNoHandle);
-      path_ = std::move(other.path_);
-    }
-    return *this;
-  }
-  Directory(const Directory&) = delete;
-  Directory& operator=(const Directory&) = delete;
+  Directory(OwnedHandle handle, std::string path)
+      : handle_(std::move(handle)), path_(std::move(path)) {}
 
-  bool IsOpen() const { return handle_ != kNoHandle; }
-  Handle handle() const { return handle_; }
+  bool IsOpen() const { return handle_.IsOpen(); }
+  Handle handle() const { return handle_.get(); }
   // The path it was opened by, ending in a delimiter; Win32 makes the names inside it
   // from this path, while the held handle keeps the directory from being moved.
   const std::string& path() const { return path_; }
 
  private:
-  void Close();
-
-  Handle handle_ = kNoHandle;
+  OwnedHandle handle_;
   std::string path_;
 };
 
@@ -225,14 +270,14 @@ EntryKind LookUpEntry(const Directory& directory, const std::string& name);
 // Creates the file `name` inside `directory` for writing, shared for reading only, when
 // nothing by that name exists: fails with 80 when something does, a link included, which
 // is never followed.
-int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Handle* handle,
+int32_t CreateNewFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
                         DeviceKind* kind);
 
 // Opens the existing regular file `name` inside `directory` for writing and empties it,
 // once nobody else holds it open (32 otherwise). Never follows a link (kStoppedOnLink) and
 // never waits: anything but a regular file fails (5; 2 when nothing is there) and is left
 // as it was.
-int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, Handle* handle,
+int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
                            DeviceKind* kind);
 
 // Removes the link `name` inside `directory`, never what it points to.
@@ -276,13 +321,20 @@ bool RawCommandLine(std::string* line);
 // The arguments as the host delivered them, program name first (POSIX).
 const std::vector<std::string>& DeliveredArguments();
 
-// The full path of the running executable; at most 260 bytes on Win32.
+// The room for a module's file name with its NUL: MAX_PATH and one more on Win32.
+inline constexpr std::size_t kModuleNameCapacity = kWindowsMaxPathBytes + 2;
+
+// The full path of the running executable; at most kModuleNameCapacity - 1 bytes on Win32.
 std::string ModuleFileName();
+
+// Where a program's code starts in its image, for code positions that no image holds.
+inline constexpr uintptr_t kImageBaseOffset = 0x1000;
 
 // Describes the loaded image that holds a code address: its file name without directory
 // (NUL-terminated, cut to fit `capacity`) and the address less the image's load address.
-// When no image holds it, the program's own file name and the address less 0x1000 (0 for
-// a null address). Uses fixed buffers only, so that it works when memory has run out.
+// When no image holds it, the program's own file name and the address less
+// kImageBaseOffset (0 for a null address). Uses fixed buffers only, so that it works when
+// memory has run out.
 void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capacity,
                          uintptr_t* offset);
 
@@ -294,8 +346,16 @@ void ConvertToOem(char* text);
 void WriteToErrorOutput(const char* bytes, std::size_t count);
 void WriteToStandardOutputHandle(const char* bytes, std::size_t count);
 
-// Called on a machine fault with its run-error number (216 access violation, 200
-// division by zero, 202 stack overflow, 217 any other) and the faulting code position.
+// Run-error numbers: the process ends with one of them after a machine fault, or after a
+// failure that could not be reported as an error object.
+inline constexpr int32_t kRunErrorDivisionByZero = 200;
+inline constexpr int32_t kRunErrorStackOverflow = 202;
+inline constexpr int32_t kRunErrorAccessViolation = 216;
+inline constexpr int32_t kRunErrorUnhandled = 217;
+
+// Called on a machine fault with its run-error number (kRunErrorAccessViolation,
+// kRunErrorDivisionByZero, kRunErrorStackOverflow, or kRunErrorUnhandled for any other)
+// and the faulting code position.
 // It runs where the fault happened (on POSIX inside a signal handler, on its own stack)
 // and must end the process without returning.
 using FaultHandler = void (*)(int32_t runError, const void* position);

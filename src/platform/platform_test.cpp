@@ -10,51 +10,37 @@
 #include <map>
 #include <string>
 
-#include "testing/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace quillpack::platform {
 namespace {
 
-using quillpack::testing::ReadBytes;
-using quillpack::testing::TemporaryDirectory;
+using quillpack::test_support::ReadBytes;
+using quillpack::test_support::TemporaryDirectory;
 
-class Held {
- public:
-  explicit Held(Handle handle) : handle_(handle) {}
-  ~Held() {
-    if (handle_ != kNoHandle) CloseFileHandle(handle_);
-  }
-  Handle get() const { return handle_; }
-
- private:
-  Handle handle_;
-};
-
+// The code of an open; the handle, if any, closes at once.
 int32_t OpenCode(const std::string& name, bool forWriting) {
-  Handle handle = kNoHandle;
-  int32_t code =
-      forWriting ? CreateForWriting(name, &handle) : OpenExistingForReading(name, &handle);
-  if (code == 0) CloseFileHandle(handle);
-  return code;
+  OwnedHandle handle;
+  return forWriting ? CreateForWriting(name, &handle) : OpenExistingForReading(name, &handle);
 }
 
 TEST(Platform, WritesAndReadsBack) {
   TemporaryDirectory dir;
   std::string path = dir.Path("data.bin");
-  Handle handle = kNoHandle;
+  OwnedHandle handle;
   ASSERT_EQ(CreateForWriting(path, &handle), 0);
   std::string bytes(300000, 'b');
-  EXPECT_EQ(WriteAll(handle, bytes.data(), bytes.size()), 0);
-  EXPECT_EQ(KindOf(handle), DeviceKind::kDisk);
-  EXPECT_EQ(CloseFileHandle(handle), 0);
+  EXPECT_EQ(WriteAll(handle.get(), bytes.data(), bytes.size()), 0);
+  EXPECT_EQ(KindOf(handle.get()), DeviceKind::kDisk);
+  EXPECT_EQ(handle.Close(), 0);
+  EXPECT_FALSE(handle.IsOpen());
 
   uint64_t size = 0;
   ASSERT_EQ(OpenExistingForReading(path, &handle, nullptr, &size), 0);
-  Held reader(handle);
   EXPECT_EQ(size, bytes.size());
   char buffer[128];
   std::size_t count = 0;
-  EXPECT_EQ(ReadSome(handle, buffer, sizeof buffer, &count), 0);
+  EXPECT_EQ(ReadSome(handle.get(), buffer, sizeof buffer, &count), 0);
   EXPECT_EQ(count, sizeof buffer);
   EXPECT_EQ(ReadBytes(path), bytes);
 }
@@ -71,17 +57,17 @@ TEST(Platform, CreatingNewOnly) {
   TemporaryDirectory dir;
   std::string file = dir.Write("old.txt", "old bytes");
   std::filesystem::create_directory(dir.Path("sub"));
-  Handle handle = kNoHandle;
+  OwnedHandle handle;
   EXPECT_EQ(CreateNewForWriting(file, &handle), kFileExists);
-  EXPECT_EQ(handle, kNoHandle);
+  EXPECT_FALSE(handle.IsOpen());
   EXPECT_EQ(ReadBytes(file), "old bytes");
   EXPECT_NE(CreateNewForWriting(dir.Path("sub"), &handle), 0);
   EXPECT_EQ(CreateNewForWriting(dir.Path("missing-dir") + "/x.txt", &handle), kPathNotFound);
 
   std::string fresh = dir.Path("new.txt");
   DeviceKind kind = DeviceKind::kUnknown;
-  ASSERT_EQ(CreateNewForWriting(fresh, &handle, &kind), 0);
-  Held writer(handle);
+  OwnedHandle writer;
+  ASSERT_EQ(CreateNewForWriting(fresh, &writer, &kind), 0);
   EXPECT_EQ(kind, DeviceKind::kDisk);
   EXPECT_EQ(OpenCode(fresh, false), kSharingViolation) << "held as any written file";
   if (kHostSystem == HostSystem::kPosix) {
@@ -115,17 +101,16 @@ TEST(Platform, FailureCodes) {
 TEST(Platform, ReadOnlySharingAlsoInsideOneProcess) {
   TemporaryDirectory dir;
   std::string path = dir.Write("shared.txt", "x");
-  Handle first = kNoHandle;
-  ASSERT_EQ(OpenExistingForReading(path, &first), 0);
+  OwnedHandle reader;
+  ASSERT_EQ(OpenExistingForReading(path, &reader), 0);
   {
-    Held reader(first);
     EXPECT_EQ(OpenCode(path, false), 0) << "a second reader";
     EXPECT_EQ(OpenCode(path, true), kSharingViolation) << "a writer beside a reader";
     EXPECT_EQ(ReadBytes(path), "x") << "the refused writer emptied nothing";
   }
-  Handle writer = kNoHandle;
+  reader.Close();
+  OwnedHandle writer;
   ASSERT_EQ(CreateForWriting(path, &writer), 0);
-  Held held(writer);
   EXPECT_EQ(OpenCode(path, false), kSharingViolation) << "a reader beside a writer";
   EXPECT_EQ(OpenCode(path, true), kSharingViolation) << "a second writer";
 }
@@ -134,13 +119,11 @@ std::string AsDirectory(const std::string& path) {
   return path + (kHostSystem == HostSystem::kWindows ? "\\" : "/");
 }
 
-// The code of an open inside a held directory; the handle, if any, is closed at once.
+// The code of an open inside a held directory; the handle, if any, closes at once.
 int32_t CodeIn(const Directory& directory, const std::string& name, bool existing) {
-  Handle handle = kNoHandle;
-  int32_t code = existing ? OpenExistingFileIn(directory, name, &handle, nullptr)
-                          : CreateNewFileIn(directory, name, &handle, nullptr);
-  if (code == 0) CloseFileHandle(handle);
-  return code;
+  OwnedHandle handle;
+  return existing ? OpenExistingFileIn(directory, name, &handle, nullptr)
+                  : CreateNewFileIn(directory, name, &handle, nullptr);
 }
 
 TEST(Platform, NamesInsideAHeldDirectory) {
@@ -209,7 +192,7 @@ TEST(Platform, HeldDirectoriesFollowNoLinks) {
 }
 
 std::map<std::string, uint32_t> AttributesFound(const std::string& pattern, EntryDetail detail) {
-  SearchHandle search = kNoSearch;
+  Search search;
   FoundEntry entry;
   std::map<std::string, uint32_t> found;
   int32_t code = FindFirst(pattern, &search, &entry, detail);
@@ -217,7 +200,6 @@ std::map<std::string, uint32_t> AttributesFound(const std::string& pattern, Entr
     found[entry.name] = entry.attributes;
     code = FindNext(search, &entry);
   }
-  FindClose(search);
   EXPECT_EQ(code, kNoMoreFiles);
   return found;
 }
@@ -281,12 +263,13 @@ TEST(Platform, PlainNameIgnoresCaseOnlyWhenMissingAsSpelled) {
 
 TEST(Platform, SearchFailures) {
   TemporaryDirectory dir;
-  SearchHandle search = kNoSearch;
+  Search search;
   FoundEntry entry;
   EXPECT_EQ(FindFirst(dir.Path("*.none"), &search, &entry), kFileNotFound);
-  EXPECT_EQ(search, kNoSearch);
+  EXPECT_FALSE(search.IsOpen());
   EXPECT_NE(FindFirst(dir.Path("missing") + "/*.txt", &search, &entry), 0);
-  EXPECT_EQ(search, kNoSearch);
+  EXPECT_FALSE(search.IsOpen());
+  EXPECT_EQ(FindNext(search, &entry), kNoMoreFiles) << "no search is open";
 }
 
 TEST(Platform, FullPathResolvesAgainstTheCurrentDirectory) {

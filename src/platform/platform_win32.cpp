@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace quillpack::platform {
@@ -24,15 +25,15 @@ bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
 
-int32_t Open(const std::string& name, DWORD access, DWORD disposition, Handle* handle,
+int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind) {
-  *handle = kNoHandle;
+  *handle = OwnedHandle();
   if (HoldsNul(name)) return kInvalidName;
   HANDLE opened = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastError();
-  *handle = FromWin32(opened);
-  if (kind) *kind = KindOf(*handle);
+  *handle = OwnedHandle(FromWin32(opened));
+  if (kind) *kind = KindOf(handle->get());
   return 0;
 }
 
@@ -90,14 +91,14 @@ FaultHandler faultHandler = nullptr;
 int32_t RunErrorOf(DWORD exceptionCode) {
   switch (exceptionCode) {
     case EXCEPTION_ACCESS_VIOLATION:
-      return 216;
+      return kRunErrorAccessViolation;
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      return 200;
+      return kRunErrorDivisionByZero;
     case EXCEPTION_STACK_OVERFLOW:
-      return 202;
+      return kRunErrorStackOverflow;
     default:
-      return 217;
+      return kRunErrorUnhandled;
   }
 }
 
@@ -142,7 +143,7 @@ int32_t HoldDirectory(const std::string& path, DWORD flags, Directory* directory
     CloseHandle(held);
     return code;
   }
-  *directory = Directory(FromWin32(held), path);
+  *directory = Directory(OwnedHandle(FromWin32(held)), path);
   return 0;
 }
 
@@ -157,7 +158,7 @@ int32_t RemoveLink(const std::string& name) {
 
 }  // namespace
 
-int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKind* kind,
+int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
                                uint64_t* size) {
   DeviceKind opened = DeviceKind::kUnknown;
   int32_t code = Open(name, GENERIC_READ, OPEN_EXISTING, handle, &opened);
@@ -165,17 +166,17 @@ int32_t OpenExistingForReading(const std::string& name, Handle* handle, DeviceKi
   if (size) {
     LARGE_INTEGER bytes = {};
     bool known =
-        code == 0 && opened == DeviceKind::kDisk && GetFileSizeEx(ToWin32(*handle), &bytes);
+        code == 0 && opened == DeviceKind::kDisk && GetFileSizeEx(ToWin32(handle->get()), &bytes);
     *size = known ? static_cast<uint64_t>(bytes.QuadPart) : 0;
   }
   return code;
 }
 
-int32_t CreateForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
   return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
 }
 
-int32_t CreateNewForWriting(const std::string& name, Handle* handle, DeviceKind* kind) {
+int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
   return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
 }
 
@@ -217,13 +218,14 @@ int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t*
 }
 
 int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
+  constexpr DWORD kLargestWrite = 0x40000000;
   while (count > 0) {
-    DWORD chunk = count > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count);
+    DWORD chunk = count > kLargestWrite ? kLargestWrite : static_cast<DWORD>(count);
     DWORD written = 0;
     if (!WriteFile(ToWin32(handle), bytes, chunk, &written, nullptr)) return LastError();
-    // The count written is not compared with the count asked for.
-    bytes += chunk;
-    count -= chunk;
+    if (written == 0) return kDiskFull;
+    bytes += written;
+    count -= written;
   }
   return 0;
 }
@@ -258,33 +260,39 @@ DeviceKind KindOf(Handle handle) {
   }
 }
 
-int32_t FindFirst(const std::string& pattern, SearchHandle* search, FoundEntry* entry,
-                  EntryDetail) {
+struct SearchState {
+  explicit SearchState(HANDLE found) : handle(found) {}
+  ~SearchState() { ::FindClose(handle); }
+  SearchState(const SearchState&) = delete;
+  SearchState& operator=(const SearchState&) = delete;
+  HANDLE handle;
+};
+
+Search::Search() = default;
+Search::~Search() = default;
+Search::Search(Search&&) noexcept = default;
+Search& Search::operator=(Search&&) noexcept = default;
+
+void Search::Close() {
+  state_.reset();
+}
+
+int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry, EntryDetail) {
+  search->Close();
   WIN32_FIND_DATAA data;
   HANDLE found = FindFirstFileA(pattern.c_str(), &data);
-  if (found == INVALID_HANDLE_VALUE) {
-    *search = kNoSearch;
-    return LastError();
-  }
+  if (found == INVALID_HANDLE_VALUE) return LastError();
+  search->state_ = std::make_unique<SearchState>(found);
   FillEntry(data, entry);
-  *search = reinterpret_cast<SearchHandle>(found);
   return 0;
 }
 
-int32_t FindNext(SearchHandle search, FoundEntry* entry) {
+int32_t FindNext(Search& search, FoundEntry* entry) {
+  if (!search.IsOpen()) return kNoMoreFiles;
   WIN32_FIND_DATAA data;
-  if (!FindNextFileA(reinterpret_cast<HANDLE>(search), &data)) return LastError();
+  if (!FindNextFileA(search.state_->handle, &data)) return LastError();
   FillEntry(data, entry);
   return 0;
-}
-
-void FindClose(SearchHandle search) {
-  ::FindClose(reinterpret_cast<HANDLE>(search));
-}
-
-void Directory::Close() {
-  if (IsOpen()) CloseHandle(ToWin32(handle_));
-  handle_ = kNoHandle;
 }
 
 int32_t OpenDirectory(const std::string& path, Directory* directory) {
@@ -308,14 +316,14 @@ EntryKind LookUpEntry(const Directory& directory, const std::string& name) {
   return EntryKind::kFile;
 }
 
-int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Handle* handle,
+int32_t CreateNewFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
                         DeviceKind* kind) {
   return Open(directory.path() + name, GENERIC_WRITE, CREATE_NEW, handle, kind);
 }
 
-int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, Handle* handle,
+int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
                            DeviceKind* kind) {
-  *handle = kNoHandle;
+  *handle = OwnedHandle();
   if (HoldsNul(name)) return kInvalidName;
   std::string path = directory.path() + name;
   // The probe keeps the file from being replaced between the look and the open for writing.
@@ -417,7 +425,7 @@ void DescribeCodeAddress(const void* address, char* moduleName, std::size_t capa
   } else {
     GetModuleFileNameA(nullptr, path, sizeof path);
     uintptr_t position = reinterpret_cast<uintptr_t>(address);
-    *offset = position == 0 ? 0 : position - 0x1000;
+    *offset = position == 0 ? 0 : position - kImageBaseOffset;
   }
   CopyCut(AfterLastBackslash(path), moduleName, capacity);
 }

@@ -9,9 +9,6 @@
 namespace quillpack {
 namespace {
 
-// The platform's record holds at most this many name bytes.
-constexpr std::size_t kMaxNameBytes = 260;
-
 // On POSIX a name found in another case, or one the name matches as a mask, is another
 // file: opening the name would not reach it. Win32 opens what its search finds.
 constexpr bool kOnlyTheNameItself = platform::kHostSystem == platform::HostSystem::kPosix;
@@ -19,15 +16,14 @@ constexpr bool kOnlyTheNameItself = platform::kHostSystem == platform::HostSyste
 // The entry that opening `name` would reach, if any. Every mask lists the name spelled as
 // itself, so on POSIX the walk through the listing finds it whenever it exists.
 bool FindEntryOfName(std::string_view name, platform::FoundEntry* entry) {
-  platform::SearchHandle handle = platform::kNoSearch;
-  if (platform::FindFirst(std::string(name), &handle, entry) != 0) return false;
+  platform::Search search;
+  if (platform::FindFirst(std::string(name), &search, entry) != 0) return false;
   bool found = true;
   if (kOnlyTheNameItself) {
     std::string_view last = name.substr(DirectoryPartOf(name).size());
     while (found && entry->name != last)
-      found = platform::FindNext(handle, entry) == 0;
+      found = platform::FindNext(search, entry) == 0;
   }
-  platform::FindClose(handle);
   return found;
 }
 
@@ -35,28 +31,23 @@ bool FindEntryOfName(std::string_view name, platform::FoundEntry* entry) {
 // the entry fields keep what they held.
 int32_t AcceptEntry(TSearchRec* search) {
   while ((search->platformEntry.attributes & search->skipMask) != 0) {
-    if (int32_t code = platform::FindNext(search->searchHandle, &search->platformEntry)) {
-      return code;
-    }
+    if (int32_t code = platform::FindNext(search->search, &search->platformEntry)) return code;
   }
   const platform::FoundEntry& entry = search->platformEntry;
   search->packedTime = entry.packedTime;
   search->fileSize = static_cast<int32_t>(static_cast<uint32_t>(entry.size));
   search->attributeBits = entry.attributes;
   std::string_view name = entry.name;
-  search->fileName.assign(name.substr(0, std::min(name.find('\0'), kMaxNameBytes)));
+  search->fileName.assign(name.substr(0, std::min(name.find('\0'), platform::kMaxEntryNameBytes)));
   return 0;
 }
 
 int32_t StartSearch(std::string_view pattern, uint32_t includeMask, platform::EntryDetail detail,
                     TSearchRec* search) {
   search->skipMask = ~includeMask & kSelectingAttributes;
-  int32_t code = platform::FindFirst(std::string(pattern), &search->searchHandle,
-                                     &search->platformEntry, detail);
-  if (code != 0) {
-    search->searchHandle = platform::kNoSearch;
-    return code;
-  }
+  int32_t code =
+      platform::FindFirst(std::string(pattern), &search->search, &search->platformEntry, detail);
+  if (code != 0) return code;
   code = AcceptEntry(search);
   if (code != 0) EndSearch(search);
   return code;
@@ -69,16 +60,12 @@ int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRe
 }
 
 int32_t FindNextMatch(TSearchRec* search) {
-  if (int32_t code = platform::FindNext(search->searchHandle, &search->platformEntry)) {
-    return code;
-  }
+  if (int32_t code = platform::FindNext(search->search, &search->platformEntry)) return code;
   return AcceptEntry(search);
 }
 
 void EndSearch(TSearchRec* search) {
-  if (search->searchHandle == platform::kNoSearch) return;
-  platform::FindClose(search->searchHandle);
-  search->searchHandle = platform::kNoSearch;
+  search->search.Close();
 }
 
 std::vector<ListedFile> ListMatchingFiles(std::string_view pattern) {
@@ -90,7 +77,6 @@ std::vector<ListedFile> ListMatchingFiles(std::string_view pattern) {
        code == 0; code = FindNextMatch(&search)) {
     files.push_back({search.fileName, search.platformEntry.identity});
   }
-  EndSearch(&search);
   return files;
 }
 

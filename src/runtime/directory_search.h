@@ -16,10 +16,12 @@ namespace quillpack {
 
 // Attribute bits that take part in selecting entries: hidden, system, volume label and
 // directory.
-inline constexpr uint32_t kSelectingAttributes = 0x1E;
+inline constexpr uint32_t kSelectingAttributes =
+    platform::kAttributeHidden | platform::kAttributeSystem | platform::kAttributeVolumeLabel |
+    platform::kAttributeDirectory;
 
-// One search in progress with the entry it yielded last. Owned by the caller, who ends
-// every search it started with EndSearch.
+// One search in progress with the entry it yielded last. Owned by the caller; the search
+// ends when its record goes, or earlier with EndSearch. Not copyable.
 struct TSearchRec {
   // Last-write time in local time as a DOS date-time: date high, time low.
   uint32_t packedTime = 0;
@@ -30,7 +32,7 @@ struct TSearchRec {
   std::string fileName;
   // Attribute bits that make the search pass an entry over.
   uint32_t skipMask = 0;
-  platform::SearchHandle searchHandle = platform::kNoSearch;
+  platform::Search search;
   // The platform's record of the entry read last.
   platform::FoundEntry platformEntry;
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "testing/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
@@ -55,7 +55,7 @@ class DirectorySearch : public ::testing::Test {
     return dir_.Path() + kDelimiter + std::string(name);
   }
 
-  quillpack::testing::TemporaryDirectory dir_;
+  quillpack::test_support::TemporaryDirectory dir_;
   std::string locked_;
 };
 
@@ -151,9 +151,9 @@ TEST_F(DirectorySearch, FindMatchFillsTheEntryAndStaysOpenUntilEnded) {
 
   EXPECT_EQ(FindNextMatch(&search), platform::kNoMoreFiles);
   EXPECT_EQ(search.fileName, "a.txt") << "a failed step keeps the last entry";
-  EXPECT_NE(search.searchHandle, platform::kNoSearch);
+  EXPECT_TRUE(search.search.IsOpen());
   EndSearch(&search);
-  EXPECT_EQ(search.searchHandle, platform::kNoSearch);
+  EXPECT_FALSE(search.search.IsOpen());
   EndSearch(&search);
 }
 
@@ -161,7 +161,7 @@ TEST_F(DirectorySearch, IncludeMaskAdmitsDirectories) {
   TSearchRec search;
   EXPECT_EQ(FindFirstMatch(In("sub*"), 0, &search), platform::kNoMoreFiles);
   EXPECT_EQ(search.skipMask, 0x1Eu);
-  EXPECT_EQ(search.searchHandle, platform::kNoSearch) << "a failed start leaves nothing open";
+  EXPECT_FALSE(search.search.IsOpen()) << "a failed start leaves nothing open";
   EndSearch(&search);
   EndSearch(&search);
 

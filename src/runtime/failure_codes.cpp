@@ -17,7 +17,7 @@ constexpr CodeMessage kMessageTable[] = {
     {4, "Too many open files"},
     {5, "File access denied"},
     {kReadBeyondEnd, "Read beyond end of file"},
-    {kDiskFullCode, "Disk full"},
+    {kRuntimeDiskFull, "Disk full"},
     {kInvalidNumericInput, "Invalid numeric input"},
 };
 

@@ -10,9 +10,10 @@
 
 namespace quillpack {
 
-// The system's own codes.
+// The runtime's own codes, beside the platform's (platform.h). 100, 101 and 106 have
+// messages but are never recorded here: a full disk, for one, is the platform's kDiskFull.
 inline constexpr int32_t kReadBeyondEnd = 100;
-inline constexpr int32_t kDiskFullCode = 101;
+inline constexpr int32_t kRuntimeDiskFull = 101;
 inline constexpr int32_t kFileNotOpen = 103;
 inline constexpr int32_t kFileNotOpenForReading = 104;
 inline constexpr int32_t kFileNotOpenForWriting = 105;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "runtime/failure_codes.h"
-#include "testing/temporary_directory.h"
+#include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
@@ -41,7 +41,7 @@ class IdentifiedFileTest : public ::testing::Test {
     return found;
   }
 
-  testing::TemporaryDirectory dir_;
+  test_support::TemporaryDirectory dir_;
 };
 
 // Any name that leads to the file finds it under every name the listing gives it.

@@ -36,6 +36,9 @@ class LineSink {
   ~LineSink() = default;
 };
 
+// The line end of every line written.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
 // The transfer buffer of standard handles, pipes and consoles.
 inline constexpr std::size_t kTransferBytes = 128;
 // The block in which named disk files move.
@@ -65,7 +68,7 @@ class TextLineFile {
 
   // Takes over `handle`, opened for writing by the caller under the assigned name, as
   // OpenForWriting would have opened it: the file owns the handle from now on.
-  void AdoptForWriting(platform::Handle handle, platform::DeviceKind kind);
+  void AdoptForWriting(platform::OwnedHandle handle, platform::DeviceKind kind);
 
   // The next line without its line end: LF or CR LF ends a line, a CR followed by
   // anything else is dropped, Ctrl-Z ends the input for good and stays unread. Empty at
@@ -158,8 +161,8 @@ class TextLineFile {
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode);
-  void Adopt(platform::Handle handle, platform::DeviceKind kind, TextFileMode mode,
-             uint64_t sizeAtOpening = 0);
+  void Adopt(platform::Handle handle, platform::OwnedHandle owned, platform::DeviceKind kind,
+             TextFileMode mode, uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
@@ -185,28 +188,36 @@ class TextLineFile {
   Role role_;
   std::string assignedName_;
   TextFileMode openMode_ = TextFileMode::kClosed;
-  platform::Handle fileHandle_ = platform::kNoHandle;
-  bool ownsHandle_ = false;
+  // What the file reads or writes through: a named file's own handle, or a standard one.
+  platform::Handle handle_ = platform::kNoHandle;
+  // A named file's handle, closed with the file; standard handles are never closed.
+  platform::OwnedHandle ownedHandle_;
   bool onConsole_ = false;
   bool flushEachWrite_ = false;
-  bool inputEnded_ = false;
-  // A named disk file that fills the buffer only in part, once it has given the size it
-  // reported at opening, has nothing more to give.
-  bool shortFillEnds_ = false;
-  uint64_t sizeAtOpening_ = 0;
-  uint64_t bytesRead_ = 0;
-  // Reading losses, noted only while watched; the line ends of the blocks read before the
-  // one in the buffer are counted as each is left.
-  bool watching_ = false;
-  uint64_t lineEndsBefore_ = 0;
-  Losses losses_;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;
-  // Reading: index of the next unread byte. Writing: number of bytes waiting.
-  std::size_t bufferPosition_ = 0;
-  // Reading: number of valid bytes in the buffer.
-  std::size_t bufferEnd_ = 0;
+
+  // Reading: the buffer holds bytes [0, end), of which those from `position` on are unread.
+  struct ReadState {
+    std::size_t position = 0;
+    std::size_t end = 0;
+    bool inputEnded = false;
+    // A named disk file that fills the buffer only in part, once it has given the size it
+    // reported at opening, has nothing more to give.
+    bool shortFillEnds = false;
+    uint64_t sizeAtOpening = 0;
+    uint64_t bytesRead = 0;
+    // Losses, noted only while watched; the line ends of the blocks read before the one in
+    // the buffer are counted as each is left.
+    bool watching = false;
+    uint64_t lineEndsBefore = 0;
+    Losses losses;
+  };
+  ReadState read_;
+
+  // Writing: the number of bytes waiting at the start of the buffer.
+  std::size_t waiting_ = 0;
 };
 
 // The process's standard input and output: closed at start-up, they open themselves on

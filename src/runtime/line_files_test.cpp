@@ -8,15 +8,15 @@
 #include "platform/platform.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
-#include "testing/line_model.h"
-#include "testing/temporary_directory.h"
+#include "support/line_model.h"
+#include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
 
-using testing::ModelLines;
-using testing::ReadBytes;
-using testing::TemporaryDirectory;
+using test_support::ModelLines;
+using test_support::ReadBytes;
+using test_support::TemporaryDirectory;
 
 // Gathers a line handed over piece by piece.
 class Gathered final : public LineSink {
@@ -238,16 +238,16 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
 // ends them.
 TEST_F(LineFilesTest, ReadsAFileOfShortReadsWhole) {
   const std::string path = "/proc/kallsyms";
-  platform::Handle handle = platform::kNoHandle;
+  platform::OwnedHandle handle;
   if (platform::OpenExistingForReading(path, &handle) != 0) GTEST_SKIP() << "no " << path;
   std::string bytes;
   std::vector<char> block(kDiskBlockBytes);
   std::size_t count = 0;
   do {
-    ASSERT_EQ(platform::ReadSome(handle, block.data(), block.size(), &count), 0);
+    ASSERT_EQ(platform::ReadSome(handle.get(), block.data(), block.size(), &count), 0);
     bytes.append(block.data(), count);
   } while (count > 0);
-  platform::CloseFileHandle(handle);
+  handle.Close();
   ASSERT_GT(bytes.size(), kDiskBlockBytes) << "too small to need many reads";
   EXPECT_EQ(ReadAllLines(path), ModelLines(bytes));
 }
@@ -331,17 +331,15 @@ TEST_F(LineFilesTest, OpeningForWritingEmptiesTheFile) {
   file.CloseFile();
 }
 
-// Whatever stands at the name is left alone and nothing is recorded; a free name is
-// created and written as by OpenForWriting.
 // A handle opened elsewhere is written as if the file had opened it itself.
 TEST_F(LineFilesTest, AdoptingAHandle) {
   std::string fresh = dir_.Path("free.txt");
-  platform::Handle handle = platform::kNoHandle;
+  platform::OwnedHandle handle;
   platform::DeviceKind kind = platform::DeviceKind::kUnknown;
   ASSERT_EQ(platform::CreateNewForWriting(fresh, &handle, &kind), 0);
   TextLineFile file;
   file.AssignName(fresh);
-  file.AdoptForWriting(handle, kind);
+  file.AdoptForWriting(std::move(handle), kind);
   EXPECT_EQ(file.Mode(), TextFileMode::kWriting);
   file.WriteTextLine("new");
   file.CloseFile();
@@ -412,7 +410,7 @@ TEST_F(LineFilesTest, FailureCodes) {
     EXPECT_EQ(TakeFailureCode(), c.code) << c.label;
     EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << c.label;
   }
-  EXPECT_FALSE(testing::Exists(dir_.Path(std::string(platform::kMaxPathBytes, 'n'))));
+  EXPECT_FALSE(test_support::Exists(dir_.Path(std::string(platform::kMaxPathBytes, 'n'))));
   holder.CloseFile();
 }
 

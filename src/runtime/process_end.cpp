@@ -14,7 +14,6 @@
 namespace quillpack {
 
 int32_t ExitStatus = 0;
-bool ConsoleMode = false;
 
 namespace {
 
@@ -70,9 +69,9 @@ void OnMachineFault(int32_t runError, const void* position) {
   platform::ExitProcessWith(runError);
 }
 
-// The parts start in a fixed order: the standard text files (closed until first use) and
-// the code page's lead bytes, the error layer, the string-list support (nothing to
-// prepare), the tool's own globals (set by their declarations).
+// The parts start in a fixed order: the code page's lead bytes, then the error layer. The
+// standard text files need no start (they are closed until first use), nor do the tool's
+// own globals (their declarations set them).
 void StartParts() {
   HostPathRules();
   OutOfMemoryError();
@@ -99,14 +98,14 @@ void WriteRunErrorReport() {
     try {
       std::rethrow_exception(pending);
     } catch (const Exception& error) {
-      if (!errorLayerActive) StopWithRunError(kRunErrorUnhandled, error.RaisePosition());
+      if (!errorLayerActive) StopWithRunError(platform::kRunErrorUnhandled, error.RaisePosition());
       try {
         ReportUnhandledError(error, error.RaisePosition());
       } catch (...) {
         pending = std::current_exception();
       }
     } catch (...) {
-      StopWithRunError(kRunErrorUnhandled, nullptr);
+      StopWithRunError(platform::kRunErrorUnhandled, nullptr);
     }
   }
 }
@@ -115,7 +114,7 @@ void WriteRunErrorReport() {
 
 std::size_t FormatErrorReport(const Exception& error, const void* position, char* buffer,
                               std::size_t capacity) {
-  char module[261];
+  char module[platform::kModuleNameCapacity];
   uintptr_t offset = 0;
   platform::DescribeCodeAddress(position, module, sizeof module, &offset);
   char hex[9] = "00000000";
@@ -183,12 +182,11 @@ void EndProcess() {
 }
 
 void RunProcess(int argc, char** argv, const ToolEntry& tool) {
-  ConsoleMode = true;
   platform::StartProcess(argc, argv);
   try {
     StartParts();
   } catch (...) {
-    StopWithRunError(kRunErrorUnhandled, nullptr);
+    StopWithRunError(platform::kRunErrorUnhandled, nullptr);
   }
   clearToolGlobals = tool.clearGlobals;
   std::exception_ptr pending;

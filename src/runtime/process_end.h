@@ -13,20 +13,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "runtime/error_objects.h"
 
 namespace quillpack {
 
-// The status the process ends with; changed only through EndWithStatus.
+// The status the process ends with: set by EndWithStatus and by a machine fault, and
+// raised to 1 at the end when the last output could not be written.
 extern int32_t ExitStatus;
-// Set first thing: failures are reported as console text.
-extern bool ConsoleMode;
-
-// Run-error numbers.
-inline constexpr int32_t kRunErrorDivisionByZero = 200;
-inline constexpr int32_t kRunErrorStackOverflow = 202;
-inline constexpr int32_t kRunErrorAccessViolation = 216;
-inline constexpr int32_t kRunErrorUnhandled = 217;
 
 // The tool as the process runs it: its body returns the status of a normal end (0, or 1
 // after a failure it reported itself); its globals are cleared first when the process
@@ -36,7 +30,7 @@ struct ToolEntry {
   void (*clearGlobals)();
 };
 
-// Runs the process: sets ConsoleMode, starts the platform and the runtime's parts, runs
+// Runs the process: starts the platform and the runtime's parts, runs
 // the body inside the outermost handler, and ends through EndProcess. Never returns.
 [[noreturn]] void RunProcess(int argc, char** argv, const ToolEntry& tool);
 

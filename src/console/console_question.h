@@ -1,8 +1,8 @@
 // The console dialogue: lines and single-letter questions, and the words about the run
 // that go to the error output.
 
-#ifndef QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
-#define QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
+#ifndef QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_
+#define QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_
 
 #include <cstdint>
 #include <string_view>
@@ -34,6 +34,13 @@ void WriteErrorLine(std::string_view text);
 // myException "Operation Cancelled.". Console failures raise EInOutError.
 int32_t Ask(std::string_view question, std::string_view letters);
 
+// As Ask, for a question whose answers are an enum numbered from 1 in the order of its
+// letters, declared beside them.
+template <typename Answer>
+Answer AskFor(std::string_view question, std::string_view letters) {
+  return static_cast<Answer>(Ask(question, letters));
+}
+
 }  // namespace quillpack
 
-#endif  // QUILLPACK_FRONTEND_CONSOLE_QUESTION_H_
+#endif  // QUILLPACK_CONSOLE_CONSOLE_QUESTION_H_

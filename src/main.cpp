@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "frontend/console_question.h"
-#include "frontend/run_options.h"
+#include "console/console_question.h"
+#include "console/run_options.h"
 #include "merged/extract.h"
 #include "merged/merge.h"
 #include "runtime/error_objects.h"

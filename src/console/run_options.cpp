@@ -1,8 +1,8 @@
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 
 #include <string_view>
 
-#include "frontend/console_question.h"
+#include "console/console_question.h"
 #include "platform/platform.h"
 #include "runtime/arguments.h"
 #include "runtime/error_objects.h"
@@ -36,7 +36,7 @@ void ApplyOptionWord(const std::string& word, TRunOptions* options) {
   if (is("-?", "/?")) options->help = true;
   if (is("-merge", "/merge")) options->action = Action::kMerge;
   if (is("-extract", "/extract")) options->action = Action::kExtract;
-  if (is("-nice", "/nice")) options->headerStyle = HeaderStyle::kArrow;
+  if (is("-nice", "/nice")) options->headerStyle = kNiceHeaderStyle;
   if (is("-debug", "/debug")) options->debug = true;
   // The words other console tools answer. No "/" form: on POSIX it would hide a path.
   if (CompareIgnoringCase(word, "--help") == 0) options->help = options->helpWithoutPause = true;
@@ -48,6 +48,22 @@ void RefuseUnresolvablePath(const std::string& path) {
   if (!path.empty() && FullPathOf(path).empty()) {
     RaiseError(myException("Path " + path + " is too long or cannot be resolved."));
   }
+}
+
+// The question for a missing action: each letter gives the answer in its place.
+enum class ActionAnswer { kMerge = 1, kExtract = 2, kCancel = 3 };
+constexpr std::string_view kActionLetters = "mec";
+
+Action AskForAction() {
+  switch (AskFor<ActionAnswer>("Action not specified.(Merge/Extract/Cancel)?", kActionLetters)) {
+    case ActionAnswer::kMerge:
+      return Action::kMerge;
+    case ActionAnswer::kExtract:
+      return Action::kExtract;
+    case ActionAnswer::kCancel:
+      break;
+  }
+  RaiseError(myException("Operation Cancelled."));
 }
 
 std::vector<std::string> ProcessArguments() {
@@ -74,8 +90,8 @@ const OptionRules& HostOptionRules() {
   return rules;
 }
 
-ReadArguments ReadOptionWords(const std::vector<std::string>& arguments, const OptionRules& rules) {
-  ReadArguments read;
+OptionWords ReadOptionWords(const std::vector<std::string>& arguments, const OptionRules& rules) {
+  OptionWords read;
   TRunOptions& options = read.options;
   if (arguments.empty() || (arguments.size() == 1 && CompareIgnoringCase(arguments[0], "?") == 0)) {
     options.help = true;
@@ -98,7 +114,7 @@ ReadArguments ReadOptionWords(const std::vector<std::string>& arguments, const O
 
 void ParseOptions() {
   RunOptions = TRunOptions();
-  ReadArguments read = ReadOptionWords(ProcessArguments());
+  OptionWords read = ReadOptionWords(ProcessArguments());
   RunOptions = read.options;
   if (RunOptions.help || RunOptions.version) return;
   if (read.surplusPaths && HostOptionRules().refuseSurplusPaths) {
@@ -106,11 +122,7 @@ void ParseOptions() {
         "More than two paths given; quote a mask such as \"*.txt\" so that the shell does not "
         "expand it."));
   }
-  if (RunOptions.action == Action::kNone) {
-    RunOptions.action =
-        static_cast<Action>(Ask("Action not specified.(Merge/Extract/Cancel)?", "mec"));
-  }
-  if (RunOptions.action == Action::kCancel) RaiseError(myException("Operation Cancelled."));
+  if (RunOptions.action == Action::kNone) RunOptions.action = AskForAction();
   RefuseUnresolvablePath(RunOptions.firstPath);
   RefuseUnresolvablePath(RunOptions.secondPath);
 }

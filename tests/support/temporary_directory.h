@@ -1,8 +1,8 @@
 // A fresh directory per test, removed when the test passes and kept when it fails, so
 // that a failure can be looked at.
 
-#ifndef QUILLPACK_TESTING_TEMPORARY_DIRECTORY_H_
-#define QUILLPACK_TESTING_TEMPORARY_DIRECTORY_H_
+#ifndef QUILLPACK_SUPPORT_TEMPORARY_DIRECTORY_H_
+#define QUILLPACK_SUPPORT_TEMPORARY_DIRECTORY_H_
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include <string_view>
 #include <system_error>
 
-namespace quillpack::testing {
+namespace quillpack::test_support {
 
 class TemporaryDirectory {
  public:
@@ -64,6 +64,6 @@ inline bool Exists(const std::string& path) {
   return std::filesystem::exists(path, ignored);
 }
 
-}  // namespace quillpack::testing
+}  // namespace quillpack::test_support
 
-#endif  // QUILLPACK_TESTING_TEMPORARY_DIRECTORY_H_
+#endif  // QUILLPACK_SUPPORT_TEMPORARY_DIRECTORY_H_

@@ -1,4 +1,4 @@
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ struct Expected {
 
 void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expected& e,
                 const char* host) {
-  ReadArguments read = ReadOptionWords(arguments, rules);
+  OptionWords read = ReadOptionWords(arguments, rules);
   std::string label = std::string(host) + ":";
   for (const std::string& a : arguments)
     label += " [" + a + "]";
@@ -38,8 +38,8 @@ void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expe
 constexpr Action kNone = Action::kNone;
 constexpr Action kMerge = Action::kMerge;
 constexpr Action kExtract = Action::kExtract;
-constexpr HeaderStyle kPlain = HeaderStyle::kPlain;
-constexpr HeaderStyle kArrow = HeaderStyle::kArrow;
+constexpr HeaderStyle kPlain = kDefaultHeaderStyle;
+constexpr HeaderStyle kArrow = kNiceHeaderStyle;
 
 TEST(ReadOptionWords, SameOnEveryHost) {
   struct Case {
@@ -103,7 +103,7 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
   };
   for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
     for (const Case& c : cases) {
-      ReadArguments read = ReadOptionWords(c.arguments, rules);
+      OptionWords read = ReadOptionWords(c.arguments, rules);
       std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
       EXPECT_EQ(read.options.help, c.help) << label;
       EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;

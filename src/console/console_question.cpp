@@ -1,8 +1,8 @@
-#include "frontend/console_question.h"
+#include "console/console_question.h"
 
 #include <string>
 
-#include "frontend/run_options.h"
+#include "console/run_options.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"

@@ -2,14 +2,14 @@
 // block-wise reader against: LF or CR LF ends a line, any other CR is dropped, Ctrl-Z ends
 // the input, and a line is read whenever an unread byte other than Ctrl-Z remains.
 
-#ifndef QUILLPACK_TESTING_LINE_MODEL_H_
-#define QUILLPACK_TESTING_LINE_MODEL_H_
+#ifndef QUILLPACK_SUPPORT_LINE_MODEL_H_
+#define QUILLPACK_SUPPORT_LINE_MODEL_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace quillpack::testing {
+namespace quillpack::test_support {
 
 inline std::vector<std::string> ModelLines(std::string_view bytes) {
   bytes = bytes.substr(0, bytes.find('\x1a'));
@@ -32,6 +32,6 @@ inline std::vector<std::string> ModelLines(std::string_view bytes) {
   return lines;
 }
 
-}  // namespace quillpack::testing
+}  // namespace quillpack::test_support
 
-#endif  // QUILLPACK_TESTING_LINE_MODEL_H_
+#endif  // QUILLPACK_SUPPORT_LINE_MODEL_H_

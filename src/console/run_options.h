@@ -1,8 +1,8 @@
 // The parsed command line: one process-wide record that the entry point and the two
 // operations read.
 
-#ifndef QUILLPACK_FRONTEND_RUN_OPTIONS_H_
-#define QUILLPACK_FRONTEND_RUN_OPTIONS_H_
+#ifndef QUILLPACK_CONSOLE_RUN_OPTIONS_H_
+#define QUILLPACK_CONSOLE_RUN_OPTIONS_H_
 
 #include <cstdint>
 #include <string>
@@ -10,12 +10,17 @@
 
 namespace quillpack {
 
-enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2, kCancel = 3 };
-enum class HeaderStyle : int32_t { kPlain = 0, kArrow = 1 };
+enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2 };
+// The style of the member headers a merge writes. Its values and what they write live with
+// the merged format (merged/merged_format.h); the options only pick one by its number: 0,
+// the plain style, unless -nice gives 1, the arrow style.
+enum class HeaderStyle : int32_t;
+inline constexpr HeaderStyle kDefaultHeaderStyle{0};
+inline constexpr HeaderStyle kNiceHeaderStyle{1};
 
 struct TRunOptions {
   Action action = Action::kNone;
-  HeaderStyle headerStyle = HeaderStyle::kPlain;
+  HeaderStyle headerStyle = kDefaultHeaderStyle;
   // The usage text was asked for; it wins over any action.
   bool help = false;
   // "--help": the usage text goes out without the pause that otherwise follows it.
@@ -50,12 +55,12 @@ const OptionRules& HostOptionRules();
 // whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
 // the first two paths, and whether more paths followed. No arguments, or the single
 // argument "?", ask for the usage text.
-struct ReadArguments {
+struct OptionWords {
   TRunOptions options;
   bool surplusPaths = false;
 };
-ReadArguments ReadOptionWords(const std::vector<std::string>& arguments,
-                              const OptionRules& rules = HostOptionRules());
+OptionWords ReadOptionWords(const std::vector<std::string>& arguments,
+                            const OptionRules& rules = HostOptionRules());
 
 // Fills RunOptions from the process's arguments. Without an action (and without help or
 // version) it asks for one on the console. Raises myException "Operation Cancelled." when the
@@ -65,4 +70,4 @@ void ParseOptions();
 
 }  // namespace quillpack
 
-#endif  // QUILLPACK_FRONTEND_RUN_OPTIONS_H_
+#endif  // QUILLPACK_CONSOLE_RUN_OPTIONS_H_

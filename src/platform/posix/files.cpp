@@ -1,0 +1,159 @@
+// Files and standard handles on POSIX.
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix/internal.h"
+
+namespace quillpack::platform {
+
+using posix::CodeOfErrno;
+using posix::CodeOfOpenFailure;
+using posix::FailAndClose;
+using posix::HoldsNul;
+using posix::KindOfMode;
+using posix::LockForSharing;
+
+namespace {
+
+// Standard descriptors that were closed when the process started; each is held by a
+// placeholder on /dev/null and still reports itself as missing.
+bool standardMissing[3] = {false, false, false};
+
+int32_t IdentityOfStat(const struct stat& info, FileIdentity* identity) {
+  if (!S_ISREG(info.st_mode)) return kAccessDenied;
+  *identity = posix::IdentityOf(info.st_dev, info.st_ino);
+  return 0;
+}
+
+}  // namespace
+
+void posix::HoldMissingStandardDescriptors() {
+  bool closed[3];
+  for (int fd = 0; fd < 3; ++fd)
+    closed[fd] = fcntl(fd, F_GETFD) == -1 && errno == EBADF;
+  for (int fd = 0; fd < 3; ++fd) {
+    if (!closed[fd]) continue;
+    int placeholder = open("/dev/null", O_RDWR);
+    if (placeholder >= 0 && placeholder != fd) {
+      dup2(placeholder, fd);
+      close(placeholder);
+    }
+    standardMissing[fd] = true;
+  }
+}
+
+int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
+                               uint64_t* size) {
+  *handle = OwnedHandle();
+  if (HoldsNul(name)) return kPathNotFound;
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
+  if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
+  if (kind) *kind = KindOfMode(info.st_mode);
+  if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
+  *handle = OwnedHandle();
+  if (HoldsNul(name)) return kPathNotFound;
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  // A file made here and now is empty, regular and held by nobody else.
+  if (kind) *kind = DeviceKind::kDisk;
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
+  int32_t code = CreateNewForWriting(name, handle, kind);
+  if (code != kFileExists) return code;
+  // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
+  int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISREG(info.st_mode) && info.st_size > 0 && ftruncate(fd, 0) != 0) {
+    return FailAndClose(fd, CodeOfErrno(errno));
+  }
+  if (kind) *kind = KindOfMode(info.st_mode);
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (HoldsNul(name)) return kPathNotFound;
+  struct stat info;
+  if (stat(name.c_str(), &info) != 0) return CodeOfOpenFailure(errno, name);
+  return IdentityOfStat(info, identity);
+}
+
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return CodeOfErrno(errno);
+  return IdentityOfStat(info, identity);
+}
+
+int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
+  for (;;) {
+    ssize_t got = read(static_cast<int>(handle), buffer, capacity);
+    if (got >= 0) {
+      *count = static_cast<std::size_t>(got);
+      return 0;
+    }
+    if (errno != EINTR) {
+      *count = 0;
+      return CodeOfErrno(errno);
+    }
+  }
+}
+
+int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
+  while (count > 0) {
+    ssize_t written = write(static_cast<int>(handle), bytes, count);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return CodeOfErrno(errno);
+    }
+    if (written == 0) return kDiskFull;
+    bytes += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int32_t CloseFileHandle(Handle handle) {
+  if (close(static_cast<int>(handle)) != 0 && errno != EINTR) return CodeOfErrno(errno);
+  return 0;
+}
+
+int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
+  int fd = static_cast<int>(stream);
+  if (standardMissing[fd] || fcntl(fd, F_GETFD) == -1) {
+    *handle = kNoHandle;
+    return kInvalidHandle;
+  }
+  *handle = fd;
+  return 0;
+}
+
+DeviceKind KindOf(Handle handle) {
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return DeviceKind::kUnknown;
+  return KindOfMode(info.st_mode);
+}
+
+}  // namespace quillpack::platform

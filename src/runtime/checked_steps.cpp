@@ -1,0 +1,55 @@
+#include "runtime/checked_steps.h"
+
+#include "runtime/failure_codes.h"
+
+namespace quillpack {
+
+void CheckedOpenForReading(TextLineFile& file) {
+  file.OpenForReading();
+  CheckFileFailure();
+}
+
+void CheckedOpenForWriting(TextLineFile& file) {
+  file.OpenForWriting();
+  CheckFileFailure();
+}
+
+bool CheckedAtEnd(TextLineFile& file) {
+  bool atEnd = file.AtEnd();
+  CheckFileFailure();
+  return atEnd;
+}
+
+std::string_view CheckedReadTextLineView(TextLineFile& file, std::string* scratch) {
+  std::string_view line = file.ReadTextLineView(scratch);
+  CheckFileFailure();
+  return line;
+}
+
+void CheckedReadTextLineInto(TextLineFile& file, LineSink& sink) {
+  file.ReadTextLineInto(sink);
+  CheckFileFailure();
+}
+
+void CheckedCopyLines(TextLineFile& from, TextLineFile* to,
+                      std::span<const std::string_view> stopPrefixes) {
+  from.CopyLinesTo(to, stopPrefixes);
+  CheckFileFailure();
+}
+
+void CheckedWriteText(TextLineFile& file, std::string_view text) {
+  file.WriteText(text);
+  CheckFileFailure();
+}
+
+void CheckedWriteTextLine(TextLineFile& file, std::string_view text) {
+  file.WriteTextLine(text);
+  CheckFileFailure();
+}
+
+void CheckedClose(TextLineFile& file) {
+  file.CloseFile();
+  CheckFileFailure();
+}
+
+}  // namespace quillpack

@@ -1,0 +1,29 @@
+// The steps of the text line files as the tool's operations take them: each step is done,
+// then checked, and a recorded failure is raised at once as EInOutError (CheckFileFailure
+// in failure_codes.h). Each does what the TextLineFile operation of the same name does.
+
+#ifndef QUILLPACK_RUNTIME_CHECKED_STEPS_H_
+#define QUILLPACK_RUNTIME_CHECKED_STEPS_H_
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/line_files.h"
+
+namespace quillpack {
+
+void CheckedOpenForReading(TextLineFile& file);
+void CheckedOpenForWriting(TextLineFile& file);
+bool CheckedAtEnd(TextLineFile& file);
+std::string_view CheckedReadTextLineView(TextLineFile& file, std::string* scratch);
+void CheckedReadTextLineInto(TextLineFile& file, LineSink& sink);
+void CheckedCopyLines(TextLineFile& from, TextLineFile* to,
+                      std::span<const std::string_view> stopPrefixes = {});
+void CheckedWriteText(TextLineFile& file, std::string_view text);
+void CheckedWriteTextLine(TextLineFile& file, std::string_view text);
+void CheckedClose(TextLineFile& file);
+
+}  // namespace quillpack
+
+#endif  // QUILLPACK_RUNTIME_CHECKED_STEPS_H_
