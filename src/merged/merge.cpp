@@ -3,15 +3,18 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "console/console_question.h"
 #include "console/run_options.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
 #include "merged/source_names.h"
+#include "platform/platform.h"
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
+#include "runtime/failure_codes.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
@@ -117,16 +120,30 @@ bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
   return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
 }
 
-// Writes one member: its header, then the lines of its source. Returns false when a
-// warning was given.
-// `source` is only lent, so that one buffer serves every member.
-bool AddMember(const std::string& name, const std::string& sourceDirectory, TextLineFile& source,
+// Where the sources are: the directory's name, and the directory itself held open where
+// it can be, so that each source is looked up from there rather than from the root.
+struct SourceDirectory {
+  explicit SourceDirectory(std::string path) : path(std::move(path)) {
+    platform::OpenDirectory(this->path, &held);
+  }
+  std::string path;
+  platform::Directory held;
+};
+
+// Writes one member: its header, then the lines of its source. `source` is lent, so that
+// one buffer serves every member. Returns false when a warning was given.
+bool AddMember(const std::string& name, const SourceDirectory& directory, TextLineFile& source,
                TextLineFile& output) {
   std::string upper = UpperCaseAscii(name);
   WriteConsoleLine("Adding " + upper);
   CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
-  source.AssignName(sourceDirectory + name);
-  CheckedOpenForReading(source);
+  source.AssignName(directory.path + name);
+  if (directory.held.IsOpen()) {
+    source.OpenForReadingIn(directory.held, name);
+    CheckFileFailure();
+  } else {
+    CheckedOpenForReading(source);
+  }
   source.WatchLosses();
   uint64_t headerLine = CopySource(source, output);
   TextLineFile::Losses losses = source.ReadLosses();
@@ -139,10 +156,11 @@ bool WriteMergedFile(const TStringList& names, const std::string& sourceDirector
   TextLineFile output;
   output.AssignName(RunOptions.secondPath);
   CheckedOpenForWriting(output);
+  SourceDirectory directory(sourceDirectory);
   TextLineFile source;
   bool exact = true;
   for (int32_t i = 0; i < names.ItemCount(); ++i) {
-    if (!AddMember(names.ItemAt(i), sourceDirectory, source, output)) exact = false;
+    if (!AddMember(names.ItemAt(i), directory, source, output)) exact = false;
   }
   CheckedClose(output);
   return exact;

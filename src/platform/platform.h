@@ -121,6 +121,11 @@ int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t*
 // that takes nothing at all is a full disk).
 int32_t WriteAll(Handle handle, const char* bytes, std::size_t count);
 
+// Writes all of `first`, then all of `second`, as WriteAll does, in one call where the
+// platform can: bytes waiting in one buffer and those that complete them elsewhere go out
+// without being copied together first.
+int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second);
+
 // The standard handle of `stream`. Fails (6 on POSIX) when the process started without it.
 int32_t GetStandardHandle(StandardStream stream, Handle* handle);
 
@@ -255,6 +260,13 @@ class Directory {
 // is reported as one, not followed. kOther is anything but a file, a directory or a link
 // (a FIFO, socket or device).
 enum class EntryKind { kMissing, kFile, kDirectory, kLink, kOther };
+
+// Opens the existing file `name` inside `directory` for reading, as OpenExistingForReading
+// opens a full name (links are followed, as they are there): the name is looked up from
+// the directory held, not walked from the root again.
+int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind = nullptr,
+                                 uint64_t* size = nullptr);
 
 // Opens the directory `path`, following links: the user named it. `path` ends in the
 // host's delimiter. Fails with 3 when it is missing or no directory.

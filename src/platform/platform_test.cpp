@@ -31,6 +31,12 @@ TEST(Platform, WritesAndReadsBack) {
   ASSERT_EQ(CreateForWriting(path, &handle), 0);
   std::string bytes(300000, 'b');
   EXPECT_EQ(WriteAll(handle.get(), bytes.data(), bytes.size()), 0);
+  // Two pieces, either of them empty, go out whole and in order.
+  std::string second(200000, 'c');
+  EXPECT_EQ(WriteAllOfTwo(handle.get(), "head", second), 0);
+  EXPECT_EQ(WriteAllOfTwo(handle.get(), "", "tail"), 0);
+  EXPECT_EQ(WriteAllOfTwo(handle.get(), "end", ""), 0);
+  bytes += "head" + second + "tail" + "end";
   EXPECT_EQ(KindOf(handle.get()), DeviceKind::kDisk);
   EXPECT_EQ(handle.Close(), 0);
   EXPECT_FALSE(handle.IsOpen());
@@ -153,6 +159,15 @@ TEST(Platform, NamesInsideAHeldDirectory) {
   EXPECT_TRUE(std::filesystem::exists(dir.Path("top/sub/new.txt")));
   EXPECT_EQ(CodeIn(sub, "new.txt", false), kFileExists);
   EXPECT_EQ(CodeIn(top, "sub", false), kFileExists);
+
+  OwnedHandle reader;
+  uint64_t size = 0;
+  EXPECT_EQ(OpenExistingForReadingIn(top, "missing", &reader), kFileNotFound);
+  EXPECT_EQ(OpenExistingForReadingIn(top, "sub", &reader), kAccessDenied);
+  ASSERT_EQ(OpenExistingForReadingIn(top, "f.txt", &reader, nullptr, &size), 0);
+  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(CodeIn(top, "f.txt", true), kSharingViolation) << "held by its reader";
+  reader.Close();
 
   EXPECT_EQ(CodeIn(top, "f.txt", true), 0);
   EXPECT_EQ(ReadBytes(dir.Path("top/f.txt")), "") << "emptied";

@@ -172,6 +172,11 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
   return code;
 }
 
+int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
+  return OpenExistingForReading(directory.path() + name, handle, kind, size);
+}
+
 int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
   return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
 }
@@ -228,6 +233,11 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
     count -= written;
   }
   return 0;
+}
+
+int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second) {
+  if (int32_t code = WriteAll(handle, first.data(), first.size())) return code;
+  return WriteAll(handle, second.data(), second.size());
 }
 
 int32_t CloseFileHandle(Handle handle) {

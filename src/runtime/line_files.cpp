@@ -54,7 +54,13 @@ void TextLineFile::ReserveBuffer(std::size_t size) {
   bufferSize_ = size;
 }
 
-void TextLineFile::Open(TextFileMode mode) {
+void TextLineFile::OpenForReadingIn(const platform::Directory& directory, const std::string& name) {
+  Open(TextFileMode::kReading, &directory, &name);
+}
+
+// `directory` and `name`, where given, reach the assigned name from a directory held.
+void TextLineFile::Open(TextFileMode mode, const platform::Directory* directory,
+                        const std::string* name) {
   if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
   platform::OwnedHandle owned;
   platform::Handle handle = platform::kNoHandle;
@@ -66,6 +72,8 @@ void TextLineFile::Open(TextFileMode mode) {
     if (code == 0) kind = platform::KindOf(handle);
   } else if (assignedName_.size() > platform::kMaxPathBytes) {
     code = platform::kPathNotFound;
+  } else if (mode == TextFileMode::kReading && directory) {
+    code = platform::OpenExistingForReadingIn(*directory, *name, &owned, &kind, &size);
   } else if (mode == TextFileMode::kReading) {
     code = platform::OpenExistingForReading(assignedName_, &owned, &kind, &size);
   } else {

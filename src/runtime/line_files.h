@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -61,6 +62,10 @@ class TextLineFile {
   // platform's code on failure (2 missing file, 3 missing directory or a name longer than
   // the platform takes, 5 refused, 32 held open for writing).
   void OpenForReading();
+
+  // As OpenForReading, with the assigned name reached as `name` inside `directory`, which
+  // holds it: the system looks the name up from there instead of from the root.
+  void OpenForReadingIn(const platform::Directory& directory, const std::string& name);
 
   // Creates the named file, or empties an existing one, for writing. Records the
   // platform's code on failure, or 105 when the handle's device kind is unknown.
@@ -160,7 +165,8 @@ class TextLineFile {
   enum class Role { kNamed, kStandardInput, kStandardOutput, kStandardError };
   explicit TextLineFile(Role role);
 
-  void Open(TextFileMode mode);
+  void Open(TextFileMode mode, const platform::Directory* directory = nullptr,
+            const std::string* name = nullptr);
   void Adopt(platform::Handle handle, platform::OwnedHandle owned, platform::DeviceKind kind,
              TextFileMode mode, uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
@@ -182,7 +188,17 @@ class TextLineFile {
 
   bool ReadyToWrite();
   void Write(std::string_view text, std::string_view lineEnd);
-  bool Append(std::string_view bytes);
+  // False when a transfer failed: the waiting bytes and the rest of `bytes` are dropped.
+  // Bytes that leave room in the buffer take the inline path: the copy of lines appends
+  // once or twice per line.
+  bool Append(std::string_view bytes) {
+    if (bytes.size() >= transferSize_ - waiting_) return AppendAndTransfer(bytes);
+    std::memcpy(buffer_.get() + waiting_, bytes.data(), bytes.size());
+    waiting_ += bytes.size();
+    return true;
+  }
+  bool AppendAndTransfer(std::string_view bytes);
+  bool AppendToDisk(std::string_view bytes);
   void WriteWaiting();
 
   Role role_;

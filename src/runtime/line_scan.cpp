@@ -5,8 +5,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-// The build targets every x86-64 processor; one that has AVX2 takes 32 bytes a step,
-// chosen when the scan runs.
+// The build targets every x86-64 processor; one that has AVX2 takes 32 bytes a step, one
+// that has AVX-512 64 for the bulk copy's scan, chosen when the scan runs.
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define QUILLPACK_AVX2_SCAN 1
@@ -129,6 +129,32 @@ QUILLPACK_AVX2 std::size_t CountLineFeedsAvx2(const char* p, const char* end, st
 bool HasAvx2() {
   return __builtin_cpu_supports("avx2");
 }
+
+// Where the processor has AVX-512, the care mask of 64 bytes comes in a few instructions.
+#define QUILLPACK_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+QUILLPACK_AVX512 const char* SkipCarefreeBytesAvx512(const char* p, const char* end, char stopA,
+                                                     char stopB) {
+  const __m512i lineFeed = _mm512_set1_epi8(kLineFeed);
+  const __m512i carriageReturn = _mm512_set1_epi8(kCarriageReturn);
+  const __m512i ctrlZ = _mm512_set1_epi8(kCtrlZ);
+  const __m512i a = _mm512_set1_epi8(stopA);
+  const __m512i b = _mm512_set1_epi8(stopB);
+  for (; end - p >= 64; p += 64) {
+    __m512i bytes = _mm512_loadu_si512(p);
+    __m512i before = _mm512_loadu_si512(p - 1);
+    __mmask64 stop = _mm512_cmpeq_epi8_mask(bytes, a) | _mm512_cmpeq_epi8_mask(bytes, b);
+    __mmask64 care =
+        (_mm512_cmpeq_epi8_mask(bytes, lineFeed) ^ _mm512_cmpeq_epi8_mask(before, carriageReturn)) |
+        _mm512_cmpeq_epi8_mask(bytes, ctrlZ) | (_mm512_cmpeq_epi8_mask(before, lineFeed) & stop);
+    if (care) return p + __builtin_ctzll(care);
+  }
+  return p;
+}
+
+bool HasAvx512() {
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
 #endif
 
 const char* SkipOrdinaryBytes(const char* p, const char* end) {
@@ -147,7 +173,10 @@ const char* SkipOrdinaryBytes(const char* p, const char* end) {
 // Reads p[-1] as well.
 const char* SkipCarefreeBytes(const char* p, const char* end, char stopA, char stopB) {
 #if defined(QUILLPACK_AVX2_SCAN)
-  if (HasAvx2()) {
+  if (HasAvx512()) {
+    p = SkipCarefreeBytesAvx512(p, end, stopA, stopB);
+    if (end - p >= 64) return p;
+  } else if (HasAvx2()) {
     p = SkipCarefreeBytesAvx2(p, end, stopA, stopB);
     if (end - p >= 64) return p;
   }

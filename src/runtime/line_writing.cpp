@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
@@ -30,19 +31,9 @@ void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
   }
 }
 
-// False when a transfer failed: the waiting bytes and the rest of `bytes` are dropped.
-bool TextLineFile::Append(std::string_view bytes) {
+bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
+  if (transferSize_ > kTransferBytes) return AppendToDisk(bytes);
   while (!bytes.empty()) {
-    // A disk file takes whole blocks straight from the text, skipping the buffer.
-    if (waiting_ == 0 && transferSize_ > kTransferBytes && bytes.size() >= transferSize_) {
-      std::size_t whole = bytes.size() / transferSize_ * transferSize_;
-      if (int32_t code = platform::WriteAll(handle_, bytes.data(), whole)) {
-        RecordFailure(code);
-        return false;
-      }
-      bytes.remove_prefix(whole);
-      continue;
-    }
     std::size_t taken = std::min(transferSize_ - waiting_, bytes.size());
     std::memcpy(buffer_.get() + waiting_, bytes.data(), taken);
     waiting_ += taken;
@@ -55,6 +46,24 @@ bool TextLineFile::Append(std::string_view bytes) {
       }
     }
   }
+  return true;
+}
+
+// A named disk file takes whole blocks: the waiting bytes and the text that completes
+// them go out in one write, straight from where they are; the rest waits.
+// REQUIRES: the bytes fill the buffer at least, so that a whole block goes out.
+bool TextLineFile::AppendToDisk(std::string_view bytes) {
+  std::size_t whole = (waiting_ + bytes.size()) / transferSize_ * transferSize_;
+  std::size_t taken = whole - waiting_;
+  std::size_t waiting = std::exchange(waiting_, 0);
+  if (int32_t code = platform::WriteAllOfTwo(handle_, std::string_view(buffer_.get(), waiting),
+                                             bytes.substr(0, taken))) {
+    RecordFailure(code);
+    return false;
+  }
+  bytes.remove_prefix(taken);
+  std::memcpy(buffer_.get(), bytes.data(), bytes.size());
+  waiting_ = bytes.size();
   return true;
 }
 

@@ -4,7 +4,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
@@ -47,12 +50,10 @@ void posix::HoldMissingStandardDescriptors() {
   }
 }
 
-int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
-                               uint64_t* size) {
-  *handle = OwnedHandle();
-  if (HoldsNul(name)) return kPathNotFound;
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return CodeOfOpenFailure(errno, name);
+namespace {
+
+// What both ways of opening for reading do once the file is open.
+int32_t TakeForReading(int fd, OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
   struct stat info;
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
   if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
@@ -61,6 +62,27 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
   if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
   *handle = OwnedHandle(fd);
   return 0;
+}
+
+}  // namespace
+
+int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
+                               uint64_t* size) {
+  *handle = OwnedHandle();
+  if (HoldsNul(name)) return kPathNotFound;
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return CodeOfOpenFailure(errno, name);
+  return TakeForReading(fd, handle, kind, size);
+}
+
+int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
+  *handle = OwnedHandle();
+  if (HoldsNul(name)) return kPathNotFound;
+  int fd =
+      openat(static_cast<int>(directory.handle()), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return CodeOfErrno(errno);
+  return TakeForReading(fd, handle, kind, size);
 }
 
 int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
@@ -131,6 +153,38 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
     if (written == 0) return kDiskFull;
     bytes += written;
     count -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second) {
+  iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
+                     {const_cast<char*>(second.data()), second.size()}};
+  iovec* next = pieces;
+  int left = 2;
+  while (left > 0) {
+    if (next->iov_len == 0) {
+      ++next;
+      --left;
+      continue;
+    }
+    ssize_t written = writev(static_cast<int>(handle), next, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return CodeOfErrno(errno);
+    }
+    if (written == 0) return kDiskFull;
+    // A short write leaves the rest of the pieces for the next round.
+    for (std::size_t taken = static_cast<std::size_t>(written); taken > 0;) {
+      std::size_t part = std::min(taken, next->iov_len);
+      next->iov_base = static_cast<char*>(next->iov_base) + part;
+      next->iov_len -= part;
+      taken -= part;
+      if (next->iov_len == 0 && left > 1) {
+        ++next;
+        --left;
+      }
+    }
   }
   return 0;
 }
