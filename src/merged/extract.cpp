@@ -1,6 +1,7 @@
 #include "merged/extract.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,10 +55,11 @@ class MergedLine final : public LineSink {
 
   void Take(std::string_view piece) override {
     if (!decided_) {
-      std::size_t wanted = DecidingBytes(rule_) - head_.size();
-      head_.append(piece.substr(0, wanted));
-      piece.remove_prefix(std::min(wanted, piece.size()));
-      if (head_.size() < DecidingBytes(rule_)) return;
+      std::size_t taken = std::min(DecidingBytes(rule_) - headSize_, piece.size());
+      std::memcpy(head_ + headSize_, piece.data(), taken);
+      headSize_ += taken;
+      piece.remove_prefix(taken);
+      if (headSize_ < DecidingBytes(rule_)) return;
       Decide();
     }
     if (header_) {
@@ -84,12 +86,13 @@ class MergedLine final : public LineSink {
  private:
   void Decide() {
     decided_ = true;
-    LineKind kind = ClassifyLineStart(head_, rule_);
+    std::string_view head(head_, headSize_);
+    LineKind kind = ClassifyLineStart(head, rule_);
     if (kind != LineKind::kMemberLine) {
       header_.emplace(kind);
-      header_->Take(head_);
+      header_->Take(head);
     } else {
-      Pass(head_);
+      Pass(head);
     }
   }
 
@@ -101,7 +104,9 @@ class MergedLine final : public LineSink {
 
   HeaderRule rule_;
   TextLineFile* target_;
-  std::string head_;
+  // The line's first bytes, as many as decide its kind.
+  char head_[kPlainHeaderPrefix.size()];
+  std::size_t headSize_ = 0;
   bool decided_ = false;
   std::optional<HeaderNameReader> header_;
 };

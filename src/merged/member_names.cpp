@@ -29,15 +29,24 @@ bool IsDeviceName(std::string_view component) {
   return false;
 }
 
+// Names are short and their sets tiny: a plain loop beats a search call per byte.
+bool IsOneOf(char c, std::string_view set) {
+  for (char member : set) {
+    if (c == member) return true;
+  }
+  return false;
+}
+
 bool IsForbiddenByte(char c, bool windowsNames) {
   unsigned char byte = static_cast<unsigned char>(c);
   if (byte < 32 || byte == 127) return true;
-  return windowsNames && std::string_view("<>\"|?*").find(c) != std::string_view::npos;
+  return windowsNames && IsOneOf(c, "<>\"|?*");
 }
 
 std::string_view WithoutTrailingDotsAndSpaces(std::string_view part) {
-  std::size_t kept = part.find_last_not_of(". ");
-  return kept == std::string_view::npos ? std::string_view() : part.substr(0, kept + 1);
+  while (!part.empty() && (part.back() == '.' || part.back() == ' '))
+    part.remove_suffix(1);
+  return part;
 }
 
 // An empty part (two separators in a row, or a final one) is no step at all; a part that
@@ -53,12 +62,13 @@ NameProblem CheckPart(std::string_view part, const MemberNameRules& rules) {
 // Calls `visit` with each part of `name`, empty ones included.
 template <typename Visit>
 void ForEachPart(std::string_view name, std::string_view separators, Visit visit) {
-  for (;;) {
-    std::size_t cut = name.find_first_of(separators);
-    visit(name.substr(0, cut));
-    if (cut == std::string_view::npos) return;
-    name.remove_prefix(cut + 1);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!IsOneOf(name[i], separators)) continue;
+    visit(name.substr(start, i - start));
+    start = i + 1;
   }
+  visit(name.substr(start));
 }
 
 }  // namespace

@@ -42,6 +42,11 @@ void HeaderNameReader::Take(std::string_view piece) {
 // "NAME=" begins with the only "N" it holds, so a mismatch can only restart at an "N".
 void HeaderNameReader::SeekMark(std::string_view piece) {
   for (std::size_t i = 0; i < piece.size(); ++i) {
+    // Between marks, straight on to the next "N".
+    if (markMatched_ == 0) {
+      i = piece.find(kNameMark.front(), i);
+      if (i == std::string_view::npos) return;
+    }
     if (piece[i] == kNameMark[markMatched_]) {
       if (++markMatched_ < kNameMark.size()) continue;
       markFound_ = true;
