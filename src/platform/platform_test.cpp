@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -316,6 +320,50 @@ TEST(Platform, ModuleOfACodeAddress) {
   EXPECT_NE(module.find("quillpack_tests"), std::string::npos) << module;
   EXPECT_EQ(module.find_first_of("/\\"), std::string::npos) << module;
   EXPECT_GT(offset, 0u);
+}
+
+// Warming is a hint: whatever the name, it answers with the bytes it asked for and leaves
+// the file free for everyone, also while another holds it for writing.
+TEST(Platform, WarmFile) {
+  TemporaryDirectory dir;
+  std::string file = dir.Write("five.txt", std::string(5000, 'w'));
+  std::filesystem::create_directory(dir.Path("sub"));
+  struct Case {
+    const char* label;
+    std::string name;
+    uint64_t maxBytes;
+    uint64_t bytes;
+  };
+  const Case cases[] = {
+      {"whole file", file, 1 << 20, 5000},
+      {"first bytes", file, 100, 100},
+      {"nothing asked", file, 0, 0},
+      {"empty file", dir.Write("empty.txt", ""), 1 << 20, 0},
+      {"missing", dir.Path("missing.txt"), 1 << 20, 0},
+      {"missing directory", dir.Path("missing-dir") + "/x.txt", 1 << 20, 0},
+      {"directory", dir.Path("sub"), 1 << 20, 0},
+      {"NUL in the name", file + std::string(1, '\0'), 1 << 20, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(WarmFile(c.name, c.maxBytes), c.bytes) << c.label;
+
+  std::string held = dir.Path("held.txt");
+  Handle writer = kNoHandle;
+  ASSERT_EQ(CreateForWriting(held, &writer), 0);
+  {
+    Held holder(writer);
+    EXPECT_EQ(WriteAll(writer, "abc", 3), 0);
+    EXPECT_EQ(WarmFile(held, 1 << 20), 3U) << "beside a writer";
+    EXPECT_EQ(WriteAll(writer, "def", 3), 0);
+  }
+  EXPECT_EQ(ReadBytes(held), "abcdef");
+  EXPECT_EQ(OpenCode(held, true), 0) << "nothing left open or locked";
+  EXPECT_EQ(OpenCode(file, true), 0) << "nothing left open or locked";
+#ifndef _WIN32
+  std::string fifo = dir.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(WarmFile(fifo, 1 << 20), 0U) << "a FIFO, without waiting for a writer";
+#endif
 }
 
 }  // namespace
