@@ -13,6 +13,7 @@
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
+#include "runtime/file_warmer.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
@@ -132,7 +133,11 @@ bool WriteMergedFile(const TStringList& names, const std::string& sourceDirector
   CheckFileFailure();
   TextLineFile source;
   bool exact = true;
+  // On a tree that comes from disk, the next files are on their way while this one is read.
+  FileWarmer warmer(names.ItemCount(),
+                    [&](int32_t index) { return sourceDirectory + names.ItemAt(index); });
   for (int32_t i = 0; i < names.ItemCount(); ++i) {
+    warmer.Reached(i);
     std::string upper = UpperCaseAscii(names.ItemAt(i));
     WriteConsoleLine("Adding " + upper);
     output.WriteTextLine(MemberHeader(RunOptions.headerStyle, upper));
