@@ -36,11 +36,13 @@ FileWarmer::~FileWarmer() {
 }
 
 void FileWarmer::Stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
-    helpersWaiting_ = 0;
-  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  StopLocked();
+}
+
+void FileWarmer::StopLocked() {
+  stopping_ = true;
+  helpersWaiting_ = 0;
   windowMoved_.notify_all();
 }
 
@@ -113,6 +115,8 @@ bool FileWarmer::HasRoomToWake() const {
 
 // A file the caller has passed meanwhile was already taken out of the window.
 void FileWarmer::Settle(int32_t index, uint64_t bytes) {
+  needlessRun_ = bytes == 0 ? needlessRun_ + 1 : 0;
+  if (limits_.needlessRunToStop > 0 && needlessRun_ >= limits_.needlessRunToStop) StopLocked();
   if (index <= reached_) return;
   uint64_t& charge = charges_[index % limits_.filesAhead];
   charged_ = charged_ - charge + bytes;

@@ -34,12 +34,16 @@ struct WarmingLimits {
   // A list shorter than this starts no thread: the whole of it reads in a few
   // milliseconds even from disk, less than starting and joining the threads gains.
   int32_t fewestFiles;
+  // The helpers end after this many files in a row that needed no warming (nothing asked
+  // for: in the cache already, empty, or not opening), as on a tree in the cache, where
+  // their opens would only cost; 0 never ends them.
+  int32_t needlessRunToStop = 0;
 };
 
 // Four threads keep a disk's queue busy without crowding a small machine's cores (more
 // gained nothing on a 2-core machine); the bytes window leaves the cache to the caller's
 // own reads of large files.
-inline constexpr WarmingLimits kDefaultWarmingLimits = {4, 64, 16 * 1024 * 1024, 16};
+inline constexpr WarmingLimits kDefaultWarmingLimits = {4, 512, 16 * 1024 * 1024, 16, 32};
 
 class FileWarmer {
  public:
@@ -83,6 +87,7 @@ class FileWarmer {
   bool MayStart() const;
   bool HasRoomToWake() const;
   void Settle(int32_t index, uint64_t bytes);
+  void StopLocked();
 
   const int32_t count_;
   const NameOf nameOf_;
@@ -100,6 +105,7 @@ class FileWarmer {
   // file being warmed, the bytes asked for once it is warmed. One slot per file of the
   // window, by index modulo filesAhead.
   uint64_t charged_ = 0;
+  int32_t needlessRun_ = 0;
   std::vector<uint64_t> charges_;
   // Helpers asleep until the window moves (a wakeup counts them out at once).
   int32_t helpersWaiting_ = 0;
