@@ -105,8 +105,9 @@ class FileWarmer {
   // file being warmed, the bytes asked for once it is warmed. One slot per file of the
   // window, by index modulo filesAhead.
   uint64_t charged_ = 0;
-  int32_t needlessRun_ = 0;
   std::vector<uint64_t> charges_;
+  // Files in a row, as they were settled, that needed no warming.
+  int32_t needlessRun_ = 0;
   // Helpers asleep until the window moves (a wakeup counts them out at once).
   int32_t helpersWaiting_ = 0;
   uint64_t wakeups_ = 0;
