@@ -15,6 +15,7 @@
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
+#include "runtime/file_warmer.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
@@ -159,7 +160,11 @@ bool WriteMergedFile(const TStringList& names, const std::string& sourceDirector
   SourceDirectory directory(sourceDirectory);
   TextLineFile source;
   bool exact = true;
+  // On a tree that comes from disk, the next files are on their way while this one is read.
+  FileWarmer warmer(names.ItemCount(),
+                    [&](int32_t index) { return sourceDirectory + names.ItemAt(index); });
   for (int32_t i = 0; i < names.ItemCount(); ++i) {
+    warmer.Reached(i);
     if (!AddMember(names.ItemAt(i), directory, source, output)) exact = false;
   }
   CheckedClose(output);

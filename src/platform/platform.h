@@ -319,6 +319,19 @@ enum class CaseRule { kSensitive, kIgnoreCase };
 int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule);
 
 // ---------------------------------------------------------------------------------------
+// Warming the file cache
+
+// Asks the platform to start bringing up to `maxBytes` from the start of the regular file
+// `name` into its file cache, so that a read soon after finds them there; returns the
+// number of bytes asked for: 0 when the name does not open or is no regular file, and on
+// POSIX when the file's start is in the cache already (nothing to ask for). A hint only,
+// safe on any thread: it takes no sharing lock and refuses nobody an open, a lock, a
+// write or a delete of the file meanwhile; it records no failure code, never waits on a
+// FIFO and changes nothing in the file. POSIX hands the range to posix_fadvise; Win32
+// reads it and throws the bytes away.
+uint64_t WarmFile(const std::string& name, uint64_t maxBytes);
+
+// ---------------------------------------------------------------------------------------
 // Process
 
 // Called first thing in the process with the vector main() received. On POSIX it also

@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <map>
 #include <string>
@@ -314,6 +320,74 @@ TEST(Platform, ModuleOfACodeAddress) {
   EXPECT_NE(module.find("quillpack_tests"), std::string::npos) << module;
   EXPECT_EQ(module.find_first_of("/\\"), std::string::npos) << module;
   EXPECT_GT(offset, 0u);
+}
+
+// Drops a file from the cache where the host lets a test do so (POSIX, on a file system
+// with a cache of its own), so that warming it has something to ask for.
+void DropFromCache(const std::string& name) {
+#ifndef _WIN32
+  int fd = open(name.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+#else
+  (void)name;
+#endif
+}
+
+// Warming is a hint: whatever the name, it answers with the bytes it asked for and leaves
+// the file free for everyone, also while another holds it for writing. POSIX asks for
+// nothing when the file's start is in the cache already.
+TEST(Platform, WarmFile) {
+  TemporaryDirectory dir;
+  std::string file = dir.Write("five.txt", std::string(5000, 'w'));
+  std::filesystem::create_directory(dir.Path("sub"));
+  bool askedOnlyIfNeeded = kHostSystem == HostSystem::kPosix;
+  struct Case {
+    const char* label;
+    std::string name;
+    uint64_t maxBytes;
+    uint64_t bytes;
+  };
+  const Case cases[] = {
+      {"first bytes", file, 100, 100},
+      {"whole file", file, 1 << 20, 5000},
+      {"nothing asked", file, 0, 0},
+      {"empty file", dir.Write("empty.txt", ""), 1 << 20, 0},
+      {"missing", dir.Path("missing.txt"), 1 << 20, 0},
+      {"missing directory", dir.Path("missing-dir") + "/x.txt", 1 << 20, 0},
+      {"directory", dir.Path("sub"), 1 << 20, 0},
+      {"NUL in the name", file + std::string(1, '\0'), 1 << 20, 0},
+  };
+  for (const Case& c : cases) {
+    DropFromCache(c.name);
+    uint64_t bytes = WarmFile(c.name, c.maxBytes);
+    bool inTheCache = askedOnlyIfNeeded && bytes == 0;
+    EXPECT_TRUE(bytes == c.bytes || inTheCache) << c.label << ": " << bytes;
+  }
+  if (askedOnlyIfNeeded) {
+    ReadBytes(file);
+    EXPECT_EQ(WarmFile(file, 1 << 20), 0U) << "in the cache after a read";
+  }
+
+  std::string held = dir.Path("held.txt");
+  {
+    OwnedHandle writer;
+    ASSERT_EQ(CreateForWriting(held, &writer), 0);
+    EXPECT_EQ(WriteAll(writer.get(), "abc", 3), 0);
+    uint64_t bytes = WarmFile(held, 1 << 20);
+    EXPECT_TRUE(bytes == 3 || (askedOnlyIfNeeded && bytes == 0)) << "beside a writer";
+    EXPECT_EQ(WriteAll(writer.get(), "def", 3), 0);
+  }
+  EXPECT_EQ(ReadBytes(held), "abcdef");
+  EXPECT_EQ(OpenCode(held, true), 0) << "nothing left open or locked";
+  EXPECT_EQ(OpenCode(file, true), 0) << "nothing left open or locked";
+#ifndef _WIN32
+  std::string fifo = dir.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(WarmFile(fifo, 1 << 20), 0U) << "a FIFO, without waiting for a writer";
+#endif
 }
 
 }  // namespace
