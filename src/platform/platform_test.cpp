@@ -310,6 +310,13 @@ TEST(Platform, LocaleCompareIgnoringCase) {
   EXPECT_EQ(LocaleCompare("", "", CaseRule::kIgnoreCase), 0);
   EXPECT_EQ(LocaleCompare("", "a", CaseRule::kIgnoreCase), -1);
   EXPECT_NE(LocaleCompare("A", "a", CaseRule::kSensitive), 0);
+  // Long shared prefixes, with the difference or a case-only difference past eight bytes.
+  const std::string stem = "small-file-0000";
+  EXPECT_EQ(LocaleCompare(stem + "1.txt", stem + "2.txt", CaseRule::kIgnoreCase), -1);
+  EXPECT_EQ(LocaleCompare(stem + "2.TXT", stem + "1.txt", CaseRule::kIgnoreCase), 1);
+  EXPECT_EQ(LocaleCompare("SMALL-FILE-00001.TXT", stem + "1.txt", CaseRule::kIgnoreCase), 0);
+  EXPECT_EQ(LocaleCompare(stem + "1.txt", stem + "1.txt.bak", CaseRule::kIgnoreCase), -1);
+  EXPECT_NE(LocaleCompare("SMALL-FILE-00001.TXT", stem + "1.txt", CaseRule::kSensitive), 0);
 }
 
 TEST(Platform, ModuleOfACodeAddress) {
