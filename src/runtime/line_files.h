@@ -192,6 +192,7 @@ class TextLineFile {
   // Bytes that leave room in the buffer take the inline path: the copy of lines appends
   // once or twice per line.
   bool Append(std::string_view bytes) {
+    if (bytes.empty()) return true;
     if (bytes.size() >= transferSize_ - waiting_) return AppendAndTransfer(bytes);
     std::memcpy(buffer_.get() + waiting_, bytes.data(), bytes.size());
     waiting_ += bytes.size();
