@@ -1,7 +1,5 @@
 #include "merged/extract.h"
 
-#include <algorithm>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,15 +49,12 @@ std::string TargetDirectoryOf(const std::string& given) {
 // target or nowhere: no line is ever held whole, however long.
 class MergedLine final : public LineSink {
  public:
-  MergedLine(HeaderRule rule, TextLineFile* target) : rule_(rule), target_(target) {}
+  MergedLine(HeaderRule rule, TextLineFile* target) : start_(rule), target_(target) {}
 
   void Take(std::string_view piece) override {
     if (!decided_) {
-      std::size_t taken = std::min(DecidingBytes(rule_) - headSize_, piece.size());
-      std::memcpy(head_ + headSize_, piece.data(), taken);
-      headSize_ += taken;
-      piece.remove_prefix(taken);
-      if (headSize_ < DecidingBytes(rule_)) return;
+      piece = start_.Take(piece);
+      if (!start_.IsComplete()) return;
       Decide();
     }
     if (header_) {
@@ -86,13 +81,12 @@ class MergedLine final : public LineSink {
  private:
   void Decide() {
     decided_ = true;
-    std::string_view head(head_, headSize_);
-    LineKind kind = ClassifyLineStart(head, rule_);
+    LineKind kind = start_.Kind();
     if (kind != LineKind::kMemberLine) {
       header_.emplace(kind);
-      header_->Take(head);
+      header_->Take(start_.Bytes());
     } else {
-      Pass(head);
+      Pass(start_.Bytes());
     }
   }
 
@@ -102,11 +96,8 @@ class MergedLine final : public LineSink {
     CheckFileFailure();
   }
 
-  HeaderRule rule_;
+  LineStart start_;
   TextLineFile* target_;
-  // The line's first bytes, as many as decide its kind.
-  char head_[kPlainHeaderPrefix.size()];
-  std::size_t headSize_ = 0;
   bool decided_ = false;
   std::optional<HeaderNameReader> header_;
 };

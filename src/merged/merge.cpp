@@ -14,7 +14,6 @@
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
 #include "runtime/file_warmer.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
@@ -58,23 +57,22 @@ void AddMatchingNames(const std::string& searchPath, const std::string& sourceDi
 // bytes to tell whether an extract would read it as a header.
 class LineCopy final : public LineSink {
  public:
-  LineCopy(TextLineFile* output, HeaderRule rule) : output_(output), rule_(rule) {}
+  LineCopy(TextLineFile* output, HeaderRule rule) : output_(output), start_(rule) {}
 
   void Take(std::string_view piece) override {
-    head_.append(piece.substr(0, DecidingBytes(rule_) - head_.size()));
+    start_.Take(piece);
     CheckedWriteText(*output_, piece);
   }
 
   // Ends the line in the output; returns whether an extract would take it for a header.
   bool Finish() {
     CheckedWriteTextLine(*output_, "");
-    return ClassifyLineStart(head_, rule_) != LineKind::kMemberLine;
+    return start_.Kind() != LineKind::kMemberLine;
   }
 
  private:
   TextLineFile* output_;
-  HeaderRule rule_;
-  std::string head_;
+  LineStart start_;
 };
 
 // Copies the next line of `source`; returns whether an extract would take it for a header.
@@ -84,7 +82,9 @@ bool CopyLine(TextLineFile& source, TextLineFile& output, HeaderRule rule) {
     std::string scratch;
     std::string_view line = CheckedReadTextLineView(source, &scratch);
     CheckedWriteTextLine(output, line);
-    return ClassifyLineStart(line.substr(0, DecidingBytes(rule)), rule) != LineKind::kMemberLine;
+    LineStart start(rule);
+    start.Take(line);
+    return start.Kind() != LineKind::kMemberLine;
   }
   LineCopy copy(&output, rule);
   CheckedReadTextLineInto(source, copy);
@@ -140,8 +140,7 @@ bool AddMember(const std::string& name, const SourceDirectory& directory, TextLi
   CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
   source.AssignName(directory.path + name);
   if (directory.held.IsOpen()) {
-    source.OpenForReadingIn(directory.held, name);
-    CheckFileFailure();
+    CheckedOpenForReadingIn(source, directory.held, name);
   } else {
     CheckedOpenForReading(source);
   }

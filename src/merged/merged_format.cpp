@@ -1,5 +1,8 @@
 #include "merged/merged_format.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "console/run_options.h"
 
 namespace quillpack {
@@ -88,6 +91,13 @@ bool IsWrittenHeader(std::string_view line) {
 // Ten ">" tell an arrow header; a whole written prefix takes twenty bytes.
 std::size_t DecidingBytes(HeaderRule rule) {
   return rule == HeaderRule::kAnyHeader ? kArrowHeaderMark.size() : kPlainHeaderPrefix.size();
+}
+
+std::string_view LineStart::Take(std::string_view piece) {
+  std::size_t taken = std::min(DecidingBytes(rule_) - size_, piece.size());
+  std::memcpy(bytes_ + size_, piece.data(), taken);
+  size_ += taken;
+  return piece.substr(taken);
 }
 
 LineKind ClassifyLineStart(std::string_view head, HeaderRule rule) {

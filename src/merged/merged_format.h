@@ -84,6 +84,25 @@ std::size_t DecidingBytes(HeaderRule rule);
 // whole of a shorter line.
 LineKind ClassifyLineStart(std::string_view head, HeaderRule rule);
 
+// The first bytes of a line as it comes in pieces, as many as decide its kind under a rule.
+class LineStart {
+ public:
+  explicit LineStart(HeaderRule rule) : rule_(rule) {}
+
+  // Keeps what the start still lacks of `piece`; returns the rest of the piece.
+  std::string_view Take(std::string_view piece);
+
+  // Whether every deciding byte has come (a shorter line never completes its start).
+  bool IsComplete() const { return size_ == DecidingBytes(rule_); }
+  std::string_view Bytes() const { return std::string_view(bytes_, size_); }
+  LineKind Kind() const { return ClassifyLineStart(Bytes(), rule_); }
+
+ private:
+  HeaderRule rule_;
+  char bytes_[kPlainHeaderPrefix.size()];
+  std::size_t size_ = 0;
+};
+
 }  // namespace quillpack
 
 #endif  // QUILLPACK_MERGED_MERGED_FORMAT_H_

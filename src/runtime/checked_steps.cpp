@@ -9,6 +9,12 @@ void CheckedOpenForReading(TextLineFile& file) {
   CheckFileFailure();
 }
 
+void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
+                             const std::string& name) {
+  file.OpenForReadingIn(directory, name);
+  CheckFileFailure();
+}
+
 void CheckedOpenForWriting(TextLineFile& file) {
   file.OpenForWriting();
   CheckFileFailure();

@@ -14,6 +14,8 @@
 namespace quillpack {
 
 void CheckedOpenForReading(TextLineFile& file);
+void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
+                             const std::string& name);
 void CheckedOpenForWriting(TextLineFile& file);
 bool CheckedAtEnd(TextLineFile& file);
 std::string_view CheckedReadTextLineView(TextLineFile& file, std::string* scratch);

@@ -8,7 +8,7 @@ import time
 
 from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block, lines,
                               member, overwrite_question, scenario)
-from scenarios.terminal import PATIENCE, read_exactly, read_to_end
+from scenarios.terminal import PATIENCE, on_a_terminal, read_exactly, read_to_end
 
 
 def outside_untouched(t):
@@ -39,17 +39,11 @@ def wildcards_in_a_name_are_plain_bytes(t):
 
 @scenario(hosts=("posix",))
 def directory_swapped_while_the_question_waits(t):
-    import pty
-    import tty
     t.write("out/SUB/A.TXT", "old\r\n")
     t.write("outside/v", "orig\r\n")
     t.write("m.txt", member("SUB/A.TXT", "new"))
-    master, slave = pty.openpty()
-    tty.setraw(slave)  # on a terminal the question shows at once, before any answer
-    process = t.start("-extract", "m.txt", "out", stdin=slave, stdout=slave,
-                      stderr=subprocess.PIPE)
-    os.close(slave)
-    try:
+    # On a terminal the question shows at once, before any answer.
+    with on_a_terminal(t, "-extract", "m.txt", "out") as (process, master):
         asked = (t.extract_progress("m.txt", "out")
                  + overwrite_question(t.join("out", "SUB/A.TXT")))
         if read_exactly(master, len(asked)) != asked:
@@ -60,12 +54,6 @@ def directory_swapped_while_the_question_waits(t):
         rest = read_to_end(master)
         if rest != lines("Extracting SUB/A.TXT") or process.wait(PATIENCE) != 0:
             raise ScenarioFailure(f"after the answer {rest!r}, status {process.returncode}")
-    finally:
-        os.close(master)
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        process.stderr.close()
     # The directory the question was about got the file, wherever it went meanwhile.
     t.expect_file("out/SUB.old/A.TXT", b"new\r\n")
     outside_untouched(t)

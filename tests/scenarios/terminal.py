@@ -1,5 +1,6 @@
 """What reaches a terminal and when: at once on a terminal, with the buffer on a pipe."""
 
+import contextlib
 import os
 import platform
 import select
@@ -11,6 +12,28 @@ from scenario_harness import (ACTION_QUESTION, ScenarioFailure, lines, member, s
 
 PATIENCE = 60  # seconds before a stalled program counts as hung; no timing is measured
 READ_CALL = {"x86_64": "0", "aarch64": "63"}.get(platform.machine())
+
+
+@contextlib.contextmanager
+def on_a_terminal(t, *args, input_too=True):
+    """Runs the program with its standard output, and its standard input unless told
+    otherwise, on a raw terminal (bytes pass unchanged, nothing is echoed). Yields the
+    process and the terminal's other side; ends both whatever happens."""
+    import pty
+    import tty
+    master, slave = pty.openpty()
+    tty.setraw(slave)
+    process = t.start(*args, stdin=slave if input_too else subprocess.DEVNULL, stdout=slave,
+                      stderr=subprocess.PIPE)
+    os.close(slave)
+    try:
+        yield process, master
+    finally:
+        os.close(master)
+        if process.poll() is None:
+            process.kill()
+        process.wait()
+        process.stderr.close()
 
 
 def read_exactly(fd, count):
@@ -70,16 +93,9 @@ def wait_for_read_call(process):
 
 @scenario(hosts=("posix",))
 def question_on_a_terminal(t):
-    import pty
-    import tty
     t.write("src/a.txt", "x\n")
     t.write("out.txt", "old\r\n")
-    master, slave = pty.openpty()
-    tty.setraw(slave)  # bytes pass unchanged both ways, and nothing is echoed
-    process = t.start("-merge", "src/*.txt", "out.txt", stdin=slave, stdout=slave,
-                      stderr=subprocess.PIPE)
-    os.close(slave)
-    try:
+    with on_a_terminal(t, "-merge", "src/*.txt", "out.txt") as (process, master):
         # Every write to a terminal goes out at once, so the question is there to be read
         # before anything has been answered.
         asked = t.merge_progress("src/*.txt", "out.txt") + b"Overwrite out.txt(Yes/No)?"
@@ -92,12 +108,6 @@ def question_on_a_terminal(t):
             raise ScenarioFailure(f"after the answer {rest!r}")
         if process.wait(PATIENCE) != 0 or process.stderr.read():
             raise ScenarioFailure(f"exit status {process.returncode}")
-    finally:
-        os.close(master)
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        process.stderr.close()
     t.expect_file("out.txt", b"./       ADD   NAME=A.TXT\r\nx\r\n")
 
 
@@ -144,16 +154,9 @@ def question_waits_in_the_buffer_on_a_pipe(t):
 
 @scenario(hosts=("posix",))
 def merge_to_standard_output_on_a_terminal(t):
-    import pty
-    import tty
     t.write("src/a.txt", "x\n")
     t.write("src/b.txt", "y\n")
-    master, slave = pty.openpty()
-    tty.setraw(slave)
-    process = t.start("-merge", "src/*.txt", stdin=subprocess.DEVNULL, stdout=slave,
-                      stderr=subprocess.PIPE)
-    os.close(slave)
-    try:
+    with on_a_terminal(t, "-merge", "src/*.txt", input_too=False) as (process, master):
         # On a terminal both go out line by line, so each header follows its "Adding" line.
         shown = read_to_end(master)
         expected = (t.merge_progress("src/*.txt") + lines("Adding A.TXT")
@@ -162,9 +165,3 @@ def merge_to_standard_output_on_a_terminal(t):
             raise ScenarioFailure(f"terminal showed {shown!r}, expected {expected!r}")
         if process.wait(PATIENCE) != 0 or process.stderr.read():
             raise ScenarioFailure(f"exit status {process.returncode}")
-    finally:
-        os.close(master)
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        process.stderr.close()

@@ -33,6 +33,18 @@ int32_t IdentityOfStat(const struct stat& info, FileIdentity* identity) {
   return 0;
 }
 
+// What both ways of opening for reading do once the file is open.
+int32_t TakeForReading(int fd, OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
+  if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
+  if (kind) *kind = KindOfMode(info.st_mode);
+  if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
 }  // namespace
 
 void posix::HoldMissingStandardDescriptors() {
@@ -49,22 +61,6 @@ void posix::HoldMissingStandardDescriptors() {
     standardMissing[fd] = true;
   }
 }
-
-namespace {
-
-// What both ways of opening for reading do once the file is open.
-int32_t TakeForReading(int fd, OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
-  struct stat info;
-  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
-  if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
-  if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
-  if (kind) *kind = KindOfMode(info.st_mode);
-  if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
-  *handle = OwnedHandle(fd);
-  return 0;
-}
-
-}  // namespace
 
 int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
                                uint64_t* size) {
