@@ -269,6 +269,17 @@ ACTION_QUESTION = b"Action not specified.(Merge/Extract/Cancel)?"
 CANCELLED = b"Operation Cancelled."
 
 
+def end_process(process):
+    """Ends a started program whatever state a scenario left it in, and closes the pipes
+    it was given."""
+    if process.poll() is None:
+        process.kill()
+    process.wait()
+    for stream in (process.stdin, process.stdout, process.stderr):
+        if stream:
+            stream.close()
+
+
 def as_bytes(text):
     return text if isinstance(text, bytes) else text.encode()
 

@@ -2,7 +2,8 @@
 
 import subprocess
 
-from scenario_harness import ACTION_QUESTION, CANCELLED, closing_block, lines, scenario
+from scenario_harness import (ACTION_QUESTION, CANCELLED, closing_block, end_process, lines,
+                              scenario)
 from scenarios.usage import USAGE
 
 # The usage text less the pause's empty line and prompt.
@@ -33,11 +34,7 @@ def help_does_not_wait_for_input(t, timeout=60):
             status = process.wait(timeout=timeout)
             out, err = process.stdout.read(), process.stderr.read()
         finally:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-            for stream in (process.stdin, process.stdout, process.stderr):
-                stream.close()
+            end_process(process)
         if (out, err, status) != (stdout, b"", 0):
             raise AssertionError(f"{args}: {out!r} {err!r} status {status}")
 

@@ -6,8 +6,8 @@ import os
 import subprocess
 import time
 
-from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block, lines,
-                              member, overwrite_question, scenario)
+from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block,
+                              end_process, lines, member, overwrite_question, scenario)
 from scenarios.terminal import PATIENCE, on_a_terminal, read_exactly, read_to_end
 
 
@@ -177,8 +177,7 @@ def endless_input_keeps_memory_flat(t):
         if process.poll() is not None:
             raise ScenarioFailure(f"ended with status {process.returncode}")
     finally:
-        process.kill()
-        process.wait()
+        end_process(process)
     if late - early > 8 * 1024:
         raise ScenarioFailure(f"grew from {early} KB to {late} KB")
     t.expect_files([], under="out")

@@ -7,8 +7,8 @@ import select
 import subprocess
 import time
 
-from scenario_harness import (ACTION_QUESTION, ScenarioFailure, lines, member, scenario,
-                              written_pieces)
+from scenario_harness import (ACTION_QUESTION, ScenarioFailure, end_process, lines, member,
+                              scenario, written_pieces)
 
 PATIENCE = 60  # seconds before a stalled program counts as hung; no timing is measured
 READ_CALL = {"x86_64": "0", "aarch64": "63"}.get(platform.machine())
@@ -30,10 +30,7 @@ def on_a_terminal(t, *args, input_too=True):
         yield process, master
     finally:
         os.close(master)
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        process.stderr.close()
+        end_process(process)
 
 
 def read_exactly(fd, count):
@@ -144,11 +141,7 @@ def question_waits_in_the_buffer_on_a_pipe(t):
         if process.wait(PATIENCE) != 0 or process.stderr.read():
             raise ScenarioFailure(f"exit status {process.returncode}")
     finally:
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        for f in (process.stdin, process.stdout, process.stderr):
-            f.close()
+        end_process(process)
     t.expect_file("out.txt", b"./       ADD   NAME=A.TXT\r\nx\r\n")
 
 
