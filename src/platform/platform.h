@@ -50,6 +50,9 @@ inline constexpr int32_t kFileExists = 80;
 inline constexpr int32_t kBrokenPipe = 109;
 inline constexpr int32_t kDiskFull = 112;
 inline constexpr int32_t kInvalidName = 123;
+// Win32's "not supported", given here also where a regular file is needed and something
+// else is there: a directory, a FIFO, a device.
+inline constexpr int32_t kNotRegularFile = 50;
 
 // ---------------------------------------------------------------------------------------
 // Files and standard handles
@@ -153,6 +156,25 @@ int32_t IdentifyFile(const std::string& name, FileIdentity* identity,
                      std::string* ownName = nullptr);
 int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName = nullptr);
 
+// The size and last-write time of a file: when either differs between two looks, the file
+// was written in between.
+struct FileStamp {
+  uint64_t size = 0;
+  // In the platform's own units (nanoseconds on POSIX, 100 ns on Win32).
+  int64_t modified = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file an open handle is on, as it is now.
+int32_t StampOf(Handle handle, FileStamp* stamp);
+
+// What an open of a regular file inside a held directory tells of it.
+struct OpenedFile {
+  DeviceKind kind = DeviceKind::kUnknown;
+  FileIdentity identity;
+  FileStamp stamp;
+};
+
 // ---------------------------------------------------------------------------------------
 // Directory enumeration
 
@@ -187,6 +209,8 @@ enum class EntryDetail { kFull, kNamesAndKinds };
 // Each backend's own record of an enumeration in progress.
 struct SearchState;
 
+class Directory;
+
 // One enumeration in progress, ended when it goes. Move-only.
 class Search {
  public:
@@ -206,6 +230,8 @@ class Search {
   friend int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
                            EntryDetail detail);
   friend int32_t FindNext(Search& search, FoundEntry* entry);
+  friend int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
+                             FoundEntry* entry, EntryDetail detail);
 
   std::unique_ptr<SearchState> state_;
 };
@@ -261,12 +287,14 @@ class Directory {
 // (a FIFO, socket or device).
 enum class EntryKind { kMissing, kFile, kDirectory, kLink, kOther };
 
-// Opens the existing file `name` inside `directory` for reading, as OpenExistingForReading
-// opens a full name (links are followed, as they are there): the name is looked up from
-// the directory held, not walked from the root again.
+// Opens the regular file `name` inside `directory` for reading, shared for reading only
+// as OpenExistingForReading opens a full name: the name is looked up from the directory
+// held, not walked from the root again, and a link is followed as a listing follows it.
+// Never waits: anything there that is no regular file (a directory, a FIFO, a device,
+// put there meanwhile) fails with kNotRegularFile and is never read. `opened`, when
+// given, receives what the file is at opening.
 int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
-                                 OwnedHandle* handle, DeviceKind* kind = nullptr,
-                                 uint64_t* size = nullptr);
+                                 OwnedHandle* handle, OpenedFile* opened = nullptr);
 
 // Opens the directory `path`, following links: the user named it. `path` ends in the
 // host's delimiter. Fails with 3 when it is missing or no directory.
@@ -285,15 +313,34 @@ EntryKind LookUpEntry(const Directory& directory, const std::string& name);
 int32_t CreateNewFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
                         DeviceKind* kind);
 
-// Opens the existing regular file `name` inside `directory` for writing and empties it,
-// once nobody else holds it open (32 otherwise). Never follows a link (kStoppedOnLink) and
-// never waits: anything but a regular file fails (5; 2 when nothing is there) and is left
-// as it was.
-int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
-                           DeviceKind* kind);
+// Opens the existing regular file `name` inside `directory` for writing without changing
+// it, held as a file being written is held (shared for reading only), so that nobody
+// writes it or takes it for reading while it is being replaced. Fails with 32 when anyone
+// holds it open, 2 when nothing is there, kStoppedOnLink for a link (never followed) and
+// kNotRegularFile for anything else; never waits.
+int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
+                           OwnedHandle* handle);
 
-// Removes the link `name` inside `directory`, never what it points to.
-int32_t RemoveLinkIn(const Directory& directory, const std::string& name);
+// Creates a new, empty file for writing inside `directory` under a hidden name of its own
+// that begins with ".quillpack" and names nothing yet; `*name` receives it. The file
+// takes the permission bits of the file `permissionsOf` is open on, unless that is
+// kNoHandle. Shared for reading only, as a file being written.
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle permissionsOf, std::string* name,
+                              OwnedHandle* handle, DeviceKind* kind);
+
+// Puts the file `from` inside `directory` in the place of `to` in one step, replacing the
+// file or link `to` names (a link itself, never what it points to): whoever opens `to`
+// finds the old file or the new one, never a mix. A directory at `to` fails (5).
+int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to);
+
+// Removes the file or link `name` inside `directory`, never what a link points to.
+int32_t RemoveFileIn(const Directory& directory, const std::string& name);
+
+// As FindFirst, for the entries of the held `directory` that match `mask`, a last
+// component without any directory part: the directory is read through the handle held,
+// whatever its path names meanwhile.
+int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
+                    FoundEntry* entry, EntryDetail detail = EntryDetail::kFull);
 
 // ---------------------------------------------------------------------------------------
 // Paths, code page, collation
@@ -330,6 +377,9 @@ int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule);
 // FIFO and changes nothing in the file. POSIX hands the range to posix_fadvise; Win32
 // reads it and throws the bytes away.
 uint64_t WarmFile(const std::string& name, uint64_t maxBytes);
+
+// As WarmFile, for the file `name` inside the held `directory`.
+uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_t maxBytes);
 
 // ---------------------------------------------------------------------------------------
 // Process

@@ -131,10 +131,11 @@ std::string AsDirectory(const std::string& path) {
   return path + (kHostSystem == HostSystem::kWindows ? "\\" : "/");
 }
 
-// The code of an open inside a held directory; the handle, if any, closes at once.
+// The code of an open inside a held directory: a hold of an existing file, or a new
+// file; the handle, if any, closes at once.
 int32_t CodeIn(const Directory& directory, const std::string& name, bool existing) {
   OwnedHandle handle;
-  return existing ? OpenExistingFileIn(directory, name, &handle, nullptr)
+  return existing ? HoldForReplacingIn(directory, name, &handle)
                   : CreateNewFileIn(directory, name, &handle, nullptr);
 }
 
@@ -167,18 +168,60 @@ TEST(Platform, NamesInsideAHeldDirectory) {
   EXPECT_EQ(CodeIn(top, "sub", false), kFileExists);
 
   OwnedHandle reader;
-  uint64_t size = 0;
+  OpenedFile opened;
   EXPECT_EQ(OpenExistingForReadingIn(top, "missing", &reader), kFileNotFound);
-  EXPECT_EQ(OpenExistingForReadingIn(top, "sub", &reader), kAccessDenied);
-  ASSERT_EQ(OpenExistingForReadingIn(top, "f.txt", &reader, nullptr, &size), 0);
-  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(OpenExistingForReadingIn(top, "sub", &reader), kNotRegularFile);
+  ASSERT_EQ(OpenExistingForReadingIn(top, "f.txt", &reader, &opened), 0);
+  EXPECT_EQ(opened.kind, DeviceKind::kDisk);
+  EXPECT_EQ(opened.stamp.size, 3u);
+  FileIdentity identity;
+  ASSERT_EQ(IdentifyFile(dir.Path("top/f.txt"), &identity), 0);
+  EXPECT_EQ(opened.identity, identity);
+  FileStamp now;
+  ASSERT_EQ(StampOf(reader.get(), &now), 0);
+  EXPECT_EQ(now, opened.stamp);
   EXPECT_EQ(CodeIn(top, "f.txt", true), kSharingViolation) << "held by its reader";
   reader.Close();
 
   EXPECT_EQ(CodeIn(top, "f.txt", true), 0);
-  EXPECT_EQ(ReadBytes(dir.Path("top/f.txt")), "") << "emptied";
-  EXPECT_EQ(CodeIn(top, "sub", true), kAccessDenied);
+  EXPECT_EQ(ReadBytes(dir.Path("top/f.txt")), "old") << "a hold changes nothing";
+  EXPECT_EQ(CodeIn(top, "sub", true), kNotRegularFile);
   EXPECT_EQ(CodeIn(top, "missing", true), kFileNotFound);
+}
+
+// A new file under a hidden name of its own takes the place of a file, a link or nothing
+// in one step; the old file's other names keep the old content.
+TEST(Platform, ReplacingInsideAHeldDirectory) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directories(dir.Path("top/sub"));
+  std::string old = dir.Write("top/f.txt", "old");
+  Directory top;
+  ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path("top")), &top), 0);
+  OwnedHandle held;
+  ASSERT_EQ(HoldForReplacingIn(top, "f.txt", &held), 0);
+  EXPECT_EQ(OpenCode(old, true), kSharingViolation) << "held against other writers";
+  std::string temporary;
+  OwnedHandle writer;
+  DeviceKind kind = DeviceKind::kUnknown;
+  ASSERT_EQ(CreateTemporaryFileIn(top, held.get(), &temporary, &writer, &kind), 0);
+  EXPECT_EQ(temporary.rfind(".quillpack", 0), 0u) << temporary;
+  EXPECT_EQ(kind, DeviceKind::kDisk);
+  EXPECT_EQ(LookUpEntry(top, temporary), EntryKind::kFile);
+  EXPECT_EQ(WriteAll(writer.get(), "new", 3), 0);
+  writer.Close();
+  held.Close();
+  EXPECT_EQ(ReadBytes(old), "old") << "nothing replaced before the rename";
+  EXPECT_EQ(RenameIn(top, temporary, "f.txt"), 0);
+  EXPECT_EQ(ReadBytes(old), "new");
+  EXPECT_EQ(LookUpEntry(top, temporary), EntryKind::kMissing);
+
+  std::string other;
+  ASSERT_EQ(CreateTemporaryFileIn(top, kNoHandle, &other, &writer, nullptr), 0);
+  writer.Close();
+  EXPECT_NE(RenameIn(top, other, "sub"), 0) << "a directory is never replaced";
+  EXPECT_EQ(RemoveFileIn(top, other), 0);
+  EXPECT_EQ(LookUpEntry(top, other), EntryKind::kMissing);
+  EXPECT_EQ(RemoveFileIn(top, other), kFileNotFound);
 }
 
 // A link inside a held directory is seen as a link and never followed; a held directory
@@ -199,7 +242,14 @@ TEST(Platform, HeldDirectoriesFollowNoLinks) {
   EXPECT_EQ(OpenSubdirectory(top, "dirln", &inner), kStoppedOnLink);
   EXPECT_EQ(CodeIn(top, "ln", false), kFileExists);
   EXPECT_EQ(CodeIn(top, "ln", true), kStoppedOnLink);
-  EXPECT_EQ(RemoveLinkIn(top, "ln"), 0);
+  // A new file takes a link's place; what it pointed to stays as it was.
+  std::string temporary;
+  OwnedHandle writer;
+  ASSERT_EQ(CreateTemporaryFileIn(top, kNoHandle, &temporary, &writer, nullptr), 0);
+  writer.Close();
+  EXPECT_EQ(RenameIn(top, temporary, "ln"), 0);
+  EXPECT_EQ(LookUpEntry(top, "ln"), EntryKind::kFile);
+  EXPECT_EQ(RemoveFileIn(top, "ln"), 0);
   EXPECT_EQ(LookUpEntry(top, "ln"), EntryKind::kMissing);
   EXPECT_EQ(ReadBytes(outsideFile), "orig");
 
@@ -280,6 +330,38 @@ TEST(Platform, PlainNameIgnoresCaseOnlyWhenMissingAsSpelled) {
   EXPECT_EQ(names(dir.Path("A.TXT")), "A.TXT;");
   EXPECT_EQ(names(dir.Path("a.txt")), "a.txt;");
   EXPECT_EQ(names(dir.Path("A.txt")), "A.TXT;a.txt;");
+}
+
+// A held directory is listed and its files warmed through the handle, whatever its path
+// names meanwhile.
+TEST(Platform, ListsAndWarmsThroughAHeldDirectory) {
+  TemporaryDirectory dir;
+  std::filesystem::create_directory(dir.Path("top"));
+  dir.Write("top/a.txt", "aaaa");
+  dir.Write("top/b.md", "b");
+  Directory top;
+  ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path("top")), &top), 0);
+  std::error_code moved;
+  std::filesystem::rename(dir.Path("top"), dir.Path("top.old"), moved);
+  if (!moved && std::filesystem::create_directory(dir.Path("top"))) {
+    dir.Write("top/other.txt", "x");
+  }
+  auto listed = [&](const std::string& mask) {
+    Search search;
+    FoundEntry entry;
+    std::string names;
+    for (int32_t code = FindFirstIn(top, mask, &search, &entry); code == 0;
+         code = FindNext(search, &entry)) {
+      names += entry.name + ";";
+    }
+    return names;
+  };
+  EXPECT_EQ(listed("*.txt"), "a.txt;");
+  EXPECT_EQ(listed("A.TXT"), "a.txt;") << "a plain name ignores case too";
+  EXPECT_EQ(listed("*.none"), "");
+  EXPECT_EQ(WarmFileIn(top, "a.txt", 2), kHostSystem == HostSystem::kPosix ? 0u : 2u)
+      << "just written, so in the cache already where the host can tell";
+  EXPECT_EQ(WarmFileIn(top, "missing.txt", 2), 0u);
 }
 
 TEST(Platform, SearchFailures) {

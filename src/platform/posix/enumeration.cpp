@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 
@@ -109,15 +110,29 @@ std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& m
 }
 
 // A plain name, as it is spelled: one call where the name exists in this very case.
-int32_t LookUpLiteralName(const std::string& path, std::string_view name, FoundEntry* entry) {
+int32_t LookUpLiteralName(int directoryFd, const std::string& name, FoundEntry* entry) {
   struct stat info;
-  if (lstat(path.c_str(), &info) != 0) return posix::CodeOfErrno(errno);
-  if (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) != 0) {
+  if (fstatat(directoryFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return posix::CodeOfErrno(errno);
+  }
+  if (S_ISLNK(info.st_mode) && fstatat(directoryFd, name.c_str(), &info, 0) != 0) {
     FillDanglingEntry(name, entry);
   } else {
     FillEntry(info, name, entry);
   }
   return 0;
+}
+
+// The held directory's own descriptor may only reach names; listing needs one that reads.
+int32_t ListMatchingEntries(int directoryFd, const std::string& mask, EntryDetail detail,
+                            std::vector<FoundEntry>* entries) {
+  int fd = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? kPathNotFound : posix::CodeOfErrno(errno);
+  DIR* opened = fdopendir(fd);
+  if (opened == nullptr) return posix::FailAndClose(fd, posix::CodeOfErrno(errno));
+  *entries = ReadMatchingEntries(opened, mask, detail);
+  closedir(opened);
+  return entries->empty() ? kFileNotFound : 0;
 }
 
 }  // namespace
@@ -127,23 +142,25 @@ int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
   search->Close();
   if (pattern.empty() || posix::HoldsNul(pattern)) return kFileNotFound;
   std::size_t slash = pattern.rfind('/');
-  std::string directory = slash == std::string::npos ? std::string(".")
-                          : slash == 0               ? std::string("/")
-                                                     : pattern.substr(0, slash);
+  std::string directory =
+      slash == std::string::npos ? std::string("./") : pattern.substr(0, slash + 1);
   std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
   if (mask.empty()) return kFileNotFound;
+  Directory held;
+  if (int32_t code = OpenDirectory(directory, &held)) return code;
+  return FindFirstIn(held, mask, search, entry, detail);
+}
 
+int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
+                    FoundEntry* entry, EntryDetail detail) {
+  search->Close();
+  if (mask.empty() || posix::HoldsNul(mask)) return kFileNotFound;
+  int directoryFd = static_cast<int>(directory.handle());
   std::vector<FoundEntry> entries(1);
   int32_t code = kFileNotFound;
-  if (!HasWildcard(mask)) code = LookUpLiteralName(pattern, mask, &entries.front());
+  if (!HasWildcard(mask)) code = LookUpLiteralName(directoryFd, mask, &entries.front());
   // Missing in this case: the listing below finds it in any other, as every mask does.
-  if (code == kFileNotFound) {
-    DIR* opened = opendir(directory.c_str());
-    if (opened == nullptr) return errno == ENOENT ? kPathNotFound : posix::CodeOfErrno(errno);
-    entries = ReadMatchingEntries(opened, mask, detail);
-    closedir(opened);
-    code = entries.empty() ? kFileNotFound : 0;
-  }
+  if (code == kFileNotFound) code = ListMatchingEntries(directoryFd, mask, detail, &entries);
   if (code != 0) return code;
   *entry = entries.front();
   search->state_ = std::make_unique<SearchState>(SearchState{std::move(entries), 1});

@@ -72,13 +72,32 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
 }
 
 int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
-                                 OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
+                                 OwnedHandle* handle, OpenedFile* opened) {
   *handle = OwnedHandle();
   if (HoldsNul(name)) return kPathNotFound;
-  int fd =
-      openat(static_cast<int>(directory.handle()), name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return CodeOfErrno(errno);
-  return TakeForReading(fd, handle, kind, size);
+  // Non-blocking, so that a FIFO put there meanwhile cannot hold the open.
+  int fd = openat(static_cast<int>(directory.handle()), name.c_str(),
+                  O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno == ENXIO ? kNotRegularFile : CodeOfErrno(errno);
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (!S_ISREG(info.st_mode)) return FailAndClose(fd, kNotRegularFile);
+  if (fcntl(fd, F_SETFL, 0) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
+  if (opened) {
+    opened->kind = DeviceKind::kDisk;
+    opened->identity = posix::IdentityOf(info.st_dev, info.st_ino);
+    opened->stamp = posix::StampOfStat(info);
+  }
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t StampOf(Handle handle, FileStamp* stamp) {
+  struct stat info;
+  if (fstat(static_cast<int>(handle), &info) != 0) return CodeOfErrno(errno);
+  *stamp = posix::StampOfStat(info);
+  return 0;
 }
 
 int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {

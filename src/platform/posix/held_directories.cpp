@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -37,6 +38,30 @@ constexpr int kDirectoryOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 int32_t CodeOfDirectoryFailure(int error) {
   return error == ENOENT ? kPathNotFound : CodeOfErrno(error);
+}
+
+// A name taken by someone else is tried again under another; this many takes in a row
+// mean something other than chance is at work.
+constexpr int kTemporaryNameAttempts = 100;
+
+// Hidden, and recognisable as the tool's own to whoever finds one left by a power cut.
+// The process, the moment and the attempt make names that rarely meet; O_EXCL settles
+// the rest.
+std::string TemporaryName(int attempt) {
+  struct timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint64_t bits = (static_cast<uint64_t>(getpid()) << 32) ^
+                  static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
+                  static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(attempt) << 48;
+  // One round of a 64-bit mix spreads every input bit over the digits kept.
+  bits ^= bits >> 31;
+  bits *= 0x9e3779b97f4a7c15u;
+  bits ^= bits >> 29;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string name = ".quillpack-";
+  for (int shift = 60; shift >= 28; shift -= 4)
+    name += kDigits[(bits >> shift) & 0xf];
+  return name;
 }
 
 }  // namespace
@@ -89,30 +114,60 @@ int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Own
   return 0;
 }
 
-int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
-                           DeviceKind* kind) {
+int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
+                           OwnedHandle* handle) {
   *handle = OwnedHandle();
   if (HoldsNul(name)) return kPathNotFound;
   // Non-blocking, so that a FIFO put there meanwhile cannot hold the open; it is then
-  // refused below like any other file that is not regular.
+  // refused below like anything else that is no regular file.
   int fd = openat(DescriptorOf(directory), NameInDirectory(name),
                   O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     if (errno == ELOOP) return kStoppedOnLink;
-    return errno == ENXIO ? kAccessDenied : CodeOfErrno(errno);
+    return errno == ENXIO || errno == EISDIR ? kNotRegularFile : CodeOfErrno(errno);
   }
   struct stat info;
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
-  if (!S_ISREG(info.st_mode)) return FailAndClose(fd, kAccessDenied);
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!S_ISREG(info.st_mode)) return FailAndClose(fd, kNotRegularFile);
   if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
-  if (info.st_size > 0 && ftruncate(fd, 0) != 0) return FailAndClose(fd, CodeOfErrno(errno));
-  if (kind) *kind = DeviceKind::kDisk;
   *handle = OwnedHandle(fd);
   return 0;
 }
 
-int32_t RemoveLinkIn(const Directory& directory, const std::string& name) {
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle permissionsOf, std::string* name,
+                              OwnedHandle* handle, DeviceKind* kind) {
+  *handle = OwnedHandle();
+  int fd = -1;
+  std::string candidate;
+  for (int attempt = 0; fd < 0 && attempt < kTemporaryNameAttempts; ++attempt) {
+    candidate = TemporaryName(attempt);
+    fd = openat(DescriptorOf(directory), candidate.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != EEXIST) return CodeOfErrno(errno);
+  }
+  if (fd < 0) return kFileExists;
+  // Nobody else knows the name yet, so the lock cannot conflict.
+  LockForSharing(fd, LOCK_EX);
+  struct stat like;
+  if (permissionsOf != kNoHandle && fstat(static_cast<int>(permissionsOf), &like) == 0 &&
+      fchmod(fd, like.st_mode & 07777) != 0) {
+    int32_t code = CodeOfErrno(errno);
+    unlinkat(DescriptorOf(directory), candidate.c_str(), 0);
+    return FailAndClose(fd, code);
+  }
+  if (kind) *kind = DeviceKind::kDisk;
+  *name = candidate;
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to) {
+  if (HoldsNul(from) || HoldsNul(to)) return kPathNotFound;
+  int fd = DescriptorOf(directory);
+  return renameat(fd, from.c_str(), fd, NameInDirectory(to)) == 0 ? 0 : CodeOfErrno(errno);
+}
+
+int32_t RemoveFileIn(const Directory& directory, const std::string& name) {
   if (HoldsNul(name)) return kPathNotFound;
   return unlinkat(DescriptorOf(directory), NameInDirectory(name), 0) == 0 ? 0 : CodeOfErrno(errno);
 }

@@ -100,4 +100,10 @@ FileIdentity IdentityOf(dev_t device, ino_t inode) {
   return {static_cast<uint64_t>(device), static_cast<uint64_t>(inode)};
 }
 
+FileStamp StampOfStat(const struct stat& info) {
+  constexpr int64_t kNanosecondsPerSecond = 1000000000;
+  return {static_cast<uint64_t>(info.st_size),
+          static_cast<int64_t>(info.st_mtim.tv_sec) * kNanosecondsPerSecond + info.st_mtim.tv_nsec};
+}
+
 }  // namespace quillpack::platform::posix

@@ -4,6 +4,7 @@
 #ifndef QUILLPACK_PLATFORM_POSIX_INTERNAL_H_
 #define QUILLPACK_PLATFORM_POSIX_INTERNAL_H_
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -33,6 +34,8 @@ int32_t LockForSharing(int fd, int operation);
 int32_t FailAndClose(int fd, int32_t code);
 
 FileIdentity IdentityOf(dev_t device, ino_t inode);
+
+FileStamp StampOfStat(const struct stat& info);
 
 // Start-up: holds each standard descriptor the process started without with a
 // placeholder, which still reports itself as missing.

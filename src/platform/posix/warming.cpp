@@ -29,13 +29,11 @@ bool StartIsCached(int fd) {
   return cached;
 }
 
-}  // namespace
+// No flock, so that nobody's lock fails because of the warmer; non-blocking, so that a
+// FIFO put there meanwhile cannot hold it.
+constexpr int kWarmOpenFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
-uint64_t WarmFile(const std::string& name, uint64_t maxBytes) {
-  if (name.find('\0') != std::string::npos || maxBytes == 0) return 0;
-  // No flock, so that nobody's lock fails because of the warmer; non-blocking, so that a
-  // FIFO put there meanwhile cannot hold it.
-  int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+uint64_t WarmOpened(int fd, uint64_t maxBytes) {
   if (fd < 0) return 0;
   uint64_t bytes = 0;
   struct stat info;
@@ -48,6 +46,19 @@ uint64_t WarmFile(const std::string& name, uint64_t maxBytes) {
   }
   close(fd);
   return bytes;
+}
+
+}  // namespace
+
+uint64_t WarmFile(const std::string& name, uint64_t maxBytes) {
+  if (name.find('\0') != std::string::npos || maxBytes == 0) return 0;
+  return WarmOpened(open(name.c_str(), kWarmOpenFlags), maxBytes);
+}
+
+uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_t maxBytes) {
+  if (name.find('\0') != std::string::npos || maxBytes == 0) return 0;
+  return WarmOpened(openat(static_cast<int>(directory.handle()), name.c_str(), kWarmOpenFlags),
+                    maxBytes);
 }
 
 }  // namespace quillpack::platform
