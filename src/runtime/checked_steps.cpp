@@ -10,9 +10,15 @@ void CheckedOpenForReading(TextLineFile& file) {
 }
 
 void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
-                             const std::string& name) {
-  file.OpenForReadingIn(directory, name);
+                             const std::string& name, platform::OpenedFile* opened) {
+  file.OpenForReadingIn(directory, name, opened);
   CheckFileFailure();
+}
+
+int32_t TryOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
+                            const std::string& name, platform::OpenedFile* opened) {
+  file.OpenForReadingIn(directory, name, opened);
+  return TakeFailureCode();
 }
 
 void CheckedOpenForWriting(TextLineFile& file) {
@@ -55,6 +61,17 @@ void CheckedWriteTextLine(TextLineFile& file, std::string_view text) {
 
 void CheckedClose(TextLineFile& file) {
   file.CloseFile();
+  CheckFileFailure();
+}
+
+platform::FileStamp CheckedCurrentStamp(TextLineFile& file) {
+  platform::FileStamp stamp = file.CurrentStamp();
+  CheckFileFailure();
+  return stamp;
+}
+
+void CheckedPlatformStep(int32_t code) {
+  RecordFailure(code);
   CheckFileFailure();
 }
 

@@ -15,7 +15,12 @@ namespace quillpack {
 
 void CheckedOpenForReading(TextLineFile& file);
 void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
-                             const std::string& name);
+                             const std::string& name, platform::OpenedFile* opened = nullptr);
+// As CheckedOpenForReadingIn, but hands a failure's code back (0 for none) instead of
+// raising it, for a caller that first tells what the failure means; CheckedPlatformStep
+// raises it then.
+int32_t TryOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
+                            const std::string& name, platform::OpenedFile* opened);
 void CheckedOpenForWriting(TextLineFile& file);
 bool CheckedAtEnd(TextLineFile& file);
 std::string_view CheckedReadTextLineView(TextLineFile& file, std::string* scratch);
@@ -25,6 +30,10 @@ void CheckedCopyLines(TextLineFile& from, TextLineFile* to,
 void CheckedWriteText(TextLineFile& file, std::string_view text);
 void CheckedWriteTextLine(TextLineFile& file, std::string_view text);
 void CheckedClose(TextLineFile& file);
+platform::FileStamp CheckedCurrentStamp(TextLineFile& file);
+
+// A step the caller took on the platform itself: a code other than 0 is raised.
+void CheckedPlatformStep(int32_t code);
 
 }  // namespace quillpack
 

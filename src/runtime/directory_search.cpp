@@ -42,15 +42,31 @@ int32_t AcceptEntry(TSearchRec* search) {
   return 0;
 }
 
+// A search of `directory` for `mask` when a directory is given, else of the pattern.
 int32_t StartSearch(std::string_view pattern, uint32_t includeMask, platform::EntryDetail detail,
-                    TSearchRec* search) {
+                    TSearchRec* search, const platform::Directory* directory = nullptr) {
   search->skipMask = ~includeMask & kSelectingAttributes;
-  int32_t code =
-      platform::FindFirst(std::string(pattern), &search->search, &search->platformEntry, detail);
+  int32_t code = directory ? platform::FindFirstIn(*directory, std::string(pattern),
+                                                   &search->search, &search->platformEntry, detail)
+                           : platform::FindFirst(std::string(pattern), &search->search,
+                                                 &search->platformEntry, detail);
   if (code != 0) return code;
   code = AcceptEntry(search);
   if (code != 0) EndSearch(search);
   return code;
+}
+
+// The ordinary files only; every code ends the list alike: the normal end, no match, a
+// missing directory.
+std::vector<ListedFile> ListFiles(std::string_view pattern, const platform::Directory* directory) {
+  std::vector<ListedFile> files;
+  TSearchRec search;
+  for (int32_t code =
+           StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search, directory);
+       code == 0; code = FindNextMatch(&search)) {
+    files.push_back({search.fileName, search.platformEntry.identity});
+  }
+  return files;
 }
 
 }  // namespace
@@ -69,15 +85,12 @@ void EndSearch(TSearchRec* search) {
 }
 
 std::vector<ListedFile> ListMatchingFiles(std::string_view pattern) {
-  std::vector<ListedFile> files;
-  TSearchRec search;
-  // Only the names are wanted. Every code ends the list alike: the normal end, no match,
-  // a missing directory.
-  for (int32_t code = StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search);
-       code == 0; code = FindNextMatch(&search)) {
-    files.push_back({search.fileName, search.platformEntry.identity});
-  }
-  return files;
+  return ListFiles(pattern, nullptr);
+}
+
+std::vector<ListedFile> ListMatchingFilesIn(const platform::Directory& directory,
+                                            std::string_view mask) {
+  return ListFiles(mask, &directory);
 }
 
 bool IsExistingFile(std::string_view name) {

@@ -61,6 +61,12 @@ struct ListedFile {
 // the platform's order. Any failure ends the list silently.
 std::vector<ListedFile> ListMatchingFiles(std::string_view pattern);
 
+// As ListMatchingFiles, for the files of the held `directory` whose names match `mask` (a
+// last component without directory part): the listing reads the directory held, whatever
+// its path names meanwhile.
+std::vector<ListedFile> ListMatchingFilesIn(const platform::Directory& directory,
+                                            std::string_view mask);
+
 // Whether `name` is there and is not a directory: what opening `name` would reach. On
 // Win32 that is the first entry the platform finds for it; on POSIX only an entry of this
 // very name counts, not one in another case nor one the name matches as a mask. Hidden,

@@ -95,7 +95,8 @@ void FileWarmer::Work() {
 }
 
 uint64_t FileWarmer::WarmQuietly(int32_t index) const {
-  // A name that cannot even be made (memory gone) is passed over like one that fails.
+  // A warming that throws after all must not end the process: the file is passed over
+  // like one that does not open.
   try {
     return std::min(warmOne_(nameOf_(index), bytesPerFile_), bytesPerFile_);
   } catch (...) {

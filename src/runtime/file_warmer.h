@@ -48,8 +48,9 @@ inline constexpr WarmingLimits kDefaultWarmingLimits = {4, 512, 16 * 1024 * 1024
 class FileWarmer {
  public:
   // The name of file `index` of the list; called on the helper threads, so it must be
-  // safe to call from several threads at once while the caller runs.
-  using NameOf = std::function<std::string(int32_t index)>;
+  // safe to call from several threads at once while the caller runs, and must not throw:
+  // a name that stays where it is for the warmer's life, as in a list that does not change.
+  using NameOf = std::function<const std::string&(int32_t index)>;
   // Warms one file, at most `maxBytes` of it, and returns the bytes asked for;
   // platform::WarmFile, or a stand-in in tests. Must not throw.
   using WarmOne = std::function<uint64_t(const std::string& name, uint64_t maxBytes)>;

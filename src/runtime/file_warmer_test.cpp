@@ -74,8 +74,14 @@ class Recorder {
   std::set<uint64_t> asked_;
 };
 
-std::string NameOfIndex(int32_t index) {
-  return std::to_string(index);
+const std::string& NameOfIndex(int32_t index) {
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < 1000; ++i)
+      names.push_back(std::to_string(i));
+    return names;
+  }();
+  return kNames.at(static_cast<std::size_t>(index));
 }
 
 std::set<int32_t> Range(int32_t first, int32_t last) {
@@ -184,8 +190,8 @@ TEST(FileWarmer, PassesOverNamesThatFail) {
   };
   {
     FileWarmer warmer(
-        static_cast<int32_t>(names.size()), [&](int32_t i) { return names[i]; },
-        {2, 64, kPlenty, 2, 32}, warm);
+        static_cast<int32_t>(names.size()),
+        [&](int32_t i) -> const std::string& { return names[i]; }, {2, 64, kPlenty, 2, 32}, warm);
     warmer.WaitUntilIdle();
   }
   EXPECT_EQ(asked, (std::vector<int32_t>{0, 1, 1, 1, 1, 1})) << "file 0 is the caller's";

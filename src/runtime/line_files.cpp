@@ -54,13 +54,25 @@ void TextLineFile::ReserveBuffer(std::size_t size) {
   bufferSize_ = size;
 }
 
-void TextLineFile::OpenForReadingIn(const platform::Directory& directory, const std::string& name) {
-  Open(TextFileMode::kReading, &directory, &name);
+void TextLineFile::OpenForReadingIn(const platform::Directory& directory, const std::string& name,
+                                    platform::OpenedFile* opened) {
+  Open(TextFileMode::kReading, &directory, &name, opened);
 }
 
-// `directory` and `name`, where given, reach the assigned name from a directory held.
+platform::FileStamp TextLineFile::CurrentStamp() {
+  platform::FileStamp stamp;
+  if (openMode_ != TextFileMode::kReading) {
+    RecordFailure(kFileNotOpenForReading);
+  } else if (int32_t code = platform::StampOf(handle_, &stamp)) {
+    RecordFailure(code);
+  }
+  return stamp;
+}
+
+// `directory` and `name`, where given, reach the assigned name from a directory held;
+// `opened` then receives what the open told.
 void TextLineFile::Open(TextFileMode mode, const platform::Directory* directory,
-                        const std::string* name) {
+                        const std::string* name, platform::OpenedFile* opened) {
   if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
   platform::OwnedHandle owned;
   platform::Handle handle = platform::kNoHandle;
@@ -73,7 +85,11 @@ void TextLineFile::Open(TextFileMode mode, const platform::Directory* directory,
   } else if (assignedName_.size() > platform::kMaxPathBytes) {
     code = platform::kPathNotFound;
   } else if (mode == TextFileMode::kReading && directory) {
-    code = platform::OpenExistingForReadingIn(*directory, *name, &owned, &kind, &size);
+    platform::OpenedFile told;
+    code = platform::OpenExistingForReadingIn(*directory, *name, &owned, &told);
+    kind = told.kind;
+    size = told.stamp.size;
+    if (opened) *opened = told;
   } else if (mode == TextFileMode::kReading) {
     code = platform::OpenExistingForReading(assignedName_, &owned, &kind, &size);
   } else {

@@ -64,8 +64,15 @@ class TextLineFile {
   void OpenForReading();
 
   // As OpenForReading, with the assigned name reached as `name` inside `directory`, which
-  // holds it: the system looks the name up from there instead of from the root.
-  void OpenForReadingIn(const platform::Directory& directory, const std::string& name);
+  // holds it: the system looks the name up from there instead of from the root. Only a
+  // regular file opens (platform::kNotRegularFile for anything else, never waited on);
+  // `opened`, when given, receives what it is at opening.
+  void OpenForReadingIn(const platform::Directory& directory, const std::string& name,
+                        platform::OpenedFile* opened = nullptr);
+
+  // The size and last-write time of the file open for reading, as they are now. Records
+  // the platform's code, or 104 on a file not open for reading.
+  platform::FileStamp CurrentStamp();
 
   // Creates the named file, or empties an existing one, for writing. Records the
   // platform's code on failure, or 105 when the handle's device kind is unknown.
@@ -166,7 +173,7 @@ class TextLineFile {
   explicit TextLineFile(Role role);
 
   void Open(TextFileMode mode, const platform::Directory* directory = nullptr,
-            const std::string* name = nullptr);
+            const std::string* name = nullptr, platform::OpenedFile* opened = nullptr);
   void Adopt(platform::Handle handle, platform::OwnedHandle owned, platform::DeviceKind kind,
              TextFileMode mode, uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();

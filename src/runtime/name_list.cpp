@@ -10,36 +10,6 @@
 #include "runtime/string_rules.h"
 
 namespace quillpack {
-namespace {
-
-// Quicksort of items[lo..hi] with the middle item as pivot. The scans are bounded so that
-// an order the platform answers inconsistently cannot lead them out of the range.
-void QuickSort(const TStrings& list, std::string** items, int32_t lo, int32_t hi) {
-  while (lo < hi) {
-    // Swaps move pointers only, so the pivot text stays where it is.
-    const std::string& pivot = *items[lo + (hi - lo) / 2];
-    int32_t i = lo;
-    int32_t j = hi;
-    while (i <= j) {
-      while (i < hi && list.CompareItems(*items[i], pivot) < 0)
-        ++i;
-      while (j > lo && list.CompareItems(*items[j], pivot) > 0)
-        --j;
-      if (i <= j) std::swap(items[i++], items[j--]);
-    }
-    // Recursing into the smaller part keeps the depth logarithmic.
-    if (j - lo < hi - i) {
-      QuickSort(list, items, lo, j);
-      lo = i;
-    } else {
-      QuickSort(list, items, i, hi);
-      hi = j;
-    }
-  }
-}
-
-}  // namespace
-
 int32_t TStrings::CompareItems(std::string_view a, std::string_view b) const {
   return LocaleCompareIgnoringCase(a, b);
 }
@@ -120,7 +90,9 @@ void TStringList::InsertAt(int32_t index, std::string_view text) {
 }
 
 void TStringList::SortItems() {
-  QuickSort(*this, items_.get(), 0, count_ - 1);
+  // Pointers are sorted, so the pivot's text stays where it is.
+  SortBounded(items_.get(), 0, count_ - 1,
+              [this](const std::string* a, const std::string* b) { return CompareItems(*a, *b); });
 }
 
 void TStringList::GrowCapacity() {

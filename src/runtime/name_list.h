@@ -9,10 +9,38 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/object.h"
 
 namespace quillpack {
+
+// Sorts items[lo..hi] into ascending order of `compare(a, b)` (negative, 0 or positive):
+// a quicksort with the middle item as pivot whose scans are bounded, so that an order the
+// platform answers inconsistently cannot lead them out of the range; the smaller part is
+// sorted first, which keeps the depth logarithmic. Swaps move items only by std::swap.
+template <typename Item, typename Compare>
+void SortBounded(Item* items, int32_t lo, int32_t hi, const Compare& compare) {
+  while (lo < hi) {
+    Item pivot = items[lo + (hi - lo) / 2];
+    int32_t i = lo;
+    int32_t j = hi;
+    while (i <= j) {
+      while (i < hi && compare(items[i], pivot) < 0)
+        ++i;
+      while (j > lo && compare(items[j], pivot) > 0)
+        --j;
+      if (i <= j) std::swap(items[i++], items[j--]);
+    }
+    if (j - lo < hi - i) {
+      SortBounded(items, lo, j, compare);
+      lo = i;
+    } else {
+      SortBounded(items, i, hi, compare);
+      hi = j;
+    }
+  }
+}
 
 class TPersistent : public TObject {
  public:
