@@ -1,7 +1,8 @@
 // Extract of an arbitrary merged file into a fresh directory in which the input has
 // planted links that lead outside it, a dangling link and a FIFO, answering every question
 // as the input chooses: no crash, no hang, and nothing outside the target directory
-// created or changed.
+// created or changed. Then the same extract again, answering No to everything: a member
+// skipped must write nothing, so the target stays exactly as the first run left it.
 
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -71,6 +73,41 @@ std::string Answers(uint8_t selector) {
   return answers;
 }
 
+// Every entry below `directory` with what it holds: a file's bytes, a link's target, or
+// what else it is. Links are never followed.
+std::map<std::string, std::string> TreeOf(const fs::path& directory) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+    std::string& held = tree[fs::relative(entry.path(), directory).string()];
+    fs::file_status status = entry.symlink_status();
+    if (fs::is_symlink(status)) {
+      held = "link to " + fs::read_symlink(entry.path()).string();
+    } else if (fs::is_regular_file(status)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      held.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else {
+      held = fs::is_directory(status) ? "directory" : "other";
+    }
+  }
+  return tree;
+}
+
+// Runs the extract of `merged` into `target` with `answers` on standard input.
+void Extract(const fs::path& merged, const fs::path& target, const fs::path& answers) {
+  if (!std::freopen(answers.c_str(), "rb", stdin)) std::abort();
+  quillpack::StandardInput().AssignName("");
+  quillpack::RunOptions = quillpack::TRunOptions();
+  quillpack::RunOptions.action = quillpack::Action::kExtract;
+  quillpack::RunOptions.firstPath = merged.string();
+  quillpack::RunOptions.secondPath = target.string();
+  try {
+    quillpack::ExtractFiles();
+  } catch (const quillpack::Exception&) {
+    // Refusals and file failures are the tool's orderly answers.
+  }
+  quillpack::TakeFailureCode();
+}
+
 bool OutsideUntouched(const fs::path& outside) {
   std::ifstream in(outside / "v", std::ios::binary);
   std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -91,23 +128,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Plant(root / "target", root / "outside", selector);
   WriteFile(root / "merged", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
   WriteFile(workspace / "answers", Answers(selector));
+  std::string no;
+  for (int i = 0; i < 64; ++i)
+    no += "n\n";
+  WriteFile(workspace / "no", no);
 
-  // A fresh standard input of answers for every run.
-  if (!std::freopen((workspace / "answers").c_str(), "rb", stdin)) std::abort();
-  quillpack::StandardInput().AssignName("");
-  quillpack::RunOptions = quillpack::TRunOptions();
-  quillpack::RunOptions.action = quillpack::Action::kExtract;
-  quillpack::RunOptions.firstPath = (root / "merged").string();
-  quillpack::RunOptions.secondPath = (root / "target").string();
-  try {
-    quillpack::ExtractFiles();
-  } catch (const quillpack::Exception&) {
-    // Refusals and file failures are the tool's orderly answers.
-  }
-  quillpack::TakeFailureCode();
-
+  Extract(root / "merged", root / "target", workspace / "answers");
   if (EntriesOf(root) != std::set<std::string>{"merged", "outside", "target"}) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
-  if (EntriesOf(workspace) != std::set<std::string>{"answers", "root"}) std::abort();
+
+  std::map<std::string, std::string> written = TreeOf(root / "target");
+  Extract(root / "merged", root / "target", workspace / "no");
+  if (TreeOf(root / "target") != written) std::abort();
+  if (!OutsideUntouched(root / "outside")) std::abort();
+  if (EntriesOf(workspace) != std::set<std::string>{"answers", "no", "root"}) std::abort();
   return 0;
 }

@@ -162,6 +162,14 @@ class Scenario:
         if self.exists(name):
             raise ScenarioFailure(f"file {name} should not exist")
 
+    def expect_no_temporary_files(self, under=""):
+        """No file the tool writes before it takes its name is left anywhere below `under`."""
+        root = self.path(under) if under else self.dir
+        for base, _, files in os.walk(root):
+            left = [f for f in files if f.startswith(".quillpack")]
+            if left:
+                raise ScenarioFailure(f"left behind in {base}: {left}")
+
     def expect_files(self, names, under=""):
         """The set of file names (recursively, relative) below `under` is exactly `names`."""
         root = self.path(under) if under else self.dir

@@ -1,23 +1,39 @@
-// Test helper, POSIX only: a program racing an extract. It puts a fresh symbolic link to
-// its first argument in place of its second, over and over, each time by renaming a link
-// made beside it, until it is killed. It prints "swapping" once it has begun.
+// Test helper, POSIX only: a program racing an extract. By default it puts a fresh
+// symbolic link to its first argument in place of its second, over and over, each time
+// by renaming a link made beside it. With a third argument "hard" it instead adds a hard
+// link to its first argument at its second and removes it again, over and over. It runs
+// until it is killed and prints "swapping" once it has begun.
 
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <string>
 
-int main(int argc, char** argv) {
-  if (argc != 3) return 2;
-  std::string place = argv[2];
+namespace {
+
+bool PutSymbolicLink(const char* target, const std::string& place) {
   std::string fresh = place + ".swap";
+  unlink(fresh.c_str());
+  return symlink(target, fresh.c_str()) == 0 && rename(fresh.c_str(), place.c_str()) == 0;
+}
+
+bool ToggleHardLink(const char* target, const std::string& place) {
+  bool linked = link(target, place.c_str()) == 0;
+  unlink(place.c_str());
+  return linked;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 4) return 2;
+  bool hard = argc == 4 && strcmp(argv[3], "hard") == 0;
+  std::string place = argv[2];
   bool announced = false;
   for (;;) {
-    unlink(fresh.c_str());
-    if (symlink(argv[1], fresh.c_str()) != 0 || rename(fresh.c_str(), place.c_str()) != 0) {
-      continue;
-    }
-    if (!announced) {
+    bool done = hard ? ToggleHardLink(argv[1], place) : PutSymbolicLink(argv[1], place);
+    if (done && !announced) {
       announced = true;
       fputs("swapping\n", stdout);
       fflush(stdout);

@@ -52,6 +52,9 @@ int32_t Ask(std::string_view question, std::string_view letters) {
   for (;;) {
     ConsoleLines().WriteText(PrintableText(question));
     CheckFileFailure();
+    // A question waiting in a pipe's buffer would be answered unseen.
+    ConsoleLines().FlushOutput();
+    CheckFileFailure();
     StandardInput().ReadTextLine(&answer);
     CheckFileFailure();
     answer = CopyOf(answer, 1, 1);

@@ -14,7 +14,6 @@
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
 #include "runtime/path_names.h"
 #include "runtime/string_rules.h"
@@ -69,10 +68,7 @@ class MergedLine final : public LineSink {
   bool Finish() {
     if (!decided_) Decide();
     if (header_) return true;
-    if (target_) {
-      target_->WriteTextLine("");
-      CheckFileFailure();
-    }
+    if (target_) CheckedWriteTextLine(*target_, "");
     return false;
   }
 
@@ -91,9 +87,7 @@ class MergedLine final : public LineSink {
   }
 
   void Pass(std::string_view bytes) {
-    if (!target_ || bytes.empty()) return;
-    target_->WriteText(bytes);
-    CheckFileFailure();
+    if (target_ && !bytes.empty()) CheckedWriteText(*target_, bytes);
   }
 
   LineStart start_;
@@ -122,10 +116,11 @@ class Extraction {
         CopyMemberLines();
         continue;
       }
-      // The line after a header that opens a target is its first line, whatever it holds,
-      // unless it is a header exactly as the merge writes one: then the member is empty
-      // and that header starts the next.
-      if (StartMember(name) && !AtEndOfInput()) {
+      // The line after a header is the member's first line, whatever it holds, unless it is
+      // a header exactly as the merge writes one: then the member is empty and that header
+      // starts the next. A skipped member reads it alike, so that a No makes no file.
+      StartMember(name);
+      if (!AtEndOfInput()) {
         std::string next;
         if (ReadLine(HeaderRule::kWrittenHeaderOnly, &next)) {
           waitingHeader = std::move(next);
@@ -156,10 +151,12 @@ class Extraction {
     CheckedCopyLines(input_, targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
   }
 
+  // A member that replaces a file takes its name only now, once it is whole.
   void CloseTarget() {
     if (!targetOpen_) return;
     targetOpen_ = false;
     CheckedClose(targetFile_);
+    CheckedPlatformStep(place_->Finish());
   }
 
   // A name that leaves the target, names a device, holds a byte no file name may hold or
@@ -189,10 +186,7 @@ class Extraction {
   // console says so first.
   void Extracting(const std::string& name, int32_t code) {
     WriteConsoleLine("Extracting " + name);
-    if (code != 0) {
-      RecordFailure(code);
-      CheckFileFailure();
-    }
+    CheckedPlatformStep(code);
     targetOpen_ = true;
   }
 
@@ -206,19 +200,9 @@ class Extraction {
     if (reached != 0) Extracting(name, reached);
   }
 
-  // Most targets are new: creating one outright spares looking for it first. Returns
-  // whether the name was free.
-  bool CreateNew(const std::string& name, MemberTarget& place) {
-    int32_t created = place.CreateNew(&targetFile_);
-    if (created == platform::kFileExists) return false;
-    Extracting(name, created);
-    return true;
-  }
-
   // Asks before a file or a link there is written over, unless the user said all; returns
   // whether the member is to be written.
-  bool MayOverwrite(const std::string& name, const MemberTarget& place) {
-    platform::EntryKind kind = place.Kind();
+  bool MayOverwrite(const std::string& name, platform::EntryKind kind) {
     RefuseUnwritable(name, kind);
     bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
     if (!existing || overwriteAll_) return true;
@@ -238,21 +222,30 @@ class Extraction {
     RaiseError(myException("Operation Cancelled."));
   }
 
-  // Returns whether a target was opened for the member. What is there is written over
-  // only after the question: an existing file is emptied, a link replaced by a new file.
+  // Returns whether a target was opened for the member. Most targets are new and are
+  // created outright; what is there already is replaced only after the question, by a
+  // new file that takes its name once it is whole.
   bool StartMember(const std::string& name) {
     CloseTarget();
-    MemberTarget place;
+    MemberTarget& place = place_.emplace();
     Reach(name, &place);
-    if (!overwriteAll_ && CreateNew(name, place)) return true;
-    if (!MayOverwrite(name, place)) return false;
-    Extracting(name, place.Replace(&targetFile_));
+    platform::EntryKind taken = platform::EntryKind::kMissing;
+    int32_t created = place.CreateUnlessTaken(&targetFile_, &taken);
+    if (created != 0 || taken == platform::EntryKind::kMissing) {
+      Extracting(name, created);
+      return true;
+    }
+    if (!MayOverwrite(name, taken)) return false;
+    Extracting(name, place.BeginReplacement(&targetFile_));
     return true;
   }
 
   std::string target_;
   TargetDirectory directory_;
   std::size_t targetFullLength_;
+  // The member's place lives while its file is written, and goes after the file, so that
+  // an unfinished replacement is removed once its file is closed.
+  std::optional<MemberTarget> place_;
   TextLineFile input_;
   TextLineFile targetFile_;
   bool targetOpen_ = false;

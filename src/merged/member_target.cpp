@@ -7,15 +7,9 @@
 namespace quillpack {
 namespace {
 
-// A racing program could put a link back after every removal; after this many looks the
-// name counts as held by someone else.
-constexpr int kReplaceAttempts = 100;
-
-// The codes that mean the name changed between the look and the step that relied on it.
-bool ChangedMeanwhile(int32_t code) {
-  return code == platform::kFileExists || code == platform::kStoppedOnLink ||
-         code == platform::kFileNotFound;
-}
+// A racing program could take the name and free it again after every create; after this
+// many rounds the name counts as held by someone else.
+constexpr int kCreateAttempts = 100;
 
 }  // namespace
 
@@ -36,44 +30,24 @@ int32_t MemberTarget::Reach(const TargetDirectory& target, std::vector<std::stri
   return 0;
 }
 
-platform::EntryKind MemberTarget::Kind() const {
-  return platform::LookUpEntry(*directory_, name_);
-}
-
-int32_t MemberTarget::CreateNew(TextLineFile* file) {
-  platform::OwnedHandle handle;
-  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
-  int32_t code = platform::CreateNewFileIn(*directory_, name_, &handle, &kind);
-  if (code == 0) file->AdoptForWriting(std::move(handle), kind);
-  return code;
-}
-
-int32_t MemberTarget::Replace(TextLineFile* file) {
-  for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
-    int32_t code = ReplaceOnce(file);
-    if (!ChangedMeanwhile(code)) return code;
+int32_t MemberTarget::CreateUnlessTaken(TextLineFile* file, platform::EntryKind* taken) {
+  for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+    platform::OwnedHandle handle;
+    platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+    int32_t code = platform::CreateNewFileIn(*directory_, name_, &handle, &kind);
+    if (code != platform::kFileExists) {
+      if (code == 0) file->AdoptForWriting(std::move(handle), kind);
+      *taken = platform::EntryKind::kMissing;
+      return code;
+    }
+    *taken = platform::LookUpEntry(*directory_, name_);
+    if (*taken != platform::EntryKind::kMissing) return 0;
   }
   return platform::kSharingViolation;
 }
 
-int32_t MemberTarget::ReplaceOnce(TextLineFile* file) {
-  switch (Kind()) {
-    case platform::EntryKind::kMissing:
-      return CreateNew(file);
-    case platform::EntryKind::kLink:
-      if (int32_t code = platform::RemoveLinkIn(*directory_, name_)) return code;
-      return CreateNew(file);
-    case platform::EntryKind::kOther:
-      return platform::kAccessDenied;
-    case platform::EntryKind::kFile:
-    case platform::EntryKind::kDirectory:
-      break;
-  }
-  platform::OwnedHandle handle;
-  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
-  int32_t code = platform::OpenExistingFileIn(*directory_, name_, &handle, &kind);
-  if (code == 0) file->AdoptForWriting(std::move(handle), kind);
-  return code;
+int32_t MemberTarget::BeginReplacement(TextLineFile* file) {
+  return replacement_.Begin(*directory_, name_, file);
 }
 
 }  // namespace quillpack

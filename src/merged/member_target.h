@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "runtime/file_replacement.h"
 
 namespace quillpack {
 
@@ -32,34 +33,38 @@ class TargetDirectory {
   int32_t openCode_;
 };
 
-// One member's file: the directory that holds it, held open, and its name there.
+// One member's file: the directory that holds it, held open, and its name there. Stays
+// where it was made (it may point into itself).
 class MemberTarget {
  public:
+  MemberTarget() = default;
+  MemberTarget(const MemberTarget&) = delete;
+  MemberTarget& operator=(const MemberTarget&) = delete;
+
   // Reaches the directory that holds the last of `parts` (a member name's written parts)
   // from `target` through the parts before it. Returns 0, platform::kStoppedOnLink when
   // one of them is a link, or the platform's code (3 when one is missing).
   int32_t Reach(const TargetDirectory& target, std::vector<std::string> parts);
 
-  // What is at the file's name now. REQUIRES: Reach returned 0.
-  platform::EntryKind Kind() const;
+  // Creates the file when nothing is there, `file` taking it over for writing, and sets
+  // `*taken` to kMissing; when something is there, sets `*taken` to what it is and
+  // creates nothing. A name found gone on the look after a failed create is created
+  // again, so that nothing is ever taken for there that is not. Returns 0, or the
+  // platform's code (32 when the name keeps changing). REQUIRES: Reach returned 0.
+  int32_t CreateUnlessTaken(TextLineFile* file, platform::EntryKind* taken);
 
-  // Creates the file when nothing is there, `file` taking it over for writing. Returns 0,
-  // 80 when something is there (a link included), or the platform's code.
-  int32_t CreateNew(TextLineFile* file);
+  // Starts writing the file anew, to take the place of whatever is at the name when the
+  // file is finished (FileReplacement::Begin). Returns 0 or the platform's code.
+  int32_t BeginReplacement(TextLineFile* file);
 
-  // Makes the file ready for writing whatever is there now, `file` taking it over: a
-  // regular file is emptied, a link removed and a new file made in its place, a missing
-  // file created; each step looks again, so that nothing a racing program puts there is
-  // ever followed. Returns 0 or the platform's code (5 for a directory or anything that is
-  // not a regular file; 32 when the name keeps changing under it).
-  int32_t Replace(TextLineFile* file);
+  // Once `file` is closed: a replacement takes the name. Returns 0 or the platform's code.
+  int32_t Finish() { return replacement_.IsPending() ? replacement_.Finish() : 0; }
 
  private:
-  int32_t ReplaceOnce(TextLineFile* file);
-
   const platform::Directory* directory_ = nullptr;
   platform::Directory reached_;
   std::string name_;
+  FileReplacement replacement_;
 };
 
 }  // namespace quillpack

@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "console/console_question.h"
 #include "console/run_options.h"
 #include "merged/merged_format.h"
+#include "merged/merged_output.h"
 #include "merged/operation_failures.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
@@ -38,19 +40,35 @@ std::string SearchPathOf(const std::string& firstPath) {
   return full;
 }
 
-// Emptying the output and then reading it back could only lose the old bundle or grow
-// without end, so the output is told apart by what it is before it is touched.
-void AddMatchingNames(const std::string& searchPath, const std::string& sourceDirectory,
-                      TStringList* names) {
+// Where the sources are: the directory's name, and the directory itself, held open from
+// before the listing to the last source, so that every source is listed, warmed and
+// opened through it, never by a path made again. Not held when it cannot be opened.
+struct SourceDirectory {
+  explicit SourceDirectory(std::string path) : path(std::move(path)) {
+    platform::OpenDirectory(this->path, &held);
+  }
+  std::string path;
+  platform::Directory held;
+};
+
+// The files to merge, in the merge's order. Emptying the output and then reading it back
+// could only lose the old bundle or grow without end, so the output is told apart by
+// what it is before it is touched.
+std::vector<ListedFile> ListSources(const std::string& searchPath,
+                                    const SourceDirectory& directory) {
+  if (!directory.held.IsOpen()) return {};
   IdentifiedFile output(RunOptions.secondPath);
-  SourceNames sources(names);
-  for (const ListedFile& file : ListMatchingFiles(searchPath)) {
-    if (output.IsListedAs(sourceDirectory, file)) {
+  TStringList order;
+  SourceNames sources(order);
+  std::string mask = searchPath.substr(DirectoryPartOf(searchPath).size());
+  for (ListedFile& file : ListMatchingFilesIn(directory.held, mask)) {
+    if (output.IsListedAs(directory.path, file)) {
       WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
     } else {
-      sources.Add(file.name);
+      sources.Add(std::move(file));
     }
   }
+  return sources.TakeSorted();
 }
 
 // Copies one line left to the caller by the bulk copy piece by piece, keeping its first
@@ -121,66 +139,94 @@ bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
   return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
 }
 
-// Where the sources are: the directory's name, and the directory itself held open where
-// it can be, so that each source is looked up from there rather than from the root.
-struct SourceDirectory {
-  explicit SourceDirectory(std::string path) : path(std::move(path)) {
-    platform::OpenDirectory(this->path, &held);
+// Opens the source as the listing saw it. Returns 0, the code of the open's failure, or
+// kNotRegularFile for a source that is another file now than the one listed.
+int32_t OpenAsListed(const ListedFile& listed, const SourceDirectory& directory,
+                     TextLineFile& source, platform::FileStamp* stamp) {
+  source.AssignName(directory.path + listed.name);
+  platform::OpenedFile opened;
+  int32_t code = TryOpenForReadingIn(source, directory.held, listed.name, &opened);
+  if (code == 0 && listed.identity && opened.identity != *listed.identity) {
+    source.AssignName("");
+    return platform::kNotRegularFile;
   }
-  std::string path;
-  platform::Directory held;
-};
+  *stamp = opened.stamp;
+  return code;
+}
+
+// Why a source the listing saw is not merged after all, or "" when it is not left out: a
+// source gone since, or swapped for something else (a FIFO, a device, a link to another
+// file), is never read.
+std::string_view WhyLeftOut(int32_t openCode) {
+  switch (openCode) {
+    case platform::kFileNotFound:
+    case platform::kPathNotFound:
+      return "it is no longer there.";
+    case platform::kNotRegularFile:
+      return "it was replaced after it was listed.";
+    default:
+      return "";
+  }
+}
 
 // Writes one member: its header, then the lines of its source. `source` is lent, so that
-// one buffer serves every member. Returns false when a warning was given.
-bool AddMember(const std::string& name, const SourceDirectory& directory, TextLineFile& source,
+// one buffer serves every member. Returns false when the source was left out or a warning
+// was given.
+bool AddMember(const ListedFile& listed, const SourceDirectory& directory, TextLineFile& source,
                TextLineFile& output) {
-  std::string upper = UpperCaseAscii(name);
-  WriteConsoleLine("Adding " + upper);
-  CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
-  source.AssignName(directory.path + name);
-  if (directory.held.IsOpen()) {
-    CheckedOpenForReadingIn(source, directory.held, name);
-  } else {
-    CheckedOpenForReading(source);
+  platform::FileStamp opened;
+  int32_t code = OpenAsListed(listed, directory, source, &opened);
+  if (std::string_view why = WhyLeftOut(code); !why.empty()) {
+    WriteErrorLine("Leaving out " + listed.name + ": " + std::string(why));
+    return false;
   }
+  std::string upper = UpperCaseAscii(listed.name);
+  WriteConsoleLine("Adding " + upper);
+  // A source that cannot be read stops the merge, named by the line above.
+  CheckedPlatformStep(code);
+  CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
   source.WatchLosses();
   uint64_t headerLine = CopySource(source, output);
   TextLineFile::Losses losses = source.ReadLosses();
+  bool changed = CheckedCurrentStamp(source) != opened;
   CheckedClose(source);
-  return !WarnAboutLosses(upper, headerLine, losses);
+  bool exact = !WarnAboutLosses(upper, headerLine, losses);
+  // Another program wrote it meanwhile: what was merged may be neither its old content nor
+  // its new one.
+  if (changed) WriteErrorLine("Warning: " + upper + " changed while it was read.");
+  return exact && !changed;
 }
 
-// Returns false when a warning was given.
-bool WriteMergedFile(const TStringList& names, const std::string& sourceDirectory) {
-  TextLineFile output;
-  output.AssignName(RunOptions.secondPath);
-  CheckedOpenForWriting(output);
-  SourceDirectory directory(sourceDirectory);
+// Returns false when a source was left out or a warning was given.
+bool WriteMergedFile(const std::vector<ListedFile>& sources, const SourceDirectory& directory) {
+  MergedOutput output(RunOptions.secondPath);
   TextLineFile source;
   bool exact = true;
   // On a tree that comes from disk, the next files are on their way while this one is read.
-  FileWarmer warmer(names.ItemCount(),
-                    [&](int32_t index) { return sourceDirectory + names.ItemAt(index); });
-  for (int32_t i = 0; i < names.ItemCount(); ++i) {
-    warmer.Reached(i);
-    if (!AddMember(names.ItemAt(i), directory, source, output)) exact = false;
+  FileWarmer warmer(
+      static_cast<int32_t>(sources.size()),
+      [&](int32_t index) -> const std::string& { return sources[index].name; },
+      kDefaultWarmingLimits,
+      [&](const std::string& name, uint64_t maxBytes) {
+        return platform::WarmFileIn(directory.held, name, maxBytes);
+      });
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    warmer.Reached(static_cast<int32_t>(i));
+    if (!AddMember(sources[i], directory, source, output.file())) exact = false;
   }
-  CheckedClose(output);
+  output.Finish();
   return exact;
 }
 
 }  // namespace
 
 bool MergeFiles() {
-  TStringList names;
-  names.SetSortedMode(true);
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
-  std::string sourceDirectory = WithTrailingDelimiter(DirectoryPartOf(searchPath));
+  SourceDirectory directory(WithTrailingDelimiter(DirectoryPartOf(searchPath)));
   WriteConsoleLine("Adding files from " + searchPath);
   WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
-  AddMatchingNames(searchPath, sourceDirectory, &names);
-  if (names.ItemCount() == 0) RaiseError(myException("No files matched."));
+  std::vector<ListedFile> sources = ListSources(searchPath, directory);
+  if (sources.empty()) RaiseError(myException("No files matched."));
   if (IsExistingFile(RunOptions.secondPath) &&
       AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
           Overwrite::kNo) {
@@ -188,7 +234,7 @@ bool MergeFiles() {
   }
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
-                       [&] { exact = WriteMergedFile(names, sourceDirectory); });
+                       [&] { exact = WriteMergedFile(sources, directory); });
   return exact;
 }
 

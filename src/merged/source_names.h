@@ -1,35 +1,45 @@
-// The names a merge takes in, held to what a member header can carry: each name is
-// checked as the listing yields it, before the output is touched.
+// The files a merge takes in, held to what a member header can carry and an extract can
+// give back: each name is checked as the listing yields it, and the whole list is put in
+// the merge's order, before the output is touched.
 
 #ifndef QUILLPACK_MERGED_SOURCE_NAMES_H_
 #define QUILLPACK_MERGED_SOURCE_NAMES_H_
 
 #include <string>
-#include <string_view>
 #include <unordered_map>
+#include <vector>
 
+#include "runtime/directory_search.h"
 #include "runtime/name_list.h"
 
 namespace quillpack {
 
 class SourceNames {
  public:
-  // Fills `list`, the merge's sorted name list, which keeps its own order and comparison.
-  explicit SourceNames(TStringList* list) : list_(list) {}
+  // `order` compares names as the merge orders them: the sorted name list's comparison.
+  explicit SourceNames(const TStrings& order) : order_(order) {}
 
-  // Adds a listed name to the list, or raises myException for a name whose member could
-  // not be given back as it is:
+  // Takes a listed file, or raises myException for a name whose member could not be given
+  // back as it is:
   // - "File name N holds a control character, which a member header cannot carry." for a
   //   byte below 32 or 127 (LF, CR and Ctrl-Z would end the header or the merged file),
   //   shown as "?";
+  // - "File name N ends in a dot or a space, which an extract would drop." (the file
+  //   systems of Windows drop them);
+  // - "File name N is longer than the 120 bytes a member header keeps.";
   // - "Files A and B differ only in case; one of them would be lost." when the header of
   //   B would equal that of an earlier name A (equal after UpperCaseAscii), whatever the
-  //   list's comparison says, or when the list drops B as equal to its item A.
-  void Add(const std::string& name);
+  //   order says.
+  void Add(ListedFile file);
+
+  // Puts the files taken in the order and hands them over. Raises the twins' message
+  // above for two names the order cannot tell apart.
+  std::vector<ListedFile> TakeSorted();
 
  private:
-  TStringList* list_;
-  // Every name added so far, by its upper-cased form.
+  const TStrings& order_;
+  std::vector<ListedFile> files_;
+  // Every name taken so far, by its upper-cased form.
   std::unordered_map<std::string, std::string> namesByHeader_;
 };
 

@@ -33,55 +33,64 @@ class UnusualOrderList : public TStringList {
   }
 };
 
-// The message Add raises for the last of `names`, or "" when every one is taken.
-std::string RefusalOf(const std::vector<std::string>& names, TStringList* list) {
-  SourceNames sources(list);
+// The message raised for `names`, or "" when every one is taken; the names taken, in the
+// order, in `sorted`.
+std::string RefusalOf(const std::vector<std::string>& names, const TStrings& order,
+                      std::vector<std::string>* sorted = nullptr) {
+  SourceNames sources(order);
   try {
     for (const std::string& name : names)
-      sources.Add(name);
+      sources.Add({name, {}});
+    for (const ListedFile& file : sources.TakeSorted()) {
+      if (sorted) sorted->push_back(file.name);
+    }
   } catch (myException& error) {
     return error.Message();
   }
   return "";
 }
 
-TEST(SourceNames, RefusesWhatAHeaderCannotCarry) {
+TEST(SourceNames, RefusesWhatCannotComeBack) {
   const std::string twins = " differ only in case; one of them would be lost.";
   const std::string control = " holds a control character, which a member header cannot carry.";
+  const std::string dropped = " ends in a dot or a space, which an extract would drop.";
+  const std::string tooLong = " is longer than the 120 bytes a member header keeps.";
   struct Case {
     std::vector<std::string> names;
     std::string refusal;
   };
   const Case cases[] = {
-      {{"b.txt", "A.txt", "c.TXT", "caf\xE9.txt"}, ""},
+      {{"b.txt", "A.txt", "c.TXT", "caf\xE9.txt", ".a", "a.b", std::string(120, 'n')}, ""},
       {{"a.txt", "b\n>>>>>>>>>> .PROFILE"}, "File name b?>>>>>>>>>> .PROFILE" + control},
       {{"cr\r.txt"}, "File name cr?.txt" + control},
       {{"z\x1a.txt"}, "File name z?.txt" + control},
       {{"tab\t", "del\x7f"}, "File name tab?" + control},
       {{"\x01\x1f.txt"}, "File name ??.txt" + control},
+      // An extract writes these as A and B, on every system.
+      {{"a", "a."}, "File name a." + dropped},
+      {{"b "}, "File name b " + dropped},
+      {{"..."}, "File name ..." + dropped},
+      {{std::string(121, 'n')}, "File name " + std::string(121, 'n') + tooLong},
       // The list orders these apart; their headers are both I.TXT.
       {{"i.txt", "x", "I.txt"}, "Files i.txt and I.txt" + twins},
       {{"README", "readme"}, "Files README and readme" + twins},
       {{"a\xE9.txt", "A\xE9.txt"}, "Files a\xE9.txt and A\xE9.txt" + twins},
-      // Headers that differ, but the list would keep only one of them.
-      {{"\xE9.txt", "\xC9.txt"}, "Files \xE9.txt and \xC9.txt" + twins},
+      // Headers that differ, but the order cannot tell them apart, in either listing order.
+      {{"\xE9.txt", "x", "\xC9.txt"}, "Files \xE9.txt and \xC9.txt" + twins},
+      {{"\xC9.txt", "\xE9.txt"}, "Files \xC9.txt and \xE9.txt" + twins},
   };
   for (const Case& c : cases) {
-    UnusualOrderList list;
-    list.SetSortedMode(true);
-    EXPECT_EQ(RefusalOf(c.names, &list), c.refusal) << c.names.back();
+    UnusualOrderList order;
+    EXPECT_EQ(RefusalOf(c.names, order), c.refusal) << c.names.back();
   }
 }
 
-// The header rule refuses; it does not reorder: i stays behind J, as this list has it.
-TEST(SourceNames, KeepsTheListsOwnOrder) {
-  UnusualOrderList list;
-  list.SetSortedMode(true);
-  ASSERT_EQ(RefusalOf({"i", "J", "a"}, &list), "");
-  std::vector<std::string> items;
-  for (int32_t i = 0; i < list.ItemCount(); ++i)
-    items.push_back(list.ItemAt(i));
-  EXPECT_EQ(items, (std::vector<std::string>{"a", "J", "i"}));
+// The header rule refuses; it does not reorder: i stays behind J, as this order has it.
+TEST(SourceNames, SortsInTheGivenOrder) {
+  UnusualOrderList order;
+  std::vector<std::string> sorted;
+  ASSERT_EQ(RefusalOf({"i", "J", "a"}, order, &sorted), "");
+  EXPECT_EQ(sorted, (std::vector<std::string>{"a", "J", "i"}));
 }
 
 }  // namespace
