@@ -62,10 +62,16 @@ struct OptionWords {
 OptionWords ReadOptionWords(const std::vector<std::string>& arguments,
                             const OptionRules& rules = HostOptionRules());
 
-// Fills RunOptions from the process's arguments. Without an action (and without help or
-// version) it asks for one on the console. Raises myException "Operation Cancelled." when the
-// answer is cancel, under rules that refuse them a message about surplus paths, and one for a path
-// that does not resolve to a full path the platform takes.
+// Fills RunOptions from the process's arguments. When they name no action, and ask for
+// neither the usage text nor the version, it asks for one on the console. Raises
+// myException, before any file is read or written:
+// - a message that tells the user to quote the mask, when more than two paths are given
+//   and the host's rules refuse surplus paths (before any question);
+// - "Operation Cancelled." when the answer to the question is cancel, or standard input
+//   has ended;
+// - "Path P is too long or cannot be resolved." for a path P that has no full path the
+//   platform takes.
+// A console failure while asking raises EInOutError.
 void ParseOptions();
 
 }  // namespace quillpack

@@ -1,11 +1,11 @@
 // The operating system as the runtime sees it: the effects the tool relies on, in plain
-// C++ types. One backend per system stands behind this header (platform_win32.cpp on the
-// Win32 API, platform_posix.cpp on POSIX); the build links exactly one of them.
+// C++ types. One backend per system stands behind this header (win32/ on the Win32 API,
+// posix/ on POSIX, split alike by concern); the build links exactly one of them.
 //
 // Every call that can fail returns a failure code: 0 for success, otherwise a number of
 // the failure table (2 file not found, 3 path not found, 5 access denied, 32 sharing
 // violation, 112 disk full, ...). Win32 passes GetLastError() on unchanged; POSIX maps
-// errno to the code with the same meaning, in one table in platform_posix.cpp.
+// errno to the code with the same meaning, in one table in posix/internal.cpp.
 
 #ifndef QUILLPACK_PLATFORM_PLATFORM_H_
 #define QUILLPACK_PLATFORM_PLATFORM_H_

@@ -7,33 +7,6 @@
 namespace quillpack {
 namespace {
 
-// The handler shape of the merge and extract operations: the tool's own messages pass,
-// anything else is replaced.
-std::string HandleLikeAnOperation(void (*body)()) {
-  try {
-    try {
-      body();
-    } catch (myException&) {
-      ReRaise();
-    } catch (Exception&) {
-      RaiseError(myException("Error creating out.txt"));
-    }
-  } catch (Exception& error) {
-    return std::string(error.ClassName()) + ": " + error.Message();
-  }
-  return "nothing raised";
-}
-
-TEST(ErrorObjects, ClausesTakeTheFirstMatchingClass) {
-  EXPECT_EQ(HandleLikeAnOperation([] { RaiseError(myException("No files matched.")); }),
-            "myException: No files matched.");
-  EXPECT_EQ(HandleLikeAnOperation([] { RaiseError(EInOutError("File not found", 2)); }),
-            "myException: Error creating out.txt");
-  EXPECT_EQ(HandleLikeAnOperation([] { RaiseError(EStringListError("List index")); }),
-            "myException: Error creating out.txt");
-  EXPECT_EQ(HandleLikeAnOperation([] {}), "nothing raised");
-}
-
 TEST(ErrorObjects, ClassNamesAndParents) {
   EXPECT_STREQ(myException("m").ClassName(), "myException");
   EXPECT_STREQ(EInOutError("m", 5).ClassName(), "EInOutError");

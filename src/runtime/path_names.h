@@ -30,8 +30,9 @@ struct PathRules {
   std::string_view delimiters;
   // The one delimiter that DirectoryOf and WithTrailingDelimiter know.
   char pathDelimiter;
-  // The bytes that open a double-byte character; MultiByteActive when not empty.
+  // The bytes that open a double-byte character.
   platform::LeadByteSet leadBytes;
+  // Whether leadBytes holds any byte at all.
   bool multiByteActive;
 };
 

@@ -1,3 +1,6 @@
+// What the files of the POSIX backend share: the one table from errno to failure codes,
+// the sharing locks. Their contracts are in internal.h.
+
 #include <errno.h>
 #include <sys/file.h>
 #include <sys/stat.h>

@@ -1,0 +1,71 @@
+// Directory enumeration on Win32: the system's own search, entries in the order it yields
+// them.
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/win32/internal.h"
+
+namespace quillpack::platform {
+
+using win32::LastError;
+
+struct SearchState {
+  explicit SearchState(HANDLE found) : handle(found) {}
+  ~SearchState() { ::FindClose(handle); }
+  SearchState(const SearchState&) = delete;
+  SearchState& operator=(const SearchState&) = delete;
+  HANDLE handle;
+};
+
+Search::Search() = default;
+Search::~Search() = default;
+Search::Search(Search&&) noexcept = default;
+Search& Search::operator=(Search&&) noexcept = default;
+
+void Search::Close() {
+  state_.reset();
+}
+
+namespace {
+
+void FillEntry(const WIN32_FIND_DATAA& data, FoundEntry* entry) {
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  entry->packedTime = (static_cast<uint32_t>(date) << 16) | time;
+  entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry->attributes = data.dwFileAttributes;
+  entry->name.assign(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
+}
+
+}  // namespace
+
+int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry, EntryDetail) {
+  search->Close();
+  WIN32_FIND_DATAA data;
+  HANDLE found = FindFirstFileA(pattern.c_str(), &data);
+  if (found == INVALID_HANDLE_VALUE) return LastError();
+  search->state_ = std::make_unique<SearchState>(found);
+  FillEntry(data, entry);
+  return 0;
+}
+
+int32_t FindNext(Search& search, FoundEntry* entry) {
+  if (!search.IsOpen()) return kNoMoreFiles;
+  WIN32_FIND_DATAA data;
+  if (!FindNextFileA(search.state_->handle, &data)) return LastError();
+  FillEntry(data, entry);
+  return 0;
+}
+
+int32_t SetAttributeBits(const std::string& name, uint32_t bits) {
+  return SetFileAttributesA(name.c_str(), bits) ? 0 : LastError();
+}
+
+}  // namespace quillpack::platform

@@ -1,0 +1,159 @@
+// Files and standard handles on Win32.
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "platform/platform.h"
+#include "platform/win32/internal.h"
+
+namespace quillpack::platform {
+
+using win32::FromWin32;
+using win32::HoldsNul;
+using win32::LastError;
+using win32::Open;
+using win32::ToWin32;
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The final path is asked for only here, once per identified name: the listing itself
+// carries no identity on Win32.
+void FinalNameOf(HANDLE handle, std::string* ownName) {
+  char path[4 * MAX_PATH];
+  DWORD n = GetFinalPathNameByHandleA(handle, path, sizeof path, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= sizeof path) return;
+  std::string_view full(path, n);
+  std::size_t slash = full.find_last_of("\\/");
+  ownName->assign(slash == full.npos ? full : full.substr(slash + 1));
+}
+
+int32_t IdentityOfOpened(HANDLE handle, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (GetFileType(handle) != FILE_TYPE_DISK) return kAccessDenied;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return LastError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kAccessDenied;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  if (ownName) FinalNameOf(handle, ownName);
+  return 0;
+}
+
+}  // namespace
+
+int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
+                               uint64_t* size) {
+  DeviceKind opened = DeviceKind::kUnknown;
+  int32_t code = Open(name, GENERIC_READ, OPEN_EXISTING, handle, &opened);
+  if (kind) *kind = opened;
+  if (size) {
+    LARGE_INTEGER bytes = {};
+    bool known =
+        code == 0 && opened == DeviceKind::kDisk && GetFileSizeEx(ToWin32(handle->get()), &bytes);
+    *size = known ? static_cast<uint64_t>(bytes.QuadPart) : 0;
+  }
+  return code;
+}
+
+int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
+  return OpenExistingForReading(directory.path() + name, handle, kind, size);
+}
+
+int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
+  return Open(name, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
+}
+
+int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {
+  return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
+}
+
+int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
+  if (ownName) ownName->clear();
+  if (HoldsNul(name)) return kInvalidName;
+  // Reading attributes is no access to the data, so no sharing is in the way, whoever
+  // holds the file.
+  HANDLE opened = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  int32_t code = IdentityOfOpened(opened, identity, ownName);
+  CloseHandle(opened);
+  return code;
+}
+
+int32_t IdentifyHandle(Handle handle, FileIdentity* identity, std::string* ownName) {
+  // A handle open for writing only (a redirected standard output) may not read the file's
+  // attributes; a handle of its own to the same file may.
+  HANDLE given = ToWin32(handle);
+  if (GetFileType(given) != FILE_TYPE_DISK) return kAccessDenied;
+  HANDLE reopened = ReOpenFile(given, FILE_READ_ATTRIBUTES, kShareAll, 0);
+  if (reopened == INVALID_HANDLE_VALUE) return IdentityOfOpened(given, identity, ownName);
+  int32_t code = IdentityOfOpened(reopened, identity, ownName);
+  CloseHandle(reopened);
+  return code;
+}
+
+int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count) {
+  DWORD got = 0;
+  *count = 0;
+  if (!ReadFile(ToWin32(handle), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+    int32_t code = LastError();
+    // A pipe whose writer has gone is simply at its end.
+    return code == kBrokenPipe ? 0 : code;
+  }
+  *count = got;
+  return 0;
+}
+
+int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
+  constexpr DWORD kLargestWrite = 0x40000000;
+  while (count > 0) {
+    DWORD chunk = count > kLargestWrite ? kLargestWrite : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(ToWin32(handle), bytes, chunk, &written, nullptr)) return LastError();
+    if (written == 0) return kDiskFull;
+    bytes += written;
+    count -= written;
+  }
+  return 0;
+}
+
+int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second) {
+  if (int32_t code = WriteAll(handle, first.data(), first.size())) return code;
+  return WriteAll(handle, second.data(), second.size());
+}
+
+int32_t CloseFileHandle(Handle handle) {
+  return CloseHandle(ToWin32(handle)) ? 0 : LastError();
+}
+
+int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
+  static const DWORD kIds[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE found = GetStdHandle(kIds[static_cast<int>(stream)]);
+  if (found == INVALID_HANDLE_VALUE) {
+    *handle = kNoHandle;
+    return LastError();
+  }
+  *handle = FromWin32(found);
+  return 0;
+}
+
+DeviceKind KindOf(Handle handle) {
+  switch (GetFileType(ToWin32(handle))) {
+    case FILE_TYPE_CHAR:
+      return DeviceKind::kCharacter;
+    case FILE_TYPE_DISK:
+      return DeviceKind::kDisk;
+    case FILE_TYPE_PIPE:
+      return DeviceKind::kPipe;
+    case FILE_TYPE_UNKNOWN:
+      return DeviceKind::kUnknown;
+    default:
+      return DeviceKind::kDisk;
+  }
+}
+
+}  // namespace quillpack::platform

@@ -1,0 +1,36 @@
+// What the files of the Win32 backend share: handles as the Win32 API takes them, the last
+// error as a failure code, and the open shared for reading only.
+
+#ifndef QUILLPACK_PLATFORM_WIN32_INTERNAL_H_
+#define QUILLPACK_PLATFORM_WIN32_INTERNAL_H_
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace quillpack::platform::win32 {
+
+inline HANDLE ToWin32(Handle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+inline Handle FromWin32(HANDLE handle) {
+  return reinterpret_cast<Handle>(handle);
+}
+
+// GetLastError(), which is already a failure code.
+int32_t LastError();
+
+// A name with a NUL byte in it cannot reach the system whole; every call refuses it.
+bool HoldsNul(const std::string& name);
+
+// Opens `name` with `access` and `disposition`, shared for reading only. Fills `*kind`
+// when given; a name holding a NUL byte is refused with 123.
+int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
+             DeviceKind* kind);
+
+}  // namespace quillpack::platform::win32
+
+#endif  // QUILLPACK_PLATFORM_WIN32_INTERNAL_H_
