@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
+#include "platform/temporary_name.h"
 
 namespace quillpack::platform {
 
@@ -44,24 +45,13 @@ int32_t CodeOfDirectoryFailure(int error) {
 // mean something other than chance is at work.
 constexpr int kTemporaryNameAttempts = 100;
 
-// Hidden, and recognisable as the tool's own to whoever finds one left by a power cut.
-// The process, the moment and the attempt make names that rarely meet; O_EXCL settles
-// the rest.
+// The process, the moment and the attempt make names that rarely meet.
 std::string TemporaryName(int attempt) {
   struct timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  uint64_t bits = (static_cast<uint64_t>(getpid()) << 32) ^
-                  static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
-                  static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(attempt) << 48;
-  // One round of a 64-bit mix spreads every input bit over the digits kept.
-  bits ^= bits >> 31;
-  bits *= 0x9e3779b97f4a7c15u;
-  bits ^= bits >> 29;
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string name = ".quillpack-";
-  for (int shift = 60; shift >= 28; shift -= 4)
-    name += kDigits[(bits >> shift) & 0xf];
-  return name;
+  return TemporaryFileName(
+      (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
+      static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(attempt) << 48);
 }
 
 }  // namespace

@@ -56,6 +56,13 @@ int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
   return 0;
 }
 
+// The held handle keeps the directory from being renamed or replaced, so its path still
+// names it.
+int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
+                    FoundEntry* entry, EntryDetail detail) {
+  return FindFirst(directory.path() + mask, search, entry, detail);
+}
+
 int32_t FindNext(Search& search, FoundEntry* entry) {
   if (!search.IsOpen()) return kNoMoreFiles;
   WIN32_FIND_DATAA data;

@@ -36,8 +36,7 @@ int32_t IdentityOfOpened(HANDLE handle, FileIdentity* identity, std::string* own
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) return LastError();
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return kAccessDenied;
-  identity->volume = info.dwVolumeSerialNumber;
-  identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  *identity = win32::IdentityOfInformation(info);
   if (ownName) FinalNameOf(handle, ownName);
   return 0;
 }
@@ -59,8 +58,34 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
 }
 
 int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
-                                 OwnedHandle* handle, DeviceKind* kind, uint64_t* size) {
-  return OpenExistingForReading(directory.path() + name, handle, kind, size);
+                                 OwnedHandle* handle, OpenedFile* opened) {
+  *handle = OwnedHandle();
+  if (HoldsNul(name)) return kInvalidName;
+  std::string path = directory.path() + name;
+  DeviceKind kind = DeviceKind::kUnknown;
+  int32_t code = Open(path, GENERIC_READ, OPEN_EXISTING, handle, &kind);
+  if (code == kAccessDenied && win32::IsDirectoryAt(path)) return kNotRegularFile;
+  if (code != 0) return code;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (kind != DeviceKind::kDisk) code = kNotRegularFile;
+  if (code == 0 && !GetFileInformationByHandle(ToWin32(handle->get()), &info)) code = LastError();
+  if (code != 0) {
+    handle->Close();
+    return code;
+  }
+  if (opened) {
+    opened->kind = kind;
+    opened->identity = win32::IdentityOfInformation(info);
+    opened->stamp = win32::StampOfInformation(info);
+  }
+  return 0;
+}
+
+int32_t StampOf(Handle handle, FileStamp* stamp) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(ToWin32(handle), &info)) return LastError();
+  *stamp = win32::StampOfInformation(info);
+  return 0;
 }
 
 int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKind* kind) {

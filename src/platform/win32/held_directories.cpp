@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/temporary_name.h"
 #include "platform/win32/internal.h"
 
 namespace quillpack::platform {
@@ -53,6 +54,11 @@ int32_t HoldDirectory(const std::string& path, DWORD flags, Directory* directory
   return 0;
 }
 
+// A name taken by someone else is tried again under another; this many takes in a row
+// mean something other than chance is at work.
+constexpr int kTemporaryNameAttempts = 100;
+
+// A file, or a link to a file or directory, never what a link points to.
 int32_t RemoveLink(const std::string& name) {
   DWORD attributes = GetFileAttributesA(name.c_str());
   // A link to a directory is removed as a directory, which leaves its target alone.
@@ -90,26 +96,59 @@ int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Own
   return Open(directory.path() + name, GENERIC_WRITE, CREATE_NEW, handle, kind);
 }
 
-int32_t OpenExistingFileIn(const Directory& directory, const std::string& name, OwnedHandle* handle,
-                           DeviceKind* kind) {
+int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
+                           OwnedHandle* handle) {
   *handle = OwnedHandle();
   if (HoldsNul(name)) return kInvalidName;
   std::string path = directory.path() + name;
-  // The probe keeps the file from being replaced between the look and the open for writing.
-  HANDLE probe = OpenHeld(path, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (probe == INVALID_HANDLE_VALUE) return LastError();
-  DWORD attributes = AttributesOfHandle(probe);
-  int32_t code = kAccessDenied;
+  // Shared for reading only, as a file being written: nobody else writes it meanwhile.
+  HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (held == INVALID_HANDLE_VALUE) {
+    int32_t code = LastError();
+    return code == kAccessDenied && win32::IsDirectoryAt(path) ? kNotRegularFile : code;
+  }
+  DWORD attributes = AttributesOfHandle(held);
+  int32_t code = 0;
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     code = kStoppedOnLink;
-  } else if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    code = Open(path, GENERIC_WRITE, CREATE_ALWAYS, handle, kind);
+  } else if (GetFileType(held) != FILE_TYPE_DISK || attributes == INVALID_FILE_ATTRIBUTES ||
+             (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    code = kNotRegularFile;
   }
-  CloseHandle(probe);
-  return code;
+  if (code != 0) {
+    CloseHandle(held);
+    return code;
+  }
+  *handle = OwnedHandle(FromWin32(held));
+  return 0;
 }
 
-int32_t RemoveLinkIn(const Directory& directory, const std::string& name) {
+// Windows keeps no permission bits beyond the read-only attribute, and a read-only file
+// cannot be replaced anyway: `permissionsOf` has nothing to give.
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle, std::string* name,
+                              OwnedHandle* handle, DeviceKind* kind) {
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    std::string candidate = TemporaryFileName((static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+                                              static_cast<uint64_t>(now.QuadPart) ^
+                                              static_cast<uint64_t>(attempt) << 48);
+    int32_t code = Open(directory.path() + candidate, GENERIC_WRITE, CREATE_NEW, handle, kind);
+    if (code == 0) *name = candidate;
+    if (code != kFileExists) return code;
+  }
+  return kFileExists;
+}
+
+int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to) {
+  if (HoldsNul(from) || HoldsNul(to)) return kInvalidName;
+  bool moved = MoveFileExA((directory.path() + from).c_str(), (directory.path() + to).c_str(),
+                           MOVEFILE_REPLACE_EXISTING);
+  return moved ? 0 : LastError();
+}
+
+int32_t RemoveFileIn(const Directory& directory, const std::string& name) {
   if (HoldsNul(name)) return kInvalidName;
   return RemoveLink(directory.path() + name);
 }

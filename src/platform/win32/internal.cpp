@@ -24,4 +24,21 @@ int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHand
   return 0;
 }
 
+bool IsDirectoryAt(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+FileIdentity IdentityOfInformation(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+FileStamp StampOfInformation(const BY_HANDLE_FILE_INFORMATION& info) {
+  uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  uint64_t written = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                     info.ftLastWriteTime.dwLowDateTime;
+  return {size, static_cast<int64_t>(written)};
+}
+
 }  // namespace quillpack::platform::win32

@@ -31,6 +31,12 @@ bool HoldsNul(const std::string& name);
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind);
 
+// Whether `path` names a directory (links followed).
+bool IsDirectoryAt(const std::string& path);
+
+FileIdentity IdentityOfInformation(const BY_HANDLE_FILE_INFORMATION& info);
+FileStamp StampOfInformation(const BY_HANDLE_FILE_INFORMATION& info);
+
 }  // namespace quillpack::platform::win32
 
 #endif  // QUILLPACK_PLATFORM_WIN32_INTERNAL_H_

@@ -40,4 +40,8 @@ uint64_t WarmFile(const std::string& name, uint64_t maxBytes) {
   return bytes;
 }
 
+uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_t maxBytes) {
+  return WarmFile(directory.path() + name, maxBytes);
+}
+
 }  // namespace quillpack::platform
