@@ -2,20 +2,32 @@
 # .tar.gz from the Linux build, a .zip from the Windows build.
 include(GNUInstallDirs)
 
+# Installs the text file SOURCE of the repository as TARGET with Windows line ends.
+function(quillpack_install_windows_text source target)
+  file(READ ${CMAKE_SOURCE_DIR}/${source} text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/${target} "${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${source})
+  install(FILES ${CMAKE_BINARY_DIR}/${target} DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+endfunction()
+
 if(WIN32)
-  # One folder to unpack: the program, the README as a Windows text file, the examples.
-  file(READ ${CMAKE_SOURCE_DIR}/README.md readme)
-  string(REPLACE "\n" "\r\n" readme "${readme}")
-  file(WRITE ${CMAKE_BINARY_DIR}/README.txt "${readme}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/README.md)
+  # One folder to unpack: the program, the README and the licence as Windows text files, the
+  # examples.
   set(QUILLPACK_INSTALL_PROGRAM_DIR .)
   set(QUILLPACK_INSTALL_DOC_DIR .)
-  install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+  quillpack_install_windows_text(README.md README.txt)
+  quillpack_install_windows_text(LICENSE LICENSE.txt)
 else()
   set(QUILLPACK_INSTALL_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
   set(QUILLPACK_INSTALL_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
   install(FILES doc/quillpack.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md DESTINATION ${QUILLPACK_INSTALL_DOC_DIR})
+  # Where Debian keeps a package's licence.
+  install(FILES LICENSE DESTINATION ${QUILLPACK_INSTALL_DOC_DIR} RENAME copyright)
+  # Where bash-completion looks for a command's completion the first time it completes it.
+  install(FILES completion/quillpack.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME quillpack)
 endif()
 if(TARGET quillpack)
   install(TARGETS quillpack RUNTIME DESTINATION ${QUILLPACK_INSTALL_PROGRAM_DIR})

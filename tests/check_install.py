@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Installs a build into a fresh prefix, as a user would, and runs the installed program on
-the installed examples: they merge into one file and extract back to their lines.
+"""Installs a build into a fresh prefix, as a user would, checks that the licence and (on
+Linux) the bash completion are installed as they are in the repository, and runs the
+installed program on the installed examples: they merge into one file and extract back to
+their lines.
 
-  check_install.py --cmake CMAKE --build DIR --program REL --docs REL --examples DIR
+  check_install.py --cmake CMAKE --build DIR --program REL --docs REL --source DIR
                    [--wine WINE]
 
-REL paths are relative to the prefix: the program, and the folder that holds the README
-and examples/.
+REL paths are relative to the prefix: the program, and the folder that holds the README,
+the licence and examples/. DIR is the repository.
 """
 
 import argparse
@@ -39,6 +41,31 @@ def as_extracted(data):
     return b"".join(line + b"\r\n" for line in lines)
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def check_copies(prefix, options):
+    """The files installed as copies of the repository's: the Windows package's text files
+    with CR LF line ends."""
+    if options.wine:
+        copies = {os.path.join(options.docs, "LICENSE.txt"): ("LICENSE", True)}
+    else:
+        copies = {os.path.join(options.docs, "copyright"): ("LICENSE", False),
+                  os.path.join("share", "bash-completion", "completions", "quillpack"):
+                      (os.path.join("completion", "quillpack.bash"), False)}
+    for relative, (source, crlf) in copies.items():
+        installed = os.path.join(prefix, relative)
+        if not os.path.isfile(installed):
+            fail(f"{relative} is not installed")
+        expected = read_bytes(os.path.join(options.source, source))
+        if crlf:
+            expected = expected.replace(b"\n", b"\r\n")
+        if read_bytes(installed) != expected:
+            fail(f"{relative} is not {source} as it stands in the repository")
+
+
 def check_installed(prefix, options):
     docs = os.path.join(prefix, options.docs)
     wanted = [options.program, os.path.join(options.docs, "examples")]
@@ -48,10 +75,12 @@ def check_installed(prefix, options):
     for relative in wanted:
         if not os.path.exists(os.path.join(prefix, relative)):
             fail(f"{relative} is not installed")
+    check_copies(prefix, options)
     # In the merge's order: by name, ignoring case.
+    examples = os.path.join(options.source, "examples")
     installed = sorted(os.listdir(os.path.join(docs, "examples")), key=str.lower)
-    if installed != sorted(os.listdir(options.examples), key=str.lower):
-        fail(f"installed examples {installed}, expected those of {options.examples}")
+    if installed != sorted(os.listdir(examples), key=str.lower):
+        fail(f"installed examples {installed}, expected those of {examples}")
     return installed
 
 
@@ -77,7 +106,7 @@ def merge_and_extract(prefix, options, names):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--cmake", "--build", "--program", "--docs", "--examples"):
+    for option in ("--cmake", "--build", "--program", "--docs", "--source"):
         parser.add_argument(option, required=True)
     parser.add_argument("--wine")
     options = parser.parse_args()
@@ -90,7 +119,8 @@ def main():
         print(f"kept {prefix}")
         raise
     shutil.rmtree(prefix)
-    print(f"installed, merged and extracted {len(names)} examples")
+    print(f"installed with the licence{'' if options.wine else ' and the completion'}; merged and "
+          f"extracted {len(names)} examples")
 
 
 if __name__ == "__main__":

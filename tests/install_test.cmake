@@ -1,6 +1,7 @@
-# The install as a user gets it: installed into a fresh prefix, the installed program
-# merges the installed examples and extracts them again. The man page, where there is
-# one, must render without a warning.
+# The install as a user gets it: installed into a fresh prefix with the licence (and on
+# Linux the bash completion), the installed program merges the installed examples and
+# extracts them again. The man page, where there is one, must render without a warning,
+# and the completion script must complete.
 set(install_check_wine)
 if(CMAKE_CROSSCOMPILING)
   set(install_check_wine --wine ${WINE_PROGRAM})
@@ -9,7 +10,7 @@ add_test(NAME install
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/check_install.py
                  --cmake ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR}
                  --program ${QUILLPACK_INSTALL_PROGRAM_DIR}/$<TARGET_FILE_NAME:quillpack>
-                 --docs ${QUILLPACK_INSTALL_DOC_DIR} --examples ${CMAKE_SOURCE_DIR}/examples
+                 --docs ${QUILLPACK_INSTALL_DOC_DIR} --source ${CMAKE_SOURCE_DIR}
                  ${install_check_wine})
 set_tests_properties(install PROPERTIES TIMEOUT 300)
 if(CMAKE_CROSSCOMPILING)
@@ -17,6 +18,9 @@ if(CMAKE_CROSSCOMPILING)
 endif()
 
 if(NOT WIN32)
+  add_test(NAME completion
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/check_completion
+                   ${CMAKE_SOURCE_DIR}/completion/quillpack.bash)
   find_program(GROFF_PROGRAM groff)
   if(GROFF_PROGRAM)
     add_test(NAME man_page

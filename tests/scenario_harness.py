@@ -301,6 +301,11 @@ def closing_block(message):
     return lines(BANNER + as_bytes(message), b"", PAUSE)
 
 
+def unknown_words(*words):
+    """The lines that name unknown option words on the error output."""
+    return lines(*(b"Ignoring unknown option " + as_bytes(w) + b"." for w in words))
+
+
 def member(name, *member_lines, header=PLAIN):
     """One member of a merged file: its header line and its lines."""
     return lines(header + as_bytes(name), *member_lines)

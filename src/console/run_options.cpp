@@ -15,32 +15,57 @@ TRunOptions RunOptions;
 
 namespace {
 
-constexpr std::string_view kSlashOptionWords[] = {"/?", "/merge", "/extract", "/nice", "/debug"};
+// The words the tool knows, one row per word. A row with a "/" form also answers to its word
+// with "/" in place of the leading "-"; on POSIX those are the only "/" arguments that are
+// option words, since any other is a path.
+enum class SlashForm { kNone, kAlso };
+struct KnownWord {
+  std::string_view dashForm;
+  SlashForm slashForm;
+  void (*apply)(TRunOptions* options);
+};
+
+constexpr KnownWord kKnownWords[] = {
+    {"-?", SlashForm::kAlso, [](TRunOptions* o) { o->help = true; }},
+    {"-merge", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kMerge; }},
+    {"-extract", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kExtract; }},
+    {"-nice", SlashForm::kAlso, [](TRunOptions* o) { o->headerStyle = kNiceHeaderStyle; }},
+    {"-debug", SlashForm::kAlso, [](TRunOptions* o) { o->debug = true; }},
+    // The words other console tools answer. No "/" form: on POSIX it would hide a path.
+    {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
+    {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
+};
+
+bool IsWordOf(const KnownWord& known, std::string_view word) {
+  if (CompareIgnoringCase(word, known.dashForm) == 0) return true;
+  return known.slashForm == SlashForm::kAlso && TextEquals(CopyOf(word, 1, 1), "/") &&
+         CompareIgnoringCase(word.substr(1), known.dashForm.substr(1)) == 0;
+}
+
+bool IsKnownWord(std::string_view word) {
+  for (const KnownWord& known : kKnownWords) {
+    if (IsWordOf(known, word)) return true;
+  }
+  return false;
+}
 
 bool IsOptionWord(const std::string& argument, const OptionRules& rules) {
   std::string first = CopyOf(argument, 0, 1);
   if (TextEquals(first, "-")) return true;
   if (!TextEquals(first, "/")) return false;
-  if (rules.everySlashWordIsAnOption) return true;
-  for (std::string_view word : kSlashOptionWords) {
-    if (CompareIgnoringCase(argument, word) == 0) return true;
-  }
-  return false;
+  return rules.everySlashWordIsAnOption || IsKnownWord(argument);
 }
 
-// Applies every row whose word matches; an unknown word changes nothing.
-void ApplyOptionWord(const std::string& word, TRunOptions* options) {
-  auto is = [&word](std::string_view dash, std::string_view slash) {
-    return CompareIgnoringCase(word, dash) == 0 || CompareIgnoringCase(word, slash) == 0;
-  };
-  if (is("-?", "/?")) options->help = true;
-  if (is("-merge", "/merge")) options->action = Action::kMerge;
-  if (is("-extract", "/extract")) options->action = Action::kExtract;
-  if (is("-nice", "/nice")) options->headerStyle = kNiceHeaderStyle;
-  if (is("-debug", "/debug")) options->debug = true;
-  // The words other console tools answer. No "/" form: on POSIX it would hide a path.
-  if (CompareIgnoringCase(word, "--help") == 0) options->help = options->helpWithoutPause = true;
-  if (CompareIgnoringCase(word, "--version") == 0) options->version = true;
+// Applies every row whose word matches; returns whether one did. An unknown word changes
+// nothing.
+bool ApplyOptionWord(const std::string& word, TRunOptions* options) {
+  bool known = false;
+  for (const KnownWord& row : kKnownWords) {
+    if (!IsWordOf(row, word)) continue;
+    row.apply(options);
+    known = true;
+  }
+  return known;
 }
 
 // A path past the platform's limit is refused before anything is read or written.
@@ -100,7 +125,10 @@ OptionWords ReadOptionWords(const std::vector<std::string>& arguments, const Opt
   int paths = 0;
   for (const std::string& argument : arguments) {
     if (IsOptionWord(argument, rules)) {
-      ApplyOptionWord(argument, &options);
+      // A lone "-" names no option, so it is no mistake worth a word.
+      if (!ApplyOptionWord(argument, &options) && !TextEquals(argument, "-")) {
+        read.unknownWords.push_back(argument);
+      }
     } else if (++paths == 1) {
       options.firstPath = argument;
     } else if (paths == 2) {
@@ -116,6 +144,9 @@ void ParseOptions() {
   RunOptions = TRunOptions();
   OptionWords read = ReadOptionWords(ProcessArguments());
   RunOptions = read.options;
+  // First, ahead of the usage text, a question or a closing block.
+  for (const std::string& word : read.unknownWords)
+    WriteErrorLine("Ignoring unknown option " + word + ".");
   if (RunOptions.help || RunOptions.version) return;
   if (read.surplusPaths && HostOptionRules().refuseSurplusPaths) {
     RaiseError(myException(

@@ -39,8 +39,9 @@ extern TRunOptions RunOptions;
 
 // How the host tells option words from paths.
 struct OptionRules {
-  // Win32: every argument that begins with "/" is an option word. POSIX: only the five
-  // "/" words are, since absolute paths begin with "/" there.
+  // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
+  // forms of the known words are (/?, /merge, /extract, /nice, /debug), since absolute
+  // paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.
@@ -53,25 +54,29 @@ const OptionRules& HostOptionRules();
 
 // What the arguments 1..count say, before any question: the option words (compared
 // whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
-// the first two paths, and whether more paths followed. No arguments, or the single
-// argument "?", ask for the usage text.
+// the first two paths, whether more paths followed, and the option words that are none of
+// the tool's. No arguments, or the single argument "?", ask for the usage text.
 struct OptionWords {
   TRunOptions options;
   bool surplusPaths = false;
+  // Option words that match no known word, in the order given; they change nothing. A
+  // lone "-" is not among them.
+  std::vector<std::string> unknownWords;
 };
 OptionWords ReadOptionWords(const std::vector<std::string>& arguments,
                             const OptionRules& rules = HostOptionRules());
 
-// Fills RunOptions from the process's arguments. When they name no action, and ask for
-// neither the usage text nor the version, it asks for one on the console. Raises
-// myException, before any file is read or written:
+// Fills RunOptions from the process's arguments. First it names each unknown option word
+// on the error output ("Ignoring unknown option -x."). When the arguments name no action,
+// and ask for neither the usage text nor the version, it asks for one on the console.
+// Raises myException, before any file is read or written:
 // - a message that tells the user to quote the mask, when more than two paths are given
 //   and the host's rules refuse surplus paths (before any question);
 // - "Operation Cancelled." when the answer to the question is cancel, or standard input
 //   has ended;
 // - "Path P is too long or cannot be resolved." for a path P that has no full path the
 //   platform takes.
-// A console failure while asking raises EInOutError.
+// A console failure (naming a word, or asking) raises EInOutError.
 void ParseOptions();
 
 }  // namespace quillpack

@@ -116,6 +116,36 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
   EXPECT_FALSE(ReadOptionWords({"/version"}, WindowsOptionRules()).options.version);
 }
 
+// Option words that match no known word are listed, in order, for the caller to name; a
+// lone "-" is not, and on POSIX a "/" argument outside the known words is a path.
+TEST(ReadOptionWords, UnknownWordsListed) {
+  struct Case {
+    Arguments arguments;
+    Arguments windows;
+    Arguments posix;
+  };
+  const Case cases[] = {
+      {{}, {}, {}},
+      {{"-MERGE", "-Nice", "--HELP", "--version", "-?", "-debug", "-extract"}, {}, {}},
+      {{"-x", "-", "a", "--exclude=*.h", "-merg", "-x"},
+       {"-x", "--exclude=*.h", "-merg", "-x"},
+       {"-x", "--exclude=*.h", "-merg", "-x"}},
+      {{"/x", "/MERGE", "/data/in.txt", "/", "-?x"}, {"/x", "/data/in.txt", "/", "-?x"}, {"-?x"}},
+      {{"/help", "/version", "/-merge", "-/merge"},
+       {"/help", "/version", "/-merge", "-/merge"},
+       {"-/merge"}},
+  };
+  for (const Case& c : cases) {
+    std::string label;
+    for (const std::string& a : c.arguments)
+      label += " [" + a + "]";
+    EXPECT_EQ(ReadOptionWords(c.arguments, WindowsOptionRules()).unknownWords, c.windows)
+        << "windows:" << label;
+    EXPECT_EQ(ReadOptionWords(c.arguments, PosixOptionRules()).unknownWords, c.posix)
+        << "posix:" << label;
+  }
+}
+
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {
   EXPECT_FALSE(WindowsOptionRules().refuseSurplusPaths);
   EXPECT_TRUE(PosixOptionRules().refuseSurplusPaths);

@@ -3,7 +3,7 @@
 import subprocess
 
 from scenario_harness import (ACTION_QUESTION, CANCELLED, closing_block, end_process, lines,
-                              scenario)
+                              scenario, unknown_words)
 from scenarios.usage import USAGE
 
 # The usage text less the pause's empty line and prompt.
@@ -41,11 +41,12 @@ def help_does_not_wait_for_input(t, timeout=60):
 
 @scenario
 def other_help_words_stay_ignored(t):
-    # Not option words of this tool: the action question follows, as for any unknown word.
-    # With no output path the answer may be a merge to standard output, which is a pipe
-    # here, so the dialogue goes to the error output.
+    # Not option words of this tool: each is named, and the action question follows, as for
+    # any unknown word. With no output path the answer may be a merge to standard output,
+    # which is a pipe here, so the dialogue goes to the error output, after the name. On
+    # POSIX /help is a path.
     for word in ("-h", "--h", "-help", "-version", "--helps", "/help"):
-        t.run(word, stdin=b"c\r\n").expect(stdout=b"",
-                                            stderr=ACTION_QUESTION + closing_block(CANCELLED),
-                                            status=1)
+        named = unknown_words(word) if word[0] == "-" or t.windows else b""
+        t.run(word, stdin=b"c\r\n").expect(
+            stdout=b"", stderr=named + ACTION_QUESTION + closing_block(CANCELLED), status=1)
     t.expect_files([])

@@ -3,7 +3,9 @@
 import os
 
 from scenario_harness import (ACTION_QUESTION, ARROW, CANCELLED, PLAIN, closing_block, lines,
-                              member, scenario)
+                              member, scenario, unknown_words)
+from scenarios.help_words import HELP, VERSION
+from scenarios.usage import USAGE
 
 SURPLUS = (b"More than two paths given; quote a mask such as \"*.txt\" so that the shell "
            b"does not expand it.")
@@ -13,17 +15,19 @@ SURPLUS = (b"More than two paths given; quote a mask such as \"*.txt\" so that t
 def option_words_ignore_case(t):
     t.write("src/a.txt", "x\n")
     rows = [
-        (["-merge", "src/*.txt", "o1.txt"], "o1.txt", PLAIN),
-        (["-MERGE", "src/*.txt", "o2.txt"], "o2.txt", PLAIN),
-        (["src/*.txt", "-Merge", "o3.txt", "-NICE"], "o3.txt", ARROW),  # words go anywhere
-        (["-x", "-", "-merge", "src/*.txt", "o4.txt"], "o4.txt", PLAIN),  # unknown: ignored
-        (["-extract", "-merge", "src/*.txt", "o5.txt"], "o5.txt", PLAIN),  # the later wins
+        (["-merge", "src/*.txt", "o1.txt"], "o1.txt", PLAIN, b""),
+        (["-MERGE", "src/*.txt", "o2.txt"], "o2.txt", PLAIN, b""),
+        (["src/*.txt", "-Merge", "o3.txt", "-NICE"], "o3.txt", ARROW, b""),  # words go anywhere
+        (["-x", "-", "-merge", "src/*.txt", "o4.txt"], "o4.txt", PLAIN,
+         unknown_words("-x")),  # unknown: named and ignored; a lone "-" is not named
+        (["-extract", "-merge", "src/*.txt", "o5.txt"], "o5.txt", PLAIN, b""),  # the later wins
         ([("/Merge" if t.windows else "/merge"), "/nice", "src/*.txt", "o6.txt"], "o6.txt",
-         ARROW),
+         ARROW, b""),
     ]
-    for args, out, header in rows:
+    for args, out, header, stderr in rows:
         t.run(*args).expect(
-            stdout=t.merge_progress("src/*.txt", out) + lines("Adding A.TXT"), status=0)
+            stdout=t.merge_progress("src/*.txt", out) + lines("Adding A.TXT"), stderr=stderr,
+            status=0)
         t.expect_file(out, member("A.TXT", "x", header=header))
 
     t.write("m.txt", member("A.TXT", "x"))
@@ -38,13 +42,37 @@ def option_words_ignore_case(t):
 def unknown_words_lead_to_the_action_question(t):
     t.write("src/a.txt", "x\n")
     t.run("-merg", "src/*.txt", "o.txt", stdin=b"c\r\n").expect(
-        stdout=ACTION_QUESTION + closing_block(CANCELLED), status=1)
+        stdout=ACTION_QUESTION + closing_block(CANCELLED), stderr=unknown_words("-merg"),
+        status=1)
     t.expect_no_file("o.txt")
     # -nice alone sets the style but no action: the question comes, and the style stays.
     t.run("-nice", "src/*.txt", "o.txt", stdin=b"m\r\n").expect(
         stdout=ACTION_QUESTION + t.merge_progress("src/*.txt", "o.txt") + lines("Adding A.TXT"),
         status=0)
     t.expect_file("o.txt", member("A.TXT", "x", header=ARROW))
+
+
+@scenario
+def unknown_words_are_named(t):
+    """An unknown option word is still ignored, but named on the error output before
+    anything else the run writes; standard output and the exit status stay as they were."""
+    t.write("src/a.txt", "x\n")
+    # On Windows every "/" word is an option word; on POSIX /x would be a path.
+    slash = ["/x"] if t.windows else []
+    merged = t.merge_progress("src/*.txt", "o.txt") + lines("Adding A.TXT")
+    rows = [
+        ([*slash, "-merge", "--exclude=*.h", "src/*.txt", "-", "o.txt", "-X"], merged, 0),
+        ([*slash, "-?", "--exclude=*.h", "-X"], USAGE, 0),
+        ([*slash, "--help", "--exclude=*.h", "-X"], HELP, 0),
+        ([*slash, "--exclude=*.h", "--version", "-X"], VERSION, 0),
+        ([*slash, "-extract", "--exclude=*.h", "-X", "none.txt"],
+         closing_block(b"File none.txt does not exist."), 1),
+    ]
+    for args, stdout, status in rows:
+        t.run(*args, stdin=b"\r\n").expect(
+            stdout=stdout, stderr=unknown_words(*slash, "--exclude=*.h", "-X"), status=status)
+    t.expect_file("o.txt", member("A.TXT", "x"))
+    t.expect_files(["src/a.txt", "o.txt"])
 
 
 @scenario
@@ -84,7 +112,8 @@ def slash_arguments(t):
     if t.windows:
         # Taken as an unknown option, so no merged file is named at all.
         t.run("-extract", "/m.txt").expect(
-            stdout=closing_block(b"File  does not exist."), status=1)
+            stdout=closing_block(b"File  does not exist."), stderr=unknown_words("/m.txt"),
+            status=1)
         return
     mask, out, merged = t.path("src") + "/*.txt", t.path("o.txt"), t.path("m.txt")
     t.run("/merge", mask, out).expect(
