@@ -32,6 +32,14 @@ constexpr std::string_view kUsageLines[] = {
     "  and -debug to show the underlying message when something fails.",
 };
 
+// The words the usage text has no room for; "--help" adds them, where no pause follows.
+constexpr std::string_view kMoreWordLines[] = {
+    "  More words:",
+    "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
+    "     -keepcase         merge the names in the case they have, not in upper case",
+    "     -lf               restore files with LF line ends, not CR LF",
+};
+
 std::string Banner() {
   return std::string(kVersionLine) + " - ";
 }
@@ -52,7 +60,12 @@ void ShowUsage(AfterUsage after) {
   WriteConsoleLine(Banner() + "usage is:");
   for (std::string_view line : kUsageLines)
     WriteConsoleLine(line);
-  if (after == AfterUsage::kPause) Pause();
+  if (after == AfterUsage::kPause) {
+    Pause();
+    return;
+  }
+  for (std::string_view line : kMoreWordLines)
+    WriteConsoleLine(line);
 }
 
 // A failure in here is not caught: it reaches the outermost handler of the process.

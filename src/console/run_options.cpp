@@ -31,6 +31,10 @@ constexpr KnownWord kKnownWords[] = {
     {"-extract", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kExtract; }},
     {"-nice", SlashForm::kAlso, [](TRunOptions* o) { o->headerStyle = kNiceHeaderStyle; }},
     {"-debug", SlashForm::kAlso, [](TRunOptions* o) { o->debug = true; }},
+    {"-recurse", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
+    {"-r", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
+    {"-keepcase", SlashForm::kAlso, [](TRunOptions* o) { o->keepCase = true; }},
+    {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
     {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},

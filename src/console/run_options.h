@@ -29,6 +29,12 @@ struct TRunOptions {
   bool version = false;
   // Show the underlying message of a failure before the tool's own.
   bool debug = false;
+  // Merge: the mask's directory and every directory below it.
+  bool recurse = false;
+  // Merge: member names keep the case the listing gives them.
+  bool keepCase = false;
+  // Extract: targets are written with LF line ends.
+  bool lineFeedsOnly = false;
   // The source mask for merge, the merged file for extract.
   std::string firstPath;
   // The output file for merge, the output directory for extract.
@@ -40,8 +46,8 @@ extern TRunOptions RunOptions;
 // How the host tells option words from paths.
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
-  // forms of the known words are (/?, /merge, /extract, /nice, /debug), since absolute
-  // paths begin with "/" there.
+  // forms of the known words are (/?, /merge, /extract, /nice, /debug, /recurse, /r,
+  // /keepcase, /lf), since absolute paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.

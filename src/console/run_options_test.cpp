@@ -146,6 +146,38 @@ TEST(ReadOptionWords, UnknownWordsListed) {
   }
 }
 
+// The words for trees: each sets its own field, in either form, on both hosts; on POSIX a
+// "/" argument that is none of them stays a path.
+TEST(ReadOptionWords, TreeWords) {
+  struct Case {
+    Arguments arguments;
+    bool recurse;
+    bool keepCase;
+    bool lineFeedsOnly;
+  };
+  const Case cases[] = {
+      {{"-recurse"}, true, false, false},
+      {{"-R"}, true, false, false},
+      {{"/r"}, true, false, false},
+      {{"-KeepCase"}, false, true, false},
+      {{"/keepcase"}, false, true, false},
+      {{"-lf", "/LF"}, false, false, true},
+      {{"-r", "-keepcase", "-lf"}, true, true, true},
+      {{"-rec", "-keep", "-l"}, false, false, false},
+  };
+  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
+    for (const Case& c : cases) {
+      TRunOptions options = ReadOptionWords(c.arguments, rules).options;
+      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
+      EXPECT_EQ(options.recurse, c.recurse) << label;
+      EXPECT_EQ(options.keepCase, c.keepCase) << label;
+      EXPECT_EQ(options.lineFeedsOnly, c.lineFeedsOnly) << label;
+      EXPECT_EQ(options.firstPath, "") << label;
+    }
+  }
+  EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath, "/rx");
+}
+
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {
   EXPECT_FALSE(WindowsOptionRules().refuseSurplusPaths);
   EXPECT_TRUE(PosixOptionRules().refuseSurplusPaths);

@@ -101,6 +101,7 @@ class Extraction {
   explicit Extraction(std::string target) : target_(std::move(target)), directory_(target_) {
     std::string full = FullPathOf(target_);
     targetFullLength_ = full.empty() ? kMaxFullPathBytes + 1 : full.size();
+    if (RunOptions.lineFeedsOnly) targetFile_.SetLineEnd(LineEnd::kLf);
   }
 
   void Run() {

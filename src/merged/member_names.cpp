@@ -76,8 +76,10 @@ void ForEachPart(std::string_view name, std::string_view separators, Visit visit
 MemberNameRules WindowsMemberNameRules() {
   return {"\\/", true};
 }
+// "\\" separates the parts of a member name on every system, so that a bundle made on
+// Windows gives the same folders on POSIX.
 MemberNameRules PosixMemberNameRules() {
-  return {"/", false};
+  return {"\\/", false};
 }
 
 const MemberNameRules& HostMemberNameRules() {

@@ -11,7 +11,8 @@
 namespace quillpack {
 
 struct MemberNameRules {
-  // Every byte the host's file system treats as a separator: "\\/" on Win32, "/" on POSIX.
+  // Every byte that separates the parts of a member name: "\\" as the merge writes it, and
+  // "/", which the file systems take too; on every system.
   std::string_view separators;
   // Win32: a colon names a drive or a stream, the file system takes some names for devices
   // (CON, NUL, COM1, ... with any extension), and a name may hold none of < > " | ? *.

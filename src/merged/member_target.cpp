@@ -11,6 +11,17 @@ namespace {
 // many rounds the name counts as held by someone else.
 constexpr int kCreateAttempts = 100;
 
+// Opens the directory `name` inside `parent`, making it first when it is missing. Whatever
+// is there, or comes there meanwhile, is opened as it is, never followed.
+int32_t OpenOrCreate(const platform::Directory& parent, const std::string& name,
+                     platform::Directory* directory) {
+  int32_t code = platform::OpenSubdirectory(parent, name, directory);
+  if (code != platform::kPathNotFound) return code;
+  int32_t created = platform::CreateSubdirectoryIn(parent, name);
+  if (created != 0 && created != platform::kFileExists) return created;
+  return platform::OpenSubdirectory(parent, name, directory);
+}
+
 }  // namespace
 
 TargetDirectory::TargetDirectory(const std::string& path)
@@ -23,7 +34,7 @@ int32_t MemberTarget::Reach(const TargetDirectory& target, std::vector<std::stri
   parts.pop_back();
   for (const std::string& part : parts) {
     platform::Directory inner;
-    if (int32_t code = platform::OpenSubdirectory(*directory_, part, &inner)) return code;
+    if (int32_t code = OpenOrCreate(*directory_, part, &inner)) return code;
     reached_ = std::move(inner);
     directory_ = &reached_;
   }

@@ -42,8 +42,9 @@ class MemberTarget {
   MemberTarget& operator=(const MemberTarget&) = delete;
 
   // Reaches the directory that holds the last of `parts` (a member name's written parts)
-  // from `target` through the parts before it. Returns 0, platform::kStoppedOnLink when
-  // one of them is a link, or the platform's code (3 when one is missing).
+  // from `target` through the parts before it, making those that are missing. Returns 0,
+  // platform::kStoppedOnLink when one of them is a link, or the platform's code (3 when one
+  // is a file).
   int32_t Reach(const TargetDirectory& target, std::vector<std::string> parts);
 
   // Creates the file when nothing is there, `file` taking it over for writing, and sets

@@ -11,6 +11,7 @@
 #include "merged/merged_format.h"
 #include "merged/merged_output.h"
 #include "merged/operation_failures.h"
+#include "merged/source_files.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
@@ -38,37 +39,6 @@ std::string SearchPathOf(const std::string& firstPath) {
   bool endsInDelimiter = IsPathDelimiterAt(full, static_cast<int32_t>(full.size()));
   if (endsInDelimiter || IsExistingDirectory(full)) return WithTrailingDelimiter(full) + "*.*";
   return full;
-}
-
-// Where the sources are: the directory's name, and the directory itself, held open from
-// before the listing to the last source, so that every source is listed, warmed and
-// opened through it, never by a path made again. Not held when it cannot be opened.
-struct SourceDirectory {
-  explicit SourceDirectory(std::string path) : path(std::move(path)) {
-    platform::OpenDirectory(this->path, &held);
-  }
-  std::string path;
-  platform::Directory held;
-};
-
-// The files to merge, in the merge's order. Emptying the output and then reading it back
-// could only lose the old bundle or grow without end, so the output is told apart by
-// what it is before it is touched.
-std::vector<ListedFile> ListSources(const std::string& searchPath,
-                                    const SourceDirectory& directory) {
-  if (!directory.held.IsOpen()) return {};
-  IdentifiedFile output(RunOptions.secondPath);
-  TStringList order;
-  SourceNames sources(order);
-  std::string mask = searchPath.substr(DirectoryPartOf(searchPath).size());
-  for (ListedFile& file : ListMatchingFilesIn(directory.held, mask)) {
-    if (output.IsListedAs(directory.path, file)) {
-      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
-    } else {
-      sources.Add(std::move(file));
-    }
-  }
-  return sources.TakeSorted();
 }
 
 // Copies one line left to the caller by the bulk copy piece by piece, keeping its first
@@ -139,21 +109,6 @@ bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
   return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
 }
 
-// Opens the source as the listing saw it. Returns 0, the code of the open's failure, or
-// kNotRegularFile for a source that is another file now than the one listed.
-int32_t OpenAsListed(const ListedFile& listed, const SourceDirectory& directory,
-                     TextLineFile& source, platform::FileStamp* stamp) {
-  source.AssignName(directory.path + listed.name);
-  platform::OpenedFile opened;
-  int32_t code = TryOpenForReadingIn(source, directory.held, listed.name, &opened);
-  if (code == 0 && listed.identity && opened.identity != *listed.identity) {
-    source.AssignName("");
-    return platform::kNotRegularFile;
-  }
-  *stamp = opened.stamp;
-  return code;
-}
-
 // Why a source the listing saw is not merged after all, or "" when it is not left out: a
 // source gone since, or swapped for something else (a FIFO, a device, a link to another
 // file), is never read.
@@ -169,50 +124,62 @@ std::string_view WhyLeftOut(int32_t openCode) {
   }
 }
 
+// The member name as its header carries it: upper case unless the case is to be kept.
+std::string HeaderNameOf(const Source& source) {
+  return RunOptions.keepCase ? source.member : UpperCaseAscii(source.member);
+}
+
 // Writes one member: its header, then the lines of its source. `source` is lent, so that
 // one buffer serves every member. Returns false when the source was left out or a warning
 // was given.
-bool AddMember(const ListedFile& listed, const SourceDirectory& directory, TextLineFile& source,
+bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& file,
                TextLineFile& output) {
   platform::FileStamp opened;
-  int32_t code = OpenAsListed(listed, directory, source, &opened);
-  if (std::string_view why = WhyLeftOut(code); !why.empty()) {
-    WriteErrorLine("Leaving out " + listed.name + ": " + std::string(why));
+  int32_t code = directory.Open(source, &file, &opened);
+  std::string_view why = WhyLeftOut(code);
+  // A text format cannot keep binary data (a NUL byte never comes in text, UTF-16 aside).
+  if (code == 0 && CheckedFirstBlockHoldsNul(file)) {
+    CheckedClose(file);
+    why = "it holds a NUL byte, so it is no text file.";
+  }
+  if (!why.empty()) {
+    WriteErrorLine("Leaving out " + source.listed.name + ": " + std::string(why));
     return false;
   }
-  std::string upper = UpperCaseAscii(listed.name);
-  WriteConsoleLine("Adding " + upper);
+  std::string name = HeaderNameOf(source);
+  WriteConsoleLine("Adding " + name);
   // A source that cannot be read stops the merge, named by the line above.
   CheckedPlatformStep(code);
-  CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, upper));
-  source.WatchLosses();
-  uint64_t headerLine = CopySource(source, output);
-  TextLineFile::Losses losses = source.ReadLosses();
-  bool changed = CheckedCurrentStamp(source) != opened;
-  CheckedClose(source);
-  bool exact = !WarnAboutLosses(upper, headerLine, losses);
+  CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, name));
+  file.WatchLosses();
+  uint64_t headerLine = CopySource(file, output);
+  TextLineFile::Losses losses = file.ReadLosses();
+  bool changed = CheckedCurrentStamp(file) != opened;
+  CheckedClose(file);
+  bool exact = !WarnAboutLosses(name, headerLine, losses);
   // Another program wrote it meanwhile: what was merged may be neither its old content nor
   // its new one.
-  if (changed) WriteErrorLine("Warning: " + upper + " changed while it was read.");
+  if (changed) WriteErrorLine("Warning: " + name + " changed while it was read.");
   return exact && !changed;
 }
 
 // Returns false when a source was left out or a warning was given.
-bool WriteMergedFile(const std::vector<ListedFile>& sources, const SourceDirectory& directory) {
+bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory) {
   MergedOutput output(RunOptions.secondPath);
-  TextLineFile source;
+  TextLineFile file;
   bool exact = true;
-  // On a tree that comes from disk, the next files are on their way while this one is read.
+  // On a tree that comes from disk, the next files are on their way while this one is
+  // read, whatever their folder: each is named by its path below the directory held.
   FileWarmer warmer(
       static_cast<int32_t>(sources.size()),
-      [&](int32_t index) -> const std::string& { return sources[index].name; },
+      [&](int32_t index) -> const std::string& { return sources[index].listed.name; },
       kDefaultWarmingLimits,
       [&](const std::string& name, uint64_t maxBytes) {
-        return platform::WarmFileIn(directory.held, name, maxBytes);
+        return platform::WarmFileIn(directory.held(), name, maxBytes);
       });
   for (std::size_t i = 0; i < sources.size(); ++i) {
     warmer.Reached(static_cast<int32_t>(i));
-    if (!AddMember(sources[i], directory, source, output.file())) exact = false;
+    if (!AddMember(sources[i], directory, file, output.file())) exact = false;
   }
   output.Finish();
   return exact;
@@ -222,10 +189,15 @@ bool WriteMergedFile(const std::vector<ListedFile>& sources, const SourceDirecto
 
 bool MergeFiles() {
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
-  SourceDirectory directory(WithTrailingDelimiter(DirectoryPartOf(searchPath)));
+  std::string directoryPath = DirectoryPartOf(searchPath);
+  SourceDirectory directory(WithTrailingDelimiter(directoryPath));
   WriteConsoleLine("Adding files from " + searchPath);
   WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
-  std::vector<ListedFile> sources = ListSources(searchPath, directory);
+  // Emptying the output and then reading it back could only lose the old bundle or grow
+  // without end, so the output is told apart by what it is before it is touched.
+  std::vector<Source> sources =
+      directory.List(searchPath.substr(directoryPath.size()), RunOptions.recurse,
+                     IdentifiedFile(RunOptions.secondPath));
   if (sources.empty()) RaiseError(myException("No files matched."));
   if (IsExistingFile(RunOptions.secondPath) &&
       AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==

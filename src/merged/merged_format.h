@@ -24,6 +24,10 @@ inline constexpr std::string_view kArrowHeaderMark = ">>>>>>>>>>";
 inline constexpr std::string_view kPlainHeaderMark = "./";
 inline constexpr std::string_view kHeaderMarks[] = {kArrowHeaderMark, kPlainHeaderMark};
 
+// What separates the parts of a member name that lies in folders below the merged
+// directory: "\\" as Windows writes paths, on every system.
+inline constexpr char kMemberSeparator = '\\';
+
 // A name read back from a header is cut to this many bytes.
 inline constexpr int32_t kMaxMemberNameBytes = 120;
 

@@ -21,8 +21,18 @@ namespace {
   RaiseError(myException("File name " + PrintableText(name) + std::string(problem)));
 }
 
-bool EndsInDotOrSpace(std::string_view name) {
-  return !name.empty() && (name.back() == '.' || name.back() == ' ');
+bool EndsInDotOrSpace(std::string_view part) {
+  return !part.empty() && (part.back() == '.' || part.back() == ' ');
+}
+
+// Whether a part of `name`, cut at `delimiter`, ends in a dot or a space.
+bool APartEndsInDotOrSpace(std::string_view name, char delimiter) {
+  for (std::size_t start = 0;;) {
+    std::size_t end = name.find(delimiter, start);
+    if (EndsInDotOrSpace(name.substr(start, end - start))) return true;
+    if (end == std::string_view::npos) return false;
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -32,37 +42,45 @@ void SourceNames::Add(ListedFile file) {
   if (HoldsControlByte(name)) {
     RefuseName(name, " holds a control character, which a member header cannot carry.");
   }
-  if (EndsInDotOrSpace(name))
+  if (delimiter_ != kMemberSeparator && name.find(kMemberSeparator) != std::string::npos) {
+    RefuseName(name, " holds a \\, which an extract takes for a folder separator.");
+  }
+  if (APartEndsInDotOrSpace(name, delimiter_)) {
     RefuseName(name, " ends in a dot or a space, which an extract would drop.");
+  }
   if (name.size() > static_cast<std::size_t>(kMaxMemberNameBytes)) {
     RefuseName(name, " is longer than the 120 bytes a member header keeps.");
   }
+  std::string member = name;
+  std::replace(member.begin(), member.end(), delimiter_, kMemberSeparator);
   // Locales fold case their own way (a Turkish I is no i), and names that are no valid
   // text in the locale's encoding may order inconsistently: the header alone decides.
-  auto [entry, added] = namesByHeader_.try_emplace(UpperCaseAscii(name), name);
+  auto [entry, added] = namesByHeader_.try_emplace(UpperCaseAscii(member), name);
   if (!added) RaiseCaseTwins(entry->second, name);
-  files_.push_back(std::move(file));
+  files_.push_back({std::move(file), std::move(member)});
 }
 
-std::vector<ListedFile> SourceNames::TakeSorted() {
-  std::vector<ListedFile*> sorted;
+std::vector<Source> SourceNames::TakeSorted() {
+  std::vector<Source*> sorted;
   sorted.reserve(files_.size());
-  for (ListedFile& file : files_)
+  for (Source& file : files_)
     sorted.push_back(&file);
-  auto compare = [this](const ListedFile* a, const ListedFile* b) {
-    return order_.CompareItems(a->name, b->name);
+  auto compare = [this](const Source* a, const Source* b) {
+    return order_.CompareItems(a->member, b->member);
   };
   SortBounded(sorted.data(), 0, static_cast<int32_t>(sorted.size()) - 1, compare);
   // Names the order holds equal would be one item of a sorted list: one would be lost.
   for (std::size_t i = 1; i < sorted.size(); ++i) {
-    const ListedFile* a = sorted[i - 1];
-    const ListedFile* b = sorted[i];
+    const Source* a = sorted[i - 1];
+    const Source* b = sorted[i];
     // Named in the order the listing gave them.
-    if (compare(a, b) == 0) RaiseCaseTwins(std::min(a, b)->name, std::max(a, b)->name);
+    if (compare(a, b) == 0) {
+      RaiseCaseTwins(std::min(a, b)->listed.name, std::max(a, b)->listed.name);
+    }
   }
-  std::vector<ListedFile> taken;
+  std::vector<Source> taken;
   taken.reserve(sorted.size());
-  for (ListedFile* file : sorted)
+  for (Source* file : sorted)
     taken.push_back(std::move(*file));
   files_.clear();
   namesByHeader_.clear();

@@ -14,31 +14,43 @@
 
 namespace quillpack {
 
+// One file to merge: what the listing found, named by its path below the directory
+// listed, and its member name: that path with "\\" between its parts, in the listed case.
+struct Source {
+  ListedFile listed;
+  std::string member;
+};
+
 class SourceNames {
  public:
-  // `order` compares names as the merge orders them: the sorted name list's comparison.
-  explicit SourceNames(const TStrings& order) : order_(order) {}
+  // `order` compares member names as the merge orders them: the sorted name list's
+  // comparison. `delimiter` joins the parts of a listed name: the host's path delimiter.
+  SourceNames(const TStrings& order, char delimiter) : order_(order), delimiter_(delimiter) {}
 
   // Takes a listed file, or raises myException for a name whose member could not be given
   // back as it is:
   // - "File name N holds a control character, which a member header cannot carry." for a
   //   byte below 32 or 127 (LF, CR and Ctrl-Z would end the header or the merged file),
   //   shown as "?";
-  // - "File name N ends in a dot or a space, which an extract would drop." (the file
-  //   systems of Windows drop them);
-  // - "File name N is longer than the 120 bytes a member header keeps.";
-  // - "Files A and B differ only in case; one of them would be lost." when the header of
-  //   B would equal that of an earlier name A (equal after UpperCaseAscii), whatever the
+  // - "File name N holds a \\, which an extract takes for a folder separator." where
+  //   "\\" is no delimiter of the host;
+  // - "File name N ends in a dot or a space, which an extract would drop." for a part that
+  //   does (the file systems of Windows drop them);
+  // - "File name N is longer than the 120 bytes a member header keeps." for a member name
+  //   that is;
+  // - "Files A and B differ only in case; one of them would be lost." when the member
+  //   name of B would equal that of an earlier name A after UpperCaseAscii, whatever the
   //   order says.
   void Add(ListedFile file);
 
-  // Puts the files taken in the order and hands them over. Raises the twins' message
-  // above for two names the order cannot tell apart.
-  std::vector<ListedFile> TakeSorted();
+  // Puts the files taken in the order of their member names and hands them over. Raises
+  // the twins' message above for two names the order cannot tell apart.
+  std::vector<Source> TakeSorted();
 
  private:
   const TStrings& order_;
-  std::vector<ListedFile> files_;
+  char delimiter_;
+  std::vector<Source> files_;
   // Every name taken so far, by its upper-cased form.
   std::unordered_map<std::string, std::string> namesByHeader_;
 };

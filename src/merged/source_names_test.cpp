@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -33,16 +34,16 @@ class UnusualOrderList : public TStringList {
   }
 };
 
-// The message raised for `names`, or "" when every one is taken; the names taken, in the
-// order, in `sorted`.
+// The message raised for `names`, listed with `delimiter` between the parts, or "" when
+// every one is taken; the member names taken, in the order, in `sorted`.
 std::string RefusalOf(const std::vector<std::string>& names, const TStrings& order,
-                      std::vector<std::string>* sorted = nullptr) {
-  SourceNames sources(order);
+                      std::vector<std::string>* sorted = nullptr, char delimiter = '/') {
+  SourceNames sources(order, delimiter);
   try {
     for (const std::string& name : names)
       sources.Add({name, {}});
-    for (const ListedFile& file : sources.TakeSorted()) {
-      if (sorted) sorted->push_back(file.name);
+    for (const Source& source : sources.TakeSorted()) {
+      if (sorted) sorted->push_back(source.member);
     }
   } catch (myException& error) {
     return error.Message();
@@ -70,6 +71,13 @@ TEST(SourceNames, RefusesWhatCannotComeBack) {
       {{"a", "a."}, "File name a." + dropped},
       {{"b "}, "File name b " + dropped},
       {{"..."}, "File name ..." + dropped},
+      {{"dir./x.txt"}, "File name dir./x.txt" + dropped},
+      {{"dir/x. "}, "File name dir/x. " + dropped},
+      // A backslash would come back as a folder.
+      {{"a\\b.txt"},
+       "File name a\\b.txt holds a \\, which an extract takes for a folder separator."},
+      // Twins anywhere in a tree.
+      {{"A/B.TXT", "a/x", "a/b.txt"}, "Files A/B.TXT and a/b.txt" + twins},
       {{std::string(121, 'n')}, "File name " + std::string(121, 'n') + tooLong},
       // The list orders these apart; their headers are both I.TXT.
       {{"i.txt", "x", "I.txt"}, "Files i.txt and I.txt" + twins},
@@ -91,6 +99,22 @@ TEST(SourceNames, SortsInTheGivenOrder) {
   std::vector<std::string> sorted;
   ASSERT_EQ(RefusalOf({"i", "J", "a"}, order, &sorted), "");
   EXPECT_EQ(sorted, (std::vector<std::string>{"a", "J", "i"}));
+}
+
+// Member names join the parts with a backslash, whatever the host's delimiter, and sort as
+// whole names: the same tree gives the same order on every system.
+TEST(SourceNames, MemberNamesOfATree) {
+  UnusualOrderList order;
+  // "0" sorts before "\\", but after "/".
+  const std::vector<std::string> expected = {"a0.txt", "a\\b.txt", "a\\c\\d.txt", "B.txt"};
+  for (char delimiter : {'/', '\\'}) {
+    std::vector<std::string> listed = {"B.txt", "a0.txt", "a/c/d.txt", "a/b.txt"};
+    for (std::string& name : listed)
+      std::replace(name.begin(), name.end(), '/', delimiter);
+    std::vector<std::string> sorted;
+    ASSERT_EQ(RefusalOf(listed, order, &sorted, delimiter), "") << delimiter;
+    EXPECT_EQ(sorted, expected) << delimiter;
+  }
 }
 
 }  // namespace

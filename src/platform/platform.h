@@ -186,6 +186,8 @@ inline constexpr uint32_t kAttributeVolumeLabel = 0x08;
 inline constexpr uint32_t kAttributeDirectory = 0x10;
 inline constexpr uint32_t kAttributeArchive = 0x20;
 inline constexpr uint32_t kAttributeNormal = 0x80;
+// A symbolic link (on Win32 any reparse point); the other bits are those of what it leads to.
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
 
 // The longest entry name an enumeration hands over on Win32 (MAX_PATH).
 inline constexpr std::size_t kMaxEntryNameBytes = kWindowsMaxPathBytes + 1;
@@ -243,7 +245,8 @@ class Search {
 // nothing stays open. A last component without wildcards ignores case too: POSIX looks it
 // up as spelled first and lists the names that match it only when that finds nothing.
 // On POSIX a name that begins with "." counts as hidden and anything that is neither a
-// regular file nor a directory as system; a symbolic link counts as what it points to.
+// regular file nor a directory as system; a symbolic link counts as what it points to,
+// with kAttributeReparsePoint besides.
 // With kNamesAndKinds the entries may come without size, time and the read-only bit (0
 // each), which spares POSIX a call per entry wherever the directory tells the kind itself.
 int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
@@ -303,6 +306,10 @@ int32_t OpenDirectory(const std::string& path, Directory* directory);
 // Opens the directory `name` inside `parent` without following a link: kStoppedOnLink when
 // `name` is one, 3 when it is missing or no directory.
 int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Directory* directory);
+
+// Creates the directory `name` inside `parent`, never through a link: 80 when anything by
+// that name is there already.
+int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name);
 
 // What `name` inside `directory` is. The empty name is the directory itself.
 EntryKind LookUpEntry(const Directory& directory, const std::string& name);

@@ -70,6 +70,12 @@ platform::FileStamp CheckedCurrentStamp(TextLineFile& file) {
   return stamp;
 }
 
+bool CheckedFirstBlockHoldsNul(TextLineFile& file) {
+  bool holdsNul = file.FirstBlockHoldsNul();
+  CheckFileFailure();
+  return holdsNul;
+}
+
 void CheckedPlatformStep(int32_t code) {
   RecordFailure(code);
   CheckFileFailure();

@@ -31,6 +31,7 @@ void CheckedWriteText(TextLineFile& file, std::string_view text);
 void CheckedWriteTextLine(TextLineFile& file, std::string_view text);
 void CheckedClose(TextLineFile& file);
 platform::FileStamp CheckedCurrentStamp(TextLineFile& file);
+bool CheckedFirstBlockHoldsNul(TextLineFile& file);
 
 // A step the caller took on the platform itself: a code other than 0 is raised.
 void CheckedPlatformStep(int32_t code);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
+#include "platform/mask_match.h"
 #include "runtime/failure_codes.h"
 #include "runtime/path_names.h"
 
@@ -69,7 +71,63 @@ std::vector<ListedFile> ListFiles(std::string_view pattern, const platform::Dire
   return files;
 }
 
+// The entries the tree listing passes over, whatever they are.
+constexpr uint32_t kPassedOver =
+    platform::kAttributeHidden | platform::kAttributeSystem | platform::kAttributeVolumeLabel;
+
+struct TreeListing {
+  std::string_view mask;
+  char delimiter;
+  std::vector<ListedFile>* files;
+  std::string* unlisted;
+};
+
+// Lists `directory`, whose path below the tree's top is `prefix` (empty, or ending in the
+// delimiter), then the directories in it, one after another.
+int32_t ListTree(const platform::Directory& directory, const std::string& prefix,
+                 const TreeListing& listing) {
+  std::vector<std::string> subdirectories;
+  platform::Search search;
+  platform::FoundEntry entry;
+  int32_t code =
+      platform::FindFirstIn(directory, "*", &search, &entry, platform::EntryDetail::kNamesAndKinds);
+  for (; code == 0; code = platform::FindNext(search, &entry)) {
+    uint32_t attributes = entry.attributes;
+    if ((attributes & kPassedOver) != 0 || entry.name == "." || entry.name == "..") continue;
+    if ((attributes & platform::kAttributeDirectory) == 0) {
+      if (platform::MatchesMask(listing.mask, entry.name)) {
+        listing.files->push_back({prefix + entry.name, entry.identity});
+      }
+    } else if ((attributes & platform::kAttributeReparsePoint) == 0) {
+      subdirectories.push_back(std::move(entry.name));
+    }
+  }
+  search.Close();
+  if (code != platform::kNoMoreFiles && code != platform::kFileNotFound) {
+    *listing.unlisted = prefix;
+    return code;
+  }
+  for (const std::string& name : subdirectories) {
+    platform::Directory inner;
+    int32_t opened = platform::OpenSubdirectory(directory, name, &inner);
+    // A directory swapped for a link since it was listed is not entered, as a link is not.
+    if (opened == platform::kStoppedOnLink) continue;
+    if (opened != 0) {
+      *listing.unlisted = prefix + name;
+      return opened;
+    }
+    if (int32_t failed = ListTree(inner, prefix + name + listing.delimiter, listing)) return failed;
+  }
+  return 0;
+}
+
 }  // namespace
+
+int32_t ListMatchingFilesBelow(const platform::Directory& directory, std::string_view mask,
+                               char delimiter, std::vector<ListedFile>* files,
+                               std::string* unlisted) {
+  return ListTree(directory, "", {mask, delimiter, files, unlisted});
+}
 
 int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search) {
   return StartSearch(pattern, includeMask, platform::EntryDetail::kFull, search);

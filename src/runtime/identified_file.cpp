@@ -22,7 +22,8 @@ IdentifiedFile::IdentifiedFile(std::string_view name) {
 bool IdentifiedFile::IsListedAs(std::string_view directory, const ListedFile& file) const {
   if (!identity_) return false;
   if (file.identity) return *file.identity == *identity_;
-  if (ownName_.empty() || CompareIgnoringCase(file.name, ownName_) != 0) return false;
+  std::string_view leaf = std::string_view(file.name).substr(DirectoryPartOf(file.name).size());
+  if (ownName_.empty() || CompareIgnoringCase(leaf, ownName_) != 0) return false;
   platform::FileIdentity identity;
   std::string path = std::string(directory) + file.name;
   return platform::IdentifyFile(path, &identity) == 0 && identity == *identity_;

@@ -23,10 +23,10 @@ class IdentifiedFile {
 
   bool IsIdentified() const { return identity_.has_value(); }
 
-  // Whether `file`, found by a listing of `directory` (a path ending in a delimiter), is
-  // this file. Where the listing did not tell the file's identity (Win32), only a file
-  // whose name could be this file's own (equal ignoring ASCII case) is asked about, so
-  // that a long listing costs at most a platform call or two.
+  // Whether `file`, found by a listing of `directory` (a path ending in a delimiter) and
+  // named by its path below it, is this file. Where the listing did not tell the file's identity
+  // (Win32), only a file whose name could be this file's own (equal ignoring ASCII case) is asked
+  // about, so that a long listing costs at most a platform call or two.
   bool IsListedAs(std::string_view directory, const ListedFile& file) const;
 
  private:

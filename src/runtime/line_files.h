@@ -37,8 +37,11 @@ class LineSink {
   ~LineSink() = default;
 };
 
-// The line end of every line written.
+// The line end of every line written, unless a file is set to write LF alone.
 inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kLineFeedOnly = "\n";
+
+enum class LineEnd { kCrLf, kLf };
 
 // The transfer buffer of standard handles, pipes and consoles.
 inline constexpr std::size_t kTransferBytes = 128;
@@ -140,7 +143,19 @@ class TextLineFile {
   // waits.
   bool InputEnded() const;
 
-  // Appends the text's bytes; WriteTextLine appends CR LF after them, as one operation.
+  // The line end that WriteTextLine and CopyLinesTo give each line written to this file
+  // from now on: CR LF until set otherwise. Naming the file again keeps it.
+  void SetLineEnd(LineEnd lineEnd) {
+    lineEnd_ = lineEnd == LineEnd::kLf ? kLineFeedOnly : kLineEnd;
+  }
+
+  // Whether the first block of a file just opened for reading holds a NUL byte, which no
+  // text holds (binary data, UTF-16): reads that block if nothing was read yet, and
+  // records a failed read.
+  bool FirstBlockHoldsNul();
+
+  // Appends the text's bytes; WriteTextLine appends the line end after them, as one
+  // operation.
   // Records 105 on a file open for reading, 103 on a closed one (standard output opens
   // itself), or the platform's code when a write fails (the waiting bytes and the rest of
   // the text are then dropped; the file stays open).
@@ -187,6 +202,7 @@ class TextLineFile {
   void NoteLoneCarriageReturn(const char* after);
   bool BytesFollowCtrlZ();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
+  static bool EmitLineEnd(TextLineFile* target);
   template <typename Take>
   bool StreamLine(Take take);
   bool StartsStopLine(const char* line, const char* end,
@@ -218,6 +234,7 @@ class TextLineFile {
   platform::OwnedHandle ownedHandle_;
   bool onConsole_ = false;
   bool flushEachWrite_ = false;
+  std::string_view lineEnd_ = kLineEnd;
   std::unique_ptr<char[]> buffer_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;

@@ -178,8 +178,8 @@ TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
   EXPECT_EQ(lines, ModelLines(bytes));
 }
 
-// The bulk copy must write what the line-by-line loop writes, and leave every line that
-// begins with a stop prefix to the caller.
+// The bulk copy must write what the line-by-line loop writes, with either line end, and
+// leave every line that begins with a stop prefix to the caller.
 TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
   std::vector<std::string> inputs = {"", "a\r\nb\nc", "x\ry\r\n\r\n\n",
                                      "abc\x1a"
@@ -203,11 +203,14 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
   inputs.push_back(longLine.substr(0, kDiskBlockBytes) + "\x1a" + "never");
   const std::string_view stops[] = {">>>>>>>>>>", "./"};
   for (const std::string& bytes : inputs) {
-    for (bool withStops : {false, true}) {
+    for (int variant = 0; variant < 4; ++variant) {
+      bool withStops = variant % 2 == 1;
+      bool lineFeeds = variant >= 2;
       TextLineFile source;
       TextLineFile copy;
       source.AssignName(dir_.Write("source.txt", bytes));
       source.OpenForReading();
+      copy.SetLineEnd(lineFeeds ? LineEnd::kLf : LineEnd::kCrLf);
       copy.AssignName(dir_.Path("copy.txt"));
       copy.OpenForWriting();
       std::size_t stopLinesSeen = 0;
@@ -223,10 +226,10 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
       std::string expected;
       std::size_t stopLines = 0;
       for (const std::string& line : ModelLines(bytes)) {
-        expected += line + "\r\n";
+        expected += line + (lineFeeds ? "\n" : "\r\n");
         if (line.starts_with(">>>>>>>>>>") || line.starts_with("./")) ++stopLines;
       }
-      EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), expected) << bytes.size() << " " << withStops;
+      EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), expected) << bytes.size() << " " << variant;
       if (withStops) {
         EXPECT_EQ(stopLinesSeen, stopLines) << bytes.size();
       }

@@ -208,6 +208,16 @@ bool TextLineFile::Emit(TextLineFile* target, const char* from, const char* to) 
   return !target || target->Append(std::string_view(from, static_cast<std::size_t>(to - from)));
 }
 
+bool TextLineFile::EmitLineEnd(TextLineFile* target) {
+  return !target || target->Append(target->lineEnd_);
+}
+
+bool TextLineFile::FirstBlockHoldsNul() {
+  if (openMode_ != TextFileMode::kReading) return false;
+  if (read_.bytesRead == 0 && read_.position == read_.end) Fill();
+  return std::memchr(buffer_.get() + read_.position, 0, read_.end - read_.position) != nullptr;
+}
+
 void TextLineFile::CopyLinesTo(TextLineFile* target,
                                std::span<const std::string_view> stopPrefixes) {
   if (openMode_ != TextFileMode::kReading) return;
@@ -215,7 +225,8 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
   // The bulk scan stops at lines that begin with a stop prefix's first byte; Ctrl-Z fills
   // an unused place, as it stops the scan anyway.
   char stopBytes[2] = {kCtrlZ, kCtrlZ};
-  bool bulkScan = stopPrefixes.size() <= 2;
+  bool crLfRuns = !target || target->lineEnd_ == kLineEnd;
+  bool bulkScan = crLfRuns && stopPrefixes.size() <= 2;
   for (std::size_t i = 0; bulkScan && i < stopPrefixes.size(); ++i) {
     std::string_view prefix = stopPrefixes[i];
     bulkScan = !prefix.empty() && prefix.front() != kLineFeed && prefix.front() != kCarriageReturn;
@@ -225,7 +236,8 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
     if (read_.position == read_.end && !Fill()) return;
     const char* end = buffer_.get() + read_.end;
     const char* line = buffer_.get() + read_.position;
-    // Lines that end in CR LF already are what WriteTextLine writes: they go out as one run.
+    // Lines that end in CR LF already are what WriteTextLine writes to most targets: they go
+    // out as one run.
     const char* run = line;
     bool simpleLines = true;
     bool leftToCaller = false;
@@ -233,9 +245,7 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
       if (bulkScan) {
         const char* stop = SkipCrLfLines(line, end, stopBytes[0], stopBytes[1]);
         if (stop < end && *stop == kLineFeed) {
-          if (!Emit(target, run, stop) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) {
-            return;
-          }
+          if (!Emit(target, run, stop) || !EmitLineEnd(target)) return;
           line = run = stop + 1;
           continue;
         }
@@ -248,12 +258,13 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
       }
       const char* found = FindLineByte(line, end);
       if (found != end && *found == kLineFeed) {
-        if (!Emit(target, run, found) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) {
-          return;
-        }
+        if (!Emit(target, run, found) || !EmitLineEnd(target)) return;
         line = run = found + 1;
       } else if (found + 1 < end && *found == kCarriageReturn && found[1] == kLineFeed) {
         line = found + 2;
+        if (crLfRuns) continue;
+        if (!Emit(target, run, found) || !EmitLineEnd(target)) return;
+        run = line;
       } else {
         simpleLines = false;
         break;
@@ -264,7 +275,7 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
     if (!emitted || leftToCaller) return;
     if (simpleLines) continue;
     auto toTarget = [target](const char* from, const char* to) { return Emit(target, from, to); };
-    if (!StreamLine(toTarget) || !Emit(target, kLineEnd.data(), kLineEnd.data() + 2)) return;
+    if (!StreamLine(toTarget) || !EmitLineEnd(target)) return;
   }
 }
 

@@ -19,7 +19,7 @@ void TextLineFile::WriteText(std::string_view text) {
 }
 
 void TextLineFile::WriteTextLine(std::string_view text) {
-  Write(text, kLineEnd);
+  Write(text, lineEnd_);
 }
 
 void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {

@@ -6,8 +6,12 @@ from scenario_harness import (ACTION_QUESTION, CANCELLED, closing_block, end_pro
                               scenario, unknown_words)
 from scenarios.usage import USAGE
 
-# The usage text less the pause's empty line and prompt.
-HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))]
+# The usage text less the pause's empty line and prompt, then the words it has no room for.
+HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))] + lines(
+    "  More words:",
+    "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
+    "     -keepcase         merge the names in the case they have, not in upper case",
+    "     -lf               restore files with LF line ends, not CR LF")
 VERSION = lines(b"Quillpack Freeware Edition v1.02")
 
 

@@ -77,6 +77,13 @@ void FillDanglingEntry(std::string_view name, FoundEntry* entry) {
   entry->identity.reset();
 }
 
+// Only a file system that does not tell kinds in its listing costs a call here.
+bool IsLink(int directoryFd, const struct dirent& found) {
+  if (found.d_type != DT_UNKNOWN) return found.d_type == DT_LNK;
+  struct stat own;
+  return fstatat(directoryFd, found.d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(own.st_mode);
+}
+
 bool ListsBefore(const FoundEntry& a, const FoundEntry& b) {
   int32_t order = LocaleCompare(a.name, b.name, CaseRule::kIgnoreCase);
   return order != 0 ? order < 0 : a.name < b.name;
@@ -99,11 +106,14 @@ std::vector<FoundEntry> ReadMatchingEntries(DIR* directory, const std::string& m
       entry.attributes = AttributesOf(found->d_type == DT_REG ? S_IFREG : S_IFDIR, name);
       entry.name.assign(name);
       if (deviceKnown) entry.identity = posix::IdentityOf(directoryInfo.st_dev, found->d_ino);
-    } else if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
+      continue;
+    }
+    if (fstatat(directoryFd, found->d_name, &info, 0) == 0) {
       FillEntry(info, name, &entry);
     } else {
       FillDanglingEntry(name, &entry);
     }
+    if (IsLink(directoryFd, *found)) entry.attributes |= kAttributeReparsePoint;
   }
   std::sort(entries.begin(), entries.end(), ListsBefore);
   return entries;
@@ -115,11 +125,13 @@ int32_t LookUpLiteralName(int directoryFd, const std::string& name, FoundEntry* 
   if (fstatat(directoryFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
     return posix::CodeOfErrno(errno);
   }
-  if (S_ISLNK(info.st_mode) && fstatat(directoryFd, name.c_str(), &info, 0) != 0) {
+  bool link = S_ISLNK(info.st_mode);
+  if (link && fstatat(directoryFd, name.c_str(), &info, 0) != 0) {
     FillDanglingEntry(name, entry);
   } else {
     FillEntry(info, name, entry);
   }
+  if (link) entry->attributes |= kAttributeReparsePoint;
   return 0;
 }
 

@@ -78,6 +78,13 @@ int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Direc
   return CodeOfDirectoryFailure(error);
 }
 
+int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name) {
+  if (HoldsNul(name)) return kPathNotFound;
+  // mkdirat never follows a link at the name: it fails as on any name that exists.
+  if (mkdirat(DescriptorOf(parent), NameInDirectory(name), 0777) == 0) return 0;
+  return errno == ENOENT ? kPathNotFound : CodeOfErrno(errno);
+}
+
 EntryKind LookUpEntry(const Directory& directory, const std::string& name) {
   struct stat info;
   if (HoldsNul(name) ||

@@ -82,6 +82,13 @@ int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Direc
   return HoldDirectory(parent.path() + name + "\\", FILE_FLAG_OPEN_REPARSE_POINT, directory);
 }
 
+int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name) {
+  if (HoldsNul(name)) return kInvalidName;
+  if (CreateDirectoryA((parent.path() + name).c_str(), nullptr)) return 0;
+  int32_t code = LastError();
+  return code == ERROR_ALREADY_EXISTS ? kFileExists : code;
+}
+
 EntryKind LookUpEntry(const Directory& directory, const std::string& name) {
   if (HoldsNul(name)) return EntryKind::kMissing;
   DWORD attributes = GetFileAttributesA((directory.path() + name).c_str());

@@ -1,0 +1,81 @@
+#include "merged/source_files.h"
+
+#include "console/console_question.h"
+#include "runtime/checked_steps.h"
+#include "runtime/directory_search.h"
+#include "runtime/error_objects.h"
+#include "runtime/identified_file.h"
+#include "runtime/line_files.h"
+#include "runtime/name_list.h"
+#include "runtime/path_names.h"
+
+namespace quillpack {
+
+SourceDirectory::SourceDirectory(std::string path) : path_(std::move(path)) {
+  platform::OpenDirectory(path_, &held_);
+}
+
+std::vector<Source> SourceDirectory::List(std::string_view mask, bool recurse,
+                                          const IdentifiedFile& output) {
+  if (!held_.IsOpen()) return {};
+  char delimiter = HostPathRules().pathDelimiter;
+  std::vector<ListedFile> listed;
+  if (!recurse) {
+    listed = ListMatchingFilesIn(held_, mask);
+  } else if (std::string unlisted;
+             ListMatchingFilesBelow(held_, mask, delimiter, &listed, &unlisted) != 0) {
+    RaiseError(myException("Directory " + path_ + unlisted + " cannot be listed."));
+  }
+  TStringList order;
+  SourceNames sources(order, delimiter);
+  for (ListedFile& file : listed) {
+    if (output.IsListedAs(path_, file)) {
+      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
+    } else {
+      sources.Add(std::move(file));
+    }
+  }
+  return sources.TakeSorted();
+}
+
+int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,
+                              platform::FileStamp* stamp) {
+  const ListedFile& listed = source.listed;
+  file->AssignName(path_ + listed.name);
+  const platform::Directory* directory = nullptr;
+  if (int32_t code = Reach(listed.name, &directory)) {
+    return code == platform::kStoppedOnLink ? platform::kNotRegularFile : code;
+  }
+  std::string leaf = listed.name.substr(DirectoryPartOf(listed.name).size());
+  platform::OpenedFile opened;
+  int32_t code = TryOpenForReadingIn(*file, *directory, leaf, &opened);
+  if (code == 0 && listed.identity && opened.identity != *listed.identity) {
+    file->AssignName("");
+    return platform::kNotRegularFile;
+  }
+  *stamp = opened.stamp;
+  return code;
+}
+
+// Sources come in the order of their names, so those of one folder mostly follow one
+// another: the folders in common with the last source stay as they are.
+int32_t SourceDirectory::Reach(std::string_view path, const platform::Directory** directory) {
+  char delimiter = HostPathRules().pathDelimiter;
+  std::size_t depth = 0;
+  std::size_t start = 0;
+  for (std::size_t end; (end = path.find(delimiter, start)) != std::string_view::npos;
+       start = end + 1, ++depth) {
+    std::string_view part = path.substr(start, end - start);
+    if (depth < reached_.size() && reached_[depth].first == part) continue;
+    reached_.resize(depth);
+    const platform::Directory& parent = depth == 0 ? held_ : reached_[depth - 1].second;
+    platform::Directory inner;
+    if (int32_t code = platform::OpenSubdirectory(parent, std::string(part), &inner)) return code;
+    reached_.emplace_back(std::string(part), std::move(inner));
+  }
+  reached_.resize(depth);
+  *directory = depth == 0 ? &held_ : &reached_[depth - 1].second;
+  return 0;
+}
+
+}  // namespace quillpack
