@@ -156,6 +156,7 @@ bool WriteMergedFile(const TStringList& names, const std::string& sourceDirector
   TextLineFile output;
   output.AssignName(RunOptions.secondPath);
   CheckedOpenForWriting(output);
+  output.MoveInBlocks();  // a pipe or a redirected standard output takes the text in blocks
   SourceDirectory directory(sourceDirectory);
   TextLineFile source;
   bool exact = true;
