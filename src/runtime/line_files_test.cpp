@@ -402,8 +402,6 @@ TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
       {DeviceKind::kPipe, Text::kOwnWords, pieces, End::kAbandoned, pieces},
       {DeviceKind::kPipe, Text::kBulk, blocks, End::kAbandoned, pieces},
       {DeviceKind::kPipe, Text::kBulk, blocks, End::kClosed, all},
-      {DeviceKind::kDisk, Text::kOwnWords, blocks, End::kAbandoned, pieces},
-      {DeviceKind::kDisk, Text::kBulk, blocks, End::kAbandoned, pieces},
       {DeviceKind::kCharacter, Text::kOwnWords, all, End::kAbandoned, all},
       {DeviceKind::kCharacter, Text::kBulk, all, End::kAbandoned, all},
   };
