@@ -9,6 +9,8 @@ namespace quillpack {
 MergedOutput::MergedOutput(const std::string& name) {
   file_.AssignName(name);
   if (!BeginReplacement(name)) CheckedOpenForWriting(file_);
+  // A pipe or a redirected standard output takes the merged text in blocks too.
+  file_.MoveInBlocks();
 }
 
 bool MergedOutput::BeginReplacement(const std::string& name) {

@@ -1,5 +1,6 @@
 #include "runtime/line_files.h"
 
+#include <cstring>
 #include <utility>
 
 #include "runtime/failure_codes.h"
@@ -13,10 +14,10 @@ TextLineFile::TextLineFile() : TextLineFile(Role::kNamed) {}
 
 TextLineFile::TextLineFile(Role role) : role_(role) {}
 
-// An abandoned writer keeps what 128-byte transfers would have written by now; its handle
-// then closes with it.
+// An abandoned writer keeps what 128-byte transfers would have written by now, on a
+// standard handle too; a named file's handle then closes with it.
 TextLineFile::~TextLineFile() {
-  if (!ownedHandle_.IsOpen() || openMode_ != TextFileMode::kWriting) return;
+  if (openMode_ != TextFileMode::kWriting) return;
   std::size_t whole = waiting_ / kTransferBytes * kTransferBytes;
   if (whole > 0) platform::WriteAll(handle_, buffer_.get(), whole);
 }
@@ -48,9 +49,12 @@ void TextLineFile::CloseBeforeReopening() {
   openMode_ = TextFileMode::kClosed;
 }
 
+// The bytes waiting to be written move into the larger buffer.
 void TextLineFile::ReserveBuffer(std::size_t size) {
   if (bufferSize_ >= size) return;
-  buffer_ = std::make_unique<char[]>(size);
+  auto larger = std::make_unique<char[]>(size);
+  if (waiting_ > 0) std::memcpy(larger.get(), buffer_.get(), waiting_);
+  buffer_ = std::move(larger);
   bufferSize_ = size;
 }
 

@@ -7,9 +7,11 @@
 //
 // Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
 // call (one write per 128 bytes; on a console, and always on the error output, also one
-// per write operation). A named disk file moves larger blocks, a multiple of 128 bytes; a
-// writing file that is abandoned (destroyed without CloseFile) still ends holding exactly
-// the whole 128-byte pieces of what was written to it, as with 128-byte transfers.
+// per write operation). A named disk file moves larger blocks, a multiple of 128 bytes, and
+// so does a file that carries bulk text rather than the run's own words (MoveInBlocks) on
+// a pipe or a disk file, standard output included. A writing file that is abandoned
+// (destroyed without CloseFile) still ends holding exactly the whole 128-byte pieces of
+// what was written to it, as with 128-byte transfers.
 
 #ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
 #define QUILLPACK_RUNTIME_LINE_FILES_H_
@@ -45,7 +47,7 @@ enum class LineEnd { kCrLf, kLf };
 
 // The transfer buffer of standard handles, pipes and consoles.
 inline constexpr std::size_t kTransferBytes = 128;
-// The block in which named disk files move.
+// The block in which named disk files, and files that carry bulk text, move.
 inline constexpr std::size_t kDiskBlockBytes = 1024 * kTransferBytes;
 
 class TextLineFile {
@@ -84,6 +86,13 @@ class TextLineFile {
   // Takes over `handle`, opened for writing by the caller under the assigned name, as
   // OpenForWriting would have opened it: the file owns the handle from now on.
   void AdoptForWriting(platform::OwnedHandle handle, platform::DeviceKind kind);
+
+  // For a file that carries bulk text, such as a merged file, rather than the run's own
+  // words: open for writing on a pipe or a disk file, standard output included, it hands
+  // its bytes to the platform in blocks of kDiskBlockBytes from now on, as a named disk
+  // file does. A console and the error output keep their transfers, and a file not open
+  // for writing is left as it is. Bytes already waiting stay. Never fails.
+  void MoveInBlocks();
 
   // The next line without its line end: LF or CR LF ends a line, a CR followed by
   // anything else is dropped, Ctrl-Z ends the input for good and stays unread. Empty at
@@ -222,7 +231,7 @@ class TextLineFile {
     return true;
   }
   bool AppendAndTransfer(std::string_view bytes);
-  bool AppendToDisk(std::string_view bytes);
+  bool AppendInBlocks(std::string_view bytes);
   void WriteWaiting();
 
   Role role_;

@@ -380,6 +380,65 @@ TEST_F(LineFilesTest, AbandonedWriterHoldsWhole128BytePieces) {
   }
 }
 
+// A file that carries bulk text moves blocks on a pipe as on a disk, keeps the bytes that
+// waited before it was told, and still holds whole 128-byte pieces when abandoned; a
+// console takes every write at once whatever it carries. The file is a disk file adopted
+// as the device it stands for, so that what reached it can be read back at each step.
+TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
+  enum class Text { kOwnWords, kBulk };
+  enum class End { kAbandoned, kClosed };
+  struct Case {
+    platform::DeviceKind kind;
+    Text text;
+    std::size_t whileWriting;  // bytes out with all of them written, before the end
+    End end;
+    std::size_t atEnd;
+  };
+  std::string text;
+  for (int i = 0; text.size() < 2 * kDiskBlockBytes + 300; ++i)
+    text += std::string(i % 7 == 0 ? 70000 : i % 120, 'a' + i % 26) + "\r\n";
+  const std::size_t all = text.size();
+  const std::size_t pieces = all / kTransferBytes * kTransferBytes;
+  const std::size_t blocks = all / kDiskBlockBytes * kDiskBlockBytes;
+  using platform::DeviceKind;
+  const Case cases[] = {
+      {DeviceKind::kPipe, Text::kOwnWords, pieces, End::kAbandoned, pieces},
+      {DeviceKind::kPipe, Text::kBulk, blocks, End::kAbandoned, pieces},
+      {DeviceKind::kPipe, Text::kBulk, blocks, End::kClosed, all},
+      {DeviceKind::kCharacter, Text::kOwnWords, all, End::kAbandoned, all},
+      {DeviceKind::kCharacter, Text::kBulk, all, End::kAbandoned, all},
+  };
+  std::string path = dir_.Path("device.txt");
+  auto expectHeld = [&](std::size_t size, const std::string& label) {
+    std::string held = ReadBytes(path);
+    EXPECT_EQ(held.size(), size) << label;
+    EXPECT_TRUE(held == std::string_view(text).substr(0, held.size())) << label;
+  };
+  for (const Case& c : cases) {
+    std::string label = "kind " + std::to_string(static_cast<int>(c.kind)) +
+                        (c.text == Text::kBulk ? ", bulk" : "");
+    {
+      platform::OwnedHandle handle;
+      ASSERT_EQ(platform::CreateForWriting(path, &handle), 0);
+      TextLineFile file;
+      file.AssignName(path);
+      file.AdoptForWriting(std::move(handle), c.kind);
+      std::string_view rest = text;
+      file.WriteText(rest.substr(0, 100));  // waits in the 128-byte buffer
+      rest.remove_prefix(100);
+      if (c.text == Text::kBulk) file.MoveInBlocks();
+      while (!rest.empty()) {
+        std::size_t line = rest.find('\n') + 1;
+        file.WriteText(rest.substr(0, line));
+        rest.remove_prefix(line);
+      }
+      expectHeld(c.whileWriting, label + ", while writing");
+      if (c.end == End::kClosed) file.CloseFile();
+    }
+    expectHeld(c.atEnd, label + (c.end == End::kClosed ? ", closed" : ", abandoned"));
+  }
+}
+
 TEST_F(LineFilesTest, FailureCodes) {
   std::string missingDir = dir_.Path("no-such-dir");
   std::string held = dir_.Path("held.txt");

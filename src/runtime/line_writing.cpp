@@ -32,7 +32,7 @@ void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
 }
 
 bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
-  if (transferSize_ > kTransferBytes) return AppendToDisk(bytes);
+  if (transferSize_ > kTransferBytes) return AppendInBlocks(bytes);
   while (!bytes.empty()) {
     std::size_t taken = std::min(transferSize_ - waiting_, bytes.size());
     std::memcpy(buffer_.get() + waiting_, bytes.data(), taken);
@@ -49,10 +49,10 @@ bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
   return true;
 }
 
-// A named disk file takes whole blocks: the waiting bytes and the text that completes
-// them go out in one write, straight from where they are; the rest waits.
+// A file that moves blocks takes whole blocks: the waiting bytes and the text that
+// completes them go out in one write, straight from where they are; the rest waits.
 // REQUIRES: the bytes fill the buffer at least, so that a whole block goes out.
-bool TextLineFile::AppendToDisk(std::string_view bytes) {
+bool TextLineFile::AppendInBlocks(std::string_view bytes) {
   std::size_t whole = (waiting_ + bytes.size()) / transferSize_ * transferSize_;
   std::size_t taken = whole - waiting_;
   std::size_t waiting = std::exchange(waiting_, 0);
@@ -65,6 +65,14 @@ bool TextLineFile::AppendToDisk(std::string_view bytes) {
   std::memcpy(buffer_.get(), bytes.data(), bytes.size());
   waiting_ = bytes.size();
   return true;
+}
+
+// A block write is whole pieces; a blocking pipe cuts one short only when its reader has
+// gone, and Linux has then passed on whole pages of it, each a whole number of pieces.
+void TextLineFile::MoveInBlocks() {
+  if (openMode_ != TextFileMode::kWriting || flushEachWrite_) return;
+  ReserveBuffer(kDiskBlockBytes);
+  transferSize_ = kDiskBlockBytes;
 }
 
 void TextLineFile::WriteWaiting() {

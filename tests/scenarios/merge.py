@@ -174,6 +174,64 @@ def merge_to_standard_output(t):
         stdout=b"", stderr=t.merge_progress("nowhere/*.txt") + NO_MATCH, status=1)
 
 
+def bulk_lines(n, count):
+    """Lines of every length up to a few hundred bytes, CR LF and LF ends taking turns, and
+    one line longer than the blocks the merged text moves in."""
+    body = [b"%d.%d " % (n, k) + b"=" * (k * 37 % 300) for k in range(count)]
+    body[count // 2] = b"long %d " % n + b"~" * 150000
+    return body
+
+
+def write_bulk(t, directory, counts):
+    """Files whose merged text runs over several blocks and ends in none of their edges."""
+    for n, count in enumerate(counts):
+        ends = (b"\r\n", b"\n")
+        t.write(f"{directory}/f{n}.txt",
+                b"".join(line + ends[k % 2] for k, line in enumerate(bulk_lines(n, count))))
+
+
+@scenario
+def merge_to_a_pipe_or_a_redirected_file_gives_the_named_file(t):
+    """The merged text leaves in large blocks through a pipe and into a file the shell
+    opened, and arrives as the merge to a named file writes it."""
+    write_bulk(t, "src", (900, 1, 2500))
+    merged = b"".join(member(f"F{n}.TXT", *bulk_lines(n, count))
+                      for n, count in enumerate((900, 1, 2500)))
+    adding = lines("Adding F0.TXT", "Adding F1.TXT", "Adding F2.TXT")
+    t.run("-merge", "src/*.txt", "named.txt").expect(
+        stdout=t.merge_progress("src/*.txt", "named.txt") + adding, status=0)
+    t.expect_file("named.txt", merged)
+    progress = t.merge_progress("src/*.txt") + adding
+    t.run("-merge", "src/*.txt").expect(stdout=merged, stderr=progress, status=0)
+    t.run_into_file("redirected.txt", "-merge", "src/*.txt").expect(
+        stdout=b"", stderr=progress, status=0)
+    t.expect_file("redirected.txt", merged)
+
+
+@scenario
+def merge_to_standard_output_stopped_by_a_source_held_open(t):
+    """A failure part way leaves what 128-byte transfers would have given, through a pipe
+    and in a file the shell opened alike: the whole 128-byte pieces of what was written."""
+    write_bulk(t, "src", (700, 300))
+    t.write("src/f3.txt", b"never reached\r\n")
+    before = (member("F0.TXT", *bulk_lines(0, 700)) + member("F1.TXT", *bulk_lines(1, 300))
+              + lines(PLAIN + b"F2.TXT"))
+    if len(before) % 128 == 0 or len(before) < 2 * 128 * 1024:
+        raise ScenarioFailure("the merged text must end past a block and inside a piece")
+    expected_stderr = (t.merge_progress("src/*.txt")
+                       + lines("Adding F0.TXT", "Adding F1.TXT", "Adding F2.TXT", "I/O error 32")
+                       + closing_block("Error creating "))
+    holder = t.hold_open(os.path.join("src", "f2.txt"), b"held line\r\n")
+    try:
+        t.run("-debug", "-merge", "src/*.txt").expect(
+            stdout=written_pieces(before), stderr=expected_stderr, status=1)
+        t.run_into_file("redirected.txt", "-debug", "-merge", "src/*.txt").expect(
+            stdout=b"", stderr=expected_stderr, status=1)
+    finally:
+        holder.communicate()
+    t.expect_file("redirected.txt", written_pieces(before))
+
+
 def left_out(name):
     return lines(f"Leaving out {name}: it is the merge's own output.")
 
