@@ -5,8 +5,8 @@
 # Every option word the tool knows, in the order the manual gives them: a new word is one
 # more entry here. The tool ignores their case; they are offered in lower case. "-?" is
 # quoted, or it would match file names.
-_quillpack_option_words=(-merge -extract -nice -debug -recurse -r -keepcase -lf "-?" --help
-  --version)
+_quillpack_option_words=(-merge -extract -list -nice -debug -recurse -r -keepcase -lf -overwrite
+  -skip "-?" --help --version)
 
 _quillpack() {
   local current=${COMP_WORDS[COMP_CWORD]}

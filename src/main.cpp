@@ -34,10 +34,15 @@ constexpr std::string_view kUsageLines[] = {
 
 // The words the usage text has no room for; "--help" adds them, where no pause follows.
 constexpr std::string_view kMoreWordLines[] = {
+    "  3. List the files a restore would write, one name per line.",
+    "     quillpack -list infile",
     "  More words:",
     "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
     "     -keepcase         merge the names in the case they have, not in upper case",
     "     -lf               restore files with LF line ends, not CR LF",
+    "     -overwrite        answer every overwrite question yes (all), asking nothing",
+    "     -skip             answer every overwrite question no, asking nothing",
+    "     -                 as infile: standard input; as outfile: standard output",
 };
 
 std::string Banner() {
@@ -49,8 +54,7 @@ std::string Banner() {
 void Pause() {
   WriteConsoleLine("");
   WriteConsoleLine("Press ENTER to continue...");
-  StandardInput().ReadTextLine();
-  CheckFileFailure();
+  WaitForEnter();
 }
 
 // "--help" leaves out the pause with its prompt: a script or a pager reads the text.
@@ -86,8 +90,10 @@ int32_t RunTool() {
     } else if (RunOptions.action == Action::kMerge) {
       // A merged file that will not give every file back as it was is no full success.
       if (!MergeFiles()) return 1;
-    } else {
-      ExtractFiles();
+    } else if (RunOptions.action == Action::kList) {
+      if (!ListMembers()) return 1;
+    } else if (!ExtractFiles()) {
+      return 1;
     }
   } catch (Exception& error) {
     ShowClosingBlock(error);

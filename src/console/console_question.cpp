@@ -1,8 +1,11 @@
 #include "console/console_question.h"
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "console/run_options.h"
+#include "platform/platform.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
@@ -23,16 +26,64 @@ void WritePrintableLine(TextLineFile& file, std::string_view text) {
   CheckFileFailure();
 }
 
-bool MayMergeToStandardOutput() {
-  return !RunOptions.help && !RunOptions.version && RunOptions.action != Action::kExtract &&
-         RunOptions.secondPath.empty();
+// Standard output holds data, or may: the names a list gives, or the text of a merge that
+// has no output path (or "-"), or may be a merge while the action is not known yet.
+bool DataMayTakeStandardOutput() {
+  if (RunOptions.help || RunOptions.version || RunOptions.action == Action::kExtract) {
+    return false;
+  }
+  return RunOptions.action == Action::kList || RunOptions.secondPath.empty() ||
+         RunOptions.secondPath == kStandardStreamPath;
+}
+
+// Standard input carries the merged file: an answer read there would be the data's.
+bool DataTakesStandardInput() {
+  if (RunOptions.action != Action::kExtract && RunOptions.action != Action::kList) return false;
+  return RunOptions.firstPath == kStandardStreamPath ||
+         (!RunOptions.firstPath.empty() && platform::IsStandardInput(RunOptions.firstPath));
+}
+
+struct Terminal {
+  TextLineFile input;
+  TextLineFile output;
+};
+
+// The terminal, opened on the first question that needs it and kept for the rest of the
+// run; null when the process has none.
+Terminal* OpenedTerminal() {
+  static const std::unique_ptr<Terminal> terminal = [] {
+    auto opened = std::make_unique<Terminal>();
+    platform::OwnedHandle input;
+    platform::OwnedHandle output;
+    if (platform::OpenTerminal(platform::StandardStream::kInput, &input) != 0 ||
+        platform::OpenTerminal(platform::StandardStream::kOutput, &output) != 0) {
+      return std::unique_ptr<Terminal>();
+    }
+    opened->input.AdoptForReading(std::move(input), platform::DeviceKind::kCharacter);
+    opened->output.AdoptForWriting(std::move(output), platform::DeviceKind::kCharacter);
+    return opened;
+  }();
+  return terminal.get();
+}
+
+// Where a question goes and its answer comes from: the console, or the terminal while
+// standard input carries the merged file. No one answers when there is no terminal then.
+struct Answerer {
+  TextLineFile* questions;
+  TextLineFile* answers;
+};
+
+Answerer CurrentAnswerer() {
+  if (!DataTakesStandardInput()) return {&ConsoleLines(), &StandardInput()};
+  if (Terminal* terminal = OpenedTerminal()) return {&terminal->output, &terminal->input};
+  return {&ConsoleLines(), nullptr};
 }
 
 }  // namespace
 
 // A standard output that cannot be opened keeps its lines, and fails with them as ever.
 TextLineFile& ConsoleLines() {
-  if (MayMergeToStandardOutput() && !StandardOutput().IsConsole() &&
+  if (DataMayTakeStandardOutput() && !StandardOutput().IsConsole() &&
       StandardOutput().Mode() == TextFileMode::kWriting) {
     return StandardError();
   }
@@ -47,23 +98,37 @@ void WriteErrorLine(std::string_view text) {
   WritePrintableLine(StandardError(), text);
 }
 
+void WriteOutputLine(std::string_view text) {
+  WritePrintableLine(StandardOutput(), text);
+}
+
 int32_t Ask(std::string_view question, std::string_view letters) {
+  Answerer answerer = CurrentAnswerer();
   std::string answer;
   for (;;) {
-    ConsoleLines().WriteText(PrintableText(question));
+    answerer.questions->WriteText(PrintableText(question));
     CheckFileFailure();
     // A question waiting in a pipe's buffer would be answered unseen.
-    ConsoleLines().FlushOutput();
+    answerer.questions->FlushOutput();
     CheckFileFailure();
-    StandardInput().ReadTextLine(&answer);
+    // No one to answer is as the end of the input.
+    if (!answerer.answers) RaiseError(myException("Operation Cancelled."));
+    answerer.answers->ReadTextLine(&answer);
     CheckFileFailure();
     answer = CopyOf(answer, 1, 1);
     for (std::size_t i = 0; i < letters.size(); ++i) {
       if (PositionOf(letters.substr(i, 1), answer) > 0) return static_cast<int32_t>(i) + 1;
     }
     // Reading on would only yield empty lines: stop rather than ask for ever.
-    if (StandardInput().InputEnded()) RaiseError(myException("Operation Cancelled."));
+    if (answerer.answers->InputEnded()) RaiseError(myException("Operation Cancelled."));
   }
+}
+
+void WaitForEnter() {
+  Answerer answerer = CurrentAnswerer();
+  if (!answerer.answers) return;
+  answerer.answers->ReadTextLine();
+  CheckFileFailure();
 }
 
 }  // namespace quillpack

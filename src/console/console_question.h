@@ -11,11 +11,11 @@ namespace quillpack {
 
 class TextLineFile;
 
-// Where console lines and questions go: standard output, except while the run may be a
-// merge whose text goes to a standard output that is not a console (RunOptions: no
-// output path, an action other than extract, no usage text). That output then holds the
-// merged file alone, and the run's own lines go to the error output. Standard output
-// opens itself to tell.
+// Where console lines and questions go: standard output, except while standard output
+// may hold data and is not a console: a list's names, or the text of a merge without an
+// output path or with "-" (RunOptions: no usage text; before the action is known, any run
+// that may become such a merge). That output then holds the data alone, and the run's own
+// lines go to the error output. Standard output opens itself to tell.
 TextLineFile& ConsoleLines();
 
 // Writes `text` and CR LF to ConsoleLines(), each control byte (below 32, or 127) shown
@@ -27,12 +27,26 @@ void WriteConsoleLine(std::string_view text);
 // when that fails.
 void WriteErrorLine(std::string_view text);
 
-// Writes `question` to ConsoleLines() (no line break; control bytes shown as "?") and
-// reads one line of standard input, until the line's first character is one of `letters`
-// (exact, case-sensitive); returns that letter's 1-based position. An unknown answer
-// repeats the question. When standard input has ended, no answer can come: raises
-// myException "Operation Cancelled.". Console failures raise EInOutError.
+// Writes `text` and CR LF to standard output, control bytes shown as "?": the data a run
+// gives there (a list's names). Raises EInOutError when that fails.
+void WriteOutputLine(std::string_view text);
+
+// Writes `question` to ConsoleLines() (no line break; control bytes shown as "?"), writes
+// out what waits there, and reads one line of standard input, until the line's first
+// character is one of `letters` (exact, case-sensitive); returns that letter's 1-based
+// position. An unknown answer repeats the question. When standard input has ended, no
+// answer can come: raises myException "Operation Cancelled.". Console failures raise
+// EInOutError.
+//
+// While standard input carries the merged file (RunOptions: an extract or a list of "-",
+// or of the file standard input is on), its lines must not answer: the question goes to
+// the terminal and is answered there, and with no terminal it is cancelled as at the end
+// of the input.
 int32_t Ask(std::string_view question, std::string_view letters);
+
+// Reads one line from where Ask reads its answers and throws it away: the pause for the
+// Enter key. Returns at once when no one can answer. Console failures raise EInOutError.
+void WaitForEnter();
 
 // As Ask, for a question whose answers are an enum numbered from 1 in the order of its
 // letters, declared beside them.

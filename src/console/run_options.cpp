@@ -29,12 +29,15 @@ constexpr KnownWord kKnownWords[] = {
     {"-?", SlashForm::kAlso, [](TRunOptions* o) { o->help = true; }},
     {"-merge", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kMerge; }},
     {"-extract", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kExtract; }},
+    {"-list", SlashForm::kAlso, [](TRunOptions* o) { o->action = Action::kList; }},
     {"-nice", SlashForm::kAlso, [](TRunOptions* o) { o->headerStyle = kNiceHeaderStyle; }},
     {"-debug", SlashForm::kAlso, [](TRunOptions* o) { o->debug = true; }},
     {"-recurse", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
     {"-r", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
     {"-keepcase", SlashForm::kAlso, [](TRunOptions* o) { o->keepCase = true; }},
     {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
+    {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
+    {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
     {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
@@ -53,7 +56,9 @@ bool IsKnownWord(std::string_view word) {
   return false;
 }
 
+// A lone "-" is a path: the standard stream.
 bool IsOptionWord(const std::string& argument, const OptionRules& rules) {
+  if (argument == kStandardStreamPath) return false;
   std::string first = CopyOf(argument, 0, 1);
   if (TextEquals(first, "-")) return true;
   if (!TextEquals(first, "/")) return false;
@@ -129,10 +134,7 @@ OptionWords ReadOptionWords(const std::vector<std::string>& arguments, const Opt
   int paths = 0;
   for (const std::string& argument : arguments) {
     if (IsOptionWord(argument, rules)) {
-      // A lone "-" names no option, so it is no mistake worth a word.
-      if (!ApplyOptionWord(argument, &options) && !TextEquals(argument, "-")) {
-        read.unknownWords.push_back(argument);
-      }
+      if (!ApplyOptionWord(argument, &options)) read.unknownWords.push_back(argument);
     } else if (++paths == 1) {
       options.firstPath = argument;
     } else if (paths == 2) {

@@ -10,7 +10,15 @@
 
 namespace quillpack {
 
-enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2 };
+enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2, kList = 3 };
+
+// Who answers the questions before a file is written over: the user, or the command line
+// once for every question (-overwrite: yes, as all; -skip: no).
+enum class Overwrites : int32_t { kAsk, kAll, kNone };
+
+// The path that stands for standard input (the merged file of an extract or a list) or
+// standard output (the merge's output).
+inline constexpr std::string_view kStandardStreamPath = "-";
 // The style of the member headers a merge writes. Its values and what they write live with
 // the merged format (merged/merged_format.h); the options only pick one by its number: 0,
 // the plain style, unless -nice gives 1, the arrow style.
@@ -35,7 +43,9 @@ struct TRunOptions {
   bool keepCase = false;
   // Extract: targets are written with LF line ends.
   bool lineFeedsOnly = false;
-  // The source mask for merge, the merged file for extract.
+  // Merge and extract: the overwrite questions, answered here or asked.
+  Overwrites overwrites = Overwrites::kAsk;
+  // The source mask for merge, the merged file for extract and list.
   std::string firstPath;
   // The output file for merge, the output directory for extract.
   std::string secondPath;
@@ -46,8 +56,8 @@ extern TRunOptions RunOptions;
 // How the host tells option words from paths.
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
-  // forms of the known words are (/?, /merge, /extract, /nice, /debug, /recurse, /r,
-  // /keepcase, /lf), since absolute paths begin with "/" there.
+  // forms of the known words are (/?, /merge, /extract, /list, /nice, /debug, /recurse,
+  // /r, /keepcase, /lf, /overwrite, /skip), since absolute paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.

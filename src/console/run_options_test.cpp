@@ -56,7 +56,7 @@ TEST(ReadOptionWords, SameOnEveryHost) {
       {{"-merg", "a"}, {kNone, kPlain, false, false, "a", "", false}},
       {{"-merge", "-extract"}, {kExtract, kPlain, false, false, "", "", false}},
       {{"-nice"}, {kNone, kArrow, false, false, "", "", false}},
-      {{"-DEBUG", "-x", "-", "-m"}, {kNone, kPlain, false, true, "", "", false}},
+      {{"-DEBUG", "-x", "-", "-m"}, {kNone, kPlain, false, true, "-", "", false}},
       {{"? ", "a"}, {kNone, kPlain, false, false, "? ", "a", false}},
       {{"?", "a"}, {kNone, kPlain, false, false, "?", "a", false}},
       {{"?", "a", "b"}, {kNone, kPlain, false, false, "?", "a", true}},
@@ -117,7 +117,7 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
 }
 
 // Option words that match no known word are listed, in order, for the caller to name; a
-// lone "-" is not, and on POSIX a "/" argument outside the known words is a path.
+// lone "-" is a path, and on POSIX so is a "/" argument outside the known words.
 TEST(ReadOptionWords, UnknownWordsListed) {
   struct Case {
     Arguments arguments;
@@ -176,6 +176,35 @@ TEST(ReadOptionWords, TreeWords) {
     }
   }
   EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath, "/rx");
+}
+
+// The words for scripts: the later of -overwrite and -skip counts, -list is an action, and
+// a lone "-" is a path in either place, on both hosts.
+TEST(ReadOptionWords, ScriptWords) {
+  struct Case {
+    Arguments arguments;
+    Action action;
+    Overwrites overwrites;
+    std::string firstPath;
+    std::string secondPath;
+  };
+  const Case cases[] = {
+      {{"-extract", "-overwrite", "m.txt"}, Action::kExtract, Overwrites::kAll, "m.txt", ""},
+      {{"-SKIP", "-merge", "-", "-"}, Action::kMerge, Overwrites::kNone, "-", "-"},
+      {{"-skip", "/overwrite"}, Action::kNone, Overwrites::kAll, "", ""},
+      {{"/overwrite", "-skip", "-list", "-"}, Action::kList, Overwrites::kNone, "-", ""},
+      {{"-extract", "-list"}, Action::kList, Overwrites::kAsk, "", ""},
+  };
+  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
+    for (const Case& c : cases) {
+      TRunOptions options = ReadOptionWords(c.arguments, rules).options;
+      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
+      EXPECT_EQ(options.action, c.action) << label;
+      EXPECT_EQ(options.overwrites, c.overwrites) << label;
+      EXPECT_EQ(options.firstPath, c.firstPath) << label;
+      EXPECT_EQ(options.secondPath, c.secondPath) << label;
+    }
+  }
 }
 
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {

@@ -96,16 +96,27 @@ class MergedLine final : public LineSink {
   std::optional<HeaderNameReader> header_;
 };
 
+// The merged file's name as the files take it: standard input for "-".
+std::string InputName() {
+  return RunOptions.firstPath == kStandardStreamPath ? std::string() : RunOptions.firstPath;
+}
+
+// What an extraction does with each member: write it, or name it on standard output.
+enum class Purpose { kWrite, kList };
+
 class Extraction {
  public:
-  explicit Extraction(std::string target) : target_(std::move(target)), directory_(target_) {
+  Extraction(std::string target, Purpose purpose)
+      : purpose_(purpose), target_(std::move(target)), directory_(target_) {
     std::string full = FullPathOf(target_);
     targetFullLength_ = full.empty() ? kMaxFullPathBytes + 1 : full.size();
     if (RunOptions.lineFeedsOnly) targetFile_.SetLineEnd(LineEnd::kLf);
   }
 
-  void Run() {
-    input_.AssignName(RunOptions.firstPath);
+  // Returns false, with a line on the error output, when the input held no member header:
+  // it is no merged file.
+  bool Run() {
+    input_.AssignName(InputName());
     CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
     while (waitingHeader || !AtEndOfInput()) {
@@ -120,6 +131,7 @@ class Extraction {
       // The line after a header is the member's first line, whatever it holds, unless it is
       // a header exactly as the merge writes one: then the member is empty and that header
       // starts the next. A skipped member reads it alike, so that a No makes no file.
+      ++members_;
       StartMember(name);
       if (!AtEndOfInput()) {
         std::string next;
@@ -132,6 +144,9 @@ class Extraction {
     }
     CloseTarget();
     CheckedClose(input_);
+    if (members_ > 0) return true;
+    WriteErrorLine("No member header found in " + RunOptions.firstPath + "; it is no merged file.");
+    return false;
   }
 
  private:
@@ -207,6 +222,10 @@ class Extraction {
     RefuseUnwritable(name, kind);
     bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
     if (!existing || overwriteAll_) return true;
+    if (RunOptions.overwrites == Overwrites::kNone) {
+      WriteConsoleLine("Skipping " + name);
+      return false;
+    }
     switch (AskFor<Overwrite>("Overwrite  [" + target_ + name + "] (Yes/No/All/Cancel)?",
                               kOverwriteLetters)) {
       case Overwrite::kYes:
@@ -225,9 +244,14 @@ class Extraction {
 
   // Returns whether a target was opened for the member. Most targets are new and are
   // created outright; what is there already is replaced only after the question, by a
-  // new file that takes its name once it is whole.
+  // new file that takes its name once it is whole. A list only names the member.
   bool StartMember(const std::string& name) {
     CloseTarget();
+    if (purpose_ == Purpose::kList) {
+      RefuseUnsafeName(name);
+      WriteOutputLine(name);
+      return false;
+    }
     MemberTarget& place = place_.emplace();
     Reach(name, &place);
     platform::EntryKind taken = platform::EntryKind::kMissing;
@@ -241,6 +265,7 @@ class Extraction {
     return true;
   }
 
+  Purpose purpose_;
   std::string target_;
   TargetDirectory directory_;
   std::size_t targetFullLength_;
@@ -250,20 +275,46 @@ class Extraction {
   TextLineFile input_;
   TextLineFile targetFile_;
   bool targetOpen_ = false;
-  bool overwriteAll_ = false;
+  bool overwriteAll_ = RunOptions.overwrites == Overwrites::kAll;
+  int64_t members_ = 0;
 };
+
+// The merged file must be there, unless it comes on standard input.
+void RefuseMissingInput() {
+  if (RunOptions.firstPath != kStandardStreamPath && !IsExistingFile(RunOptions.firstPath)) {
+    RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
+  }
+}
 
 }  // namespace
 
-void ExtractFiles() {
-  if (!IsExistingFile(RunOptions.firstPath)) {
-    RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
-  }
+bool ExtractFiles() {
+  RefuseMissingInput();
   std::string target = TargetDirectoryOf(RunOptions.secondPath);
-  WriteConsoleLine("Extracting files from " + FullPathOf(RunOptions.firstPath));
+  std::string shownInput = RunOptions.firstPath == kStandardStreamPath
+                               ? std::string(kStandardStreamPath)
+                               : FullPathOf(RunOptions.firstPath);
+  WriteConsoleLine("Extracting files from " + shownInput);
   WriteConsoleLine(".................. to " + target);
+  bool merged = true;
   WithOperationMessage("Error while processing " + RunOptions.firstPath,
-                       [&] { Extraction(target).Run(); });
+                       [&] { merged = Extraction(target, Purpose::kWrite).Run(); });
+  return merged;
+}
+
+bool ListMembers() {
+  RefuseMissingInput();
+  bool listed = true;
+  // The names are checked as an extract into the current directory would check them.
+  WithOperationMessage("Error while processing " + RunOptions.firstPath, [&] {
+    try {
+      listed = Extraction(TargetDirectoryOf(""), Purpose::kList).Run();
+    } catch (myException& refusal) {
+      WriteErrorLine(refusal.Message());
+      listed = false;
+    }
+  });
+  return listed;
 }
 
 }  // namespace quillpack

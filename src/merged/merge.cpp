@@ -164,8 +164,9 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
 }
 
 // Returns false when a source was left out or a warning was given.
-bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory) {
-  MergedOutput output(RunOptions.secondPath);
+bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory,
+                     const std::string& outputName) {
+  MergedOutput output(outputName);
   TextLineFile file;
   bool exact = true;
   // On a tree that comes from disk, the next files are on their way while this one is
@@ -185,28 +186,43 @@ bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& direct
   return exact;
 }
 
+// Whether an existing output may be written over: asked, unless the command line answered.
+bool MayOverwriteOutput() {
+  switch (RunOptions.overwrites) {
+    case Overwrites::kAll:
+      return true;
+    case Overwrites::kNone:
+      return false;
+    case Overwrites::kAsk:
+      break;
+  }
+  return AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
+         Overwrite::kYes;
+}
+
 }  // namespace
 
 bool MergeFiles() {
+  bool toStandardOutput = RunOptions.secondPath == kStandardStreamPath;
+  // The output as the files take it: the empty name is standard output.
+  std::string outputName = toStandardOutput ? std::string() : RunOptions.secondPath;
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
   std::string directoryPath = DirectoryPartOf(searchPath);
   SourceDirectory directory(WithTrailingDelimiter(directoryPath));
   WriteConsoleLine("Adding files from " + searchPath);
-  WriteConsoleLine("...............to " + FullPathOf(RunOptions.secondPath));
+  WriteConsoleLine("...............to " +
+                   (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
-  std::vector<Source> sources =
-      directory.List(searchPath.substr(directoryPath.size()), RunOptions.recurse,
-                     IdentifiedFile(RunOptions.secondPath));
+  std::vector<Source> sources = directory.List(searchPath.substr(directoryPath.size()),
+                                               RunOptions.recurse, IdentifiedFile(outputName));
   if (sources.empty()) RaiseError(myException("No files matched."));
-  if (IsExistingFile(RunOptions.secondPath) &&
-      AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
-          Overwrite::kNo) {
+  if (!outputName.empty() && IsExistingFile(outputName) && !MayOverwriteOutput()) {
     RaiseError(myException("Operation Cancelled."));
   }
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
-                       [&] { exact = WriteMergedFile(sources, directory); });
+                       [&] { exact = WriteMergedFile(sources, directory, outputName); });
   return exact;
 }
 

@@ -136,6 +136,16 @@ int32_t GetStandardHandle(StandardStream stream, Handle* handle);
 // kCharacter; regular files kDisk; pipes, FIFOs and sockets kPipe.
 DeviceKind KindOf(Handle handle);
 
+// Opens the terminal the process runs at for reading (kInput) or writing (kOutput),
+// whatever its standard handles lead to: /dev/tty on POSIX, CONIN$ and CONOUT$ on Win32.
+// Fails with the platform's code when the process has none.
+int32_t OpenTerminal(StandardStream side, OwnedHandle* handle);
+
+// Whether `name` leads to the very file that standard input is on, told by identity (a
+// pipe or a terminal too, where the platform tells theirs): a file that standard input
+// already carries. False when either cannot be told.
+bool IsStandardInput(const std::string& name);
+
 // ---------------------------------------------------------------------------------------
 // File identity
 

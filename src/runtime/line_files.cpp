@@ -117,6 +117,12 @@ void TextLineFile::AdoptForWriting(platform::OwnedHandle handle, platform::Devic
   Adopt(raw, std::move(handle), kind, TextFileMode::kWriting);
 }
 
+void TextLineFile::AdoptForReading(platform::OwnedHandle handle, platform::DeviceKind kind) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
+  platform::Handle raw = handle.get();
+  Adopt(raw, std::move(handle), kind, TextFileMode::kReading);
+}
+
 void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
                          platform::DeviceKind kind, TextFileMode mode, uint64_t sizeAtOpening) {
   bool namedDisk = owned.IsOpen() && kind == platform::DeviceKind::kDisk;

@@ -86,6 +86,8 @@ class TextLineFile {
   // Takes over `handle`, opened for writing by the caller under the assigned name, as
   // OpenForWriting would have opened it: the file owns the handle from now on.
   void AdoptForWriting(platform::OwnedHandle handle, platform::DeviceKind kind);
+  // As AdoptForWriting, for a handle opened for reading.
+  void AdoptForReading(platform::OwnedHandle handle, platform::DeviceKind kind);
 
   // For a file that carries bulk text, such as a merged file, rather than the run's own
   // words: open for writing on a pipe or a disk file, standard output included, it hands

@@ -70,10 +70,14 @@ def extract_cancel_keeps_earlier_files(t):
 
 @scenario
 def extract_file_without_headers(t):
-    t.write("m.txt", "just\r\ntext\n")
-    t.mkdir("out")
-    t.run("-extract", "m.txt", "out").expect(stdout=t.extract_progress("m.txt", "out"), status=0)
-    t.expect_files(["m.txt"])
+    # No member header at all: no merged file, whatever else it holds.
+    for data in ("just\r\ntext\n", ""):
+        t.write("m.txt", data)
+        t.mkdir("out")
+        t.run("-extract", "m.txt", "out").expect(
+            stdout=t.extract_progress("m.txt", "out"),
+            stderr=lines("No member header found in m.txt; it is no merged file."), status=1)
+        t.expect_files(["m.txt"])
 
 
 @scenario

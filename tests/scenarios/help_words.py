@@ -8,10 +8,15 @@ from scenarios.usage import USAGE
 
 # The usage text less the pause's empty line and prompt, then the words it has no room for.
 HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))] + lines(
+    "  3. List the files a restore would write, one name per line.",
+    "     quillpack -list infile",
     "  More words:",
     "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
     "     -keepcase         merge the names in the case they have, not in upper case",
-    "     -lf               restore files with LF line ends, not CR LF")
+    "     -lf               restore files with LF line ends, not CR LF",
+    "     -overwrite        answer every overwrite question yes (all), asking nothing",
+    "     -skip             answer every overwrite question no, asking nothing",
+    "     -                 as infile: standard input; as outfile: standard output")
 VERSION = lines(b"Quillpack Freeware Edition v1.02")
 
 

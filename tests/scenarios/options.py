@@ -18,8 +18,8 @@ def option_words_ignore_case(t):
         (["-merge", "src/*.txt", "o1.txt"], "o1.txt", PLAIN, b""),
         (["-MERGE", "src/*.txt", "o2.txt"], "o2.txt", PLAIN, b""),
         (["src/*.txt", "-Merge", "o3.txt", "-NICE"], "o3.txt", ARROW, b""),  # words go anywhere
-        (["-x", "-", "-merge", "src/*.txt", "o4.txt"], "o4.txt", PLAIN,
-         unknown_words("-x")),  # unknown: named and ignored; a lone "-" is not named
+        (["-x", "-merge", "src/*.txt", "o4.txt"], "o4.txt", PLAIN,
+         unknown_words("-x")),  # unknown: named and ignored
         (["-extract", "-merge", "src/*.txt", "o5.txt"], "o5.txt", PLAIN, b""),  # the later wins
         ([("/Merge" if t.windows else "/merge"), "/nice", "src/*.txt", "o6.txt"], "o6.txt",
          ARROW, b""),
@@ -61,7 +61,7 @@ def unknown_words_are_named(t):
     slash = ["/x"] if t.windows else []
     merged = t.merge_progress("src/*.txt", "o.txt") + lines("Adding A.TXT")
     rows = [
-        ([*slash, "-merge", "--exclude=*.h", "src/*.txt", "-", "o.txt", "-X"], merged, 0),
+        ([*slash, "-merge", "--exclude=*.h", "src/*.txt", "o.txt", "-X"], merged, 0),
         ([*slash, "-?", "--exclude=*.h", "-X"], USAGE, 0),
         ([*slash, "--help", "--exclude=*.h", "-X"], HELP, 0),
         ([*slash, "--exclude=*.h", "--version", "-X"], VERSION, 0),

@@ -65,9 +65,9 @@ def closed_pipe_fails_during_the_run(t):
 
 @scenario(hosts=("posix",))
 def closed_pipe_fails_only_at_the_final_flush(t):
-    # A successful extract whose few progress lines wait in the buffer to the end.
-    t.write("m", b"no headers here\r\n")
+    # An extract whose few progress lines wait in the buffer to the end.
+    t.write("m", b"./       ADD   NAME=A.TXT\r\na\r\n")
     t.mkdir("o")
     run_into_closed_pipe(t, "-extract", "m", "o").expect(stdout=b"",
                                                          stderr=b"I/O error 232\r\n", status=1)
-    t.expect_files(["m"])
+    t.expect_files(["m", "o/A.TXT"])

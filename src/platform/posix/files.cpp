@@ -219,6 +219,25 @@ int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
   return 0;
 }
 
+int32_t OpenTerminal(StandardStream side, OwnedHandle* handle) {
+  *handle = OwnedHandle();
+  int flags = side == StandardStream::kInput ? O_RDONLY : O_WRONLY;
+  int fd = open("/dev/tty", flags | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return CodeOfErrno(errno);
+  *handle = OwnedHandle(fd);
+  return 0;
+}
+
+bool IsStandardInput(const std::string& name) {
+  struct stat input;
+  struct stat named;
+  if (HoldsNul(name) || standardMissing[STDIN_FILENO] || fstat(STDIN_FILENO, &input) != 0 ||
+      stat(name.c_str(), &named) != 0) {
+    return false;
+  }
+  return input.st_dev == named.st_dev && input.st_ino == named.st_ino;
+}
+
 DeviceKind KindOf(Handle handle) {
   struct stat info;
   if (fstat(static_cast<int>(handle), &info) != 0) return DeviceKind::kUnknown;

@@ -166,6 +166,28 @@ int32_t GetStandardHandle(StandardStream stream, Handle* handle) {
   return 0;
 }
 
+int32_t OpenTerminal(StandardStream side, OwnedHandle* handle) {
+  *handle = OwnedHandle();
+  const char* name = side == StandardStream::kInput ? "CONIN$" : "CONOUT$";
+  HANDLE opened =
+      CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastError();
+  *handle = OwnedHandle(FromWin32(opened));
+  return 0;
+}
+
+// Only a disk file tells its identity; a pipe or the console standard input is on cannot
+// be the file a name leads to.
+bool IsStandardInput(const std::string& name) {
+  Handle input = kNoHandle;
+  FileIdentity ofInput;
+  FileIdentity ofName;
+  return GetStandardHandle(StandardStream::kInput, &input) == 0 &&
+         IdentifyHandle(input, &ofInput) == 0 && IdentifyFile(name, &ofName) == 0 &&
+         ofInput == ofName;
+}
+
 DeviceKind KindOf(Handle handle) {
   switch (GetFileType(ToWin32(handle))) {
     case FILE_TYPE_CHAR:
