@@ -10,6 +10,18 @@
 #include "runtime/path_names.h"
 
 namespace quillpack {
+namespace {
+
+// The position of the first delimiter of `path` at or after `from`, or npos: a trail byte
+// of a double-byte character that looks like one is none.
+std::size_t NextDelimiter(std::string_view path, std::size_t from) {
+  for (std::size_t i = from; i < path.size(); ++i) {
+    if (IsPathDelimiterAt(path, static_cast<int32_t>(i) + 1)) return i;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
 
 SourceDirectory::SourceDirectory(std::string path) : path_(std::move(path)) {
   platform::OpenDirectory(path_, &held_);
@@ -60,10 +72,9 @@ int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,
 // Sources come in the order of their names, so those of one folder mostly follow one
 // another: the folders in common with the last source stay as they are.
 int32_t SourceDirectory::Reach(std::string_view path, const platform::Directory** directory) {
-  char delimiter = HostPathRules().pathDelimiter;
   std::size_t depth = 0;
   std::size_t start = 0;
-  for (std::size_t end; (end = path.find(delimiter, start)) != std::string_view::npos;
+  for (std::size_t end; (end = NextDelimiter(path, start)) != std::string_view::npos;
        start = end + 1, ++depth) {
     std::string_view part = path.substr(start, end - start);
     if (depth < reached_.size() && reached_[depth].first == part) continue;

@@ -132,7 +132,10 @@ void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
   // run, due at once, and reports written straight to its handle must not overtake them.
   onConsole_ = kind == platform::DeviceKind::kCharacter;
   flushEachWrite_ = mode == TextFileMode::kWriting && (onConsole_ || role_ == Role::kStandardError);
-  transferSize_ = namedDisk ? kDiskBlockBytes : kTransferBytes;
+  // Standard output led into a file writes as a named disk file does: only pipes and
+  // consoles need every 128 bytes to go out as they come.
+  bool diskOutput = role_ == Role::kStandardOutput && kind == platform::DeviceKind::kDisk;
+  transferSize_ = namedDisk || diskOutput ? kDiskBlockBytes : kTransferBytes;
   // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only a
   // read of 0 bytes ends such a file.
   read_.shortFillEnds = namedDisk && sizeAtOpening > 0;

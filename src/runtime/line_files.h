@@ -7,9 +7,9 @@
 //
 // Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
 // call (one write per 128 bytes; on a console, and always on the error output, also one
-// per write operation). A named disk file moves larger blocks, a multiple of 128 bytes, and
-// so does a file that carries bulk text rather than the run's own words (MoveInBlocks) on
-// a pipe or a disk file, standard output included. A writing file that is abandoned
+// per write operation). A named disk file, and standard output led into a disk file, move
+// larger blocks, a multiple of 128 bytes, and so does a file that carries bulk text rather
+// than the run's own words (MoveInBlocks) on a pipe. A writing file that is abandoned
 // (destroyed without CloseFile) still ends holding exactly the whole 128-byte pieces of
 // what was written to it, as with 128-byte transfers.
 

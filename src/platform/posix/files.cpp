@@ -81,8 +81,9 @@ int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& 
   if (fd < 0) return errno == ENXIO ? kNotRegularFile : CodeOfErrno(errno);
   struct stat info;
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  // O_NONBLOCK stays: it changes nothing for a regular file, and clearing it would cost a
+  // call per source.
   if (!S_ISREG(info.st_mode)) return FailAndClose(fd, kNotRegularFile);
-  if (fcntl(fd, F_SETFL, 0) != 0) return FailAndClose(fd, CodeOfErrno(errno));
   if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
   if (opened) {
     opened->kind = DeviceKind::kDisk;
