@@ -35,6 +35,30 @@ bool APartEndsInDotOrSpace(std::string_view name, char delimiter) {
   }
 }
 
+// The order of member names as their headers carry them: upper case by the ASCII rule.
+int CompareHeaders(std::string_view a, std::string_view b) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(upper(a[i]));
+    unsigned char y = static_cast<unsigned char>(upper(b[i]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Refuses the first two neighbours of `sorted` that `compare` holds equal, naming them in
+// the order the listing gave them.
+template <typename Compare>
+void RefuseNeighbours(const std::vector<Source*>& sorted, const Compare& compare) {
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    const Source* a = sorted[i - 1];
+    const Source* b = sorted[i];
+    if (compare(a, b) == 0)
+      RaiseCaseTwins(std::min(a, b)->listed.name, std::max(a, b)->listed.name);
+  }
+}
+
 }  // namespace
 
 void SourceNames::Add(ListedFile file) {
@@ -53,10 +77,6 @@ void SourceNames::Add(ListedFile file) {
   }
   std::string member = name;
   std::replace(member.begin(), member.end(), delimiter_, kMemberSeparator);
-  // Locales fold case their own way (a Turkish I is no i), and names that are no valid
-  // text in the locale's encoding may order inconsistently: the header alone decides.
-  auto [entry, added] = namesByHeader_.try_emplace(UpperCaseAscii(member), name);
-  if (!added) RaiseCaseTwins(entry->second, name);
   files_.push_back({std::move(file), std::move(member)});
 }
 
@@ -65,25 +85,26 @@ std::vector<Source> SourceNames::TakeSorted() {
   sorted.reserve(files_.size());
   for (Source& file : files_)
     sorted.push_back(&file);
-  auto compare = [this](const Source* a, const Source* b) {
+  // Locales fold case their own way (a Turkish I is no i), and names that are no valid
+  // text in the locale's encoding may order inconsistently: the headers alone decide
+  // first. Their order is plain bytes, so the library's sort may have it.
+  std::sort(sorted.begin(), sorted.end(), [](const Source* a, const Source* b) {
+    return CompareHeaders(a->member, b->member) < 0;
+  });
+  RefuseNeighbours(sorted, [](const Source* a, const Source* b) {
+    return CompareHeaders(a->member, b->member);
+  });
+  auto inOrder = [this](const Source* a, const Source* b) {
     return order_.CompareItems(a->member, b->member);
   };
-  SortBounded(sorted.data(), 0, static_cast<int32_t>(sorted.size()) - 1, compare);
+  SortBounded(sorted.data(), 0, static_cast<int32_t>(sorted.size()) - 1, inOrder);
   // Names the order holds equal would be one item of a sorted list: one would be lost.
-  for (std::size_t i = 1; i < sorted.size(); ++i) {
-    const Source* a = sorted[i - 1];
-    const Source* b = sorted[i];
-    // Named in the order the listing gave them.
-    if (compare(a, b) == 0) {
-      RaiseCaseTwins(std::min(a, b)->listed.name, std::max(a, b)->listed.name);
-    }
-  }
+  RefuseNeighbours(sorted, inOrder);
   std::vector<Source> taken;
   taken.reserve(sorted.size());
   for (Source* file : sorted)
     taken.push_back(std::move(*file));
-  files_.clear();
-  namesByHeader_.clear();
+  std::vector<Source>().swap(files_);
   return taken;
 }
 

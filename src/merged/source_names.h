@@ -6,7 +6,6 @@
 #define QUILLPACK_MERGED_SOURCE_NAMES_H_
 
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "runtime/directory_search.h"
@@ -37,22 +36,20 @@ class SourceNames {
   // - "File name N ends in a dot or a space, which an extract would drop." for a part that
   //   does (the file systems of Windows drop them);
   // - "File name N is longer than the 120 bytes a member header keeps." for a member name
-  //   that is;
-  // - "Files A and B differ only in case; one of them would be lost." when the member
-  //   name of B would equal that of an earlier name A after UpperCaseAscii, whatever the
-  //   order says.
+  //   that is.
   void Add(ListedFile file);
 
   // Puts the files taken in the order of their member names and hands them over. Raises
-  // the twins' message above for two names the order cannot tell apart.
+  // myException "Files A and B differ only in case; one of them would be lost." for two
+  // names whose headers would be equal (equal member names after UpperCaseAscii), whatever
+  // the order says, and for two names the order cannot tell apart; A is the one listed
+  // first. Time O(n log n), with no memory per name but a pointer.
   std::vector<Source> TakeSorted();
 
  private:
   const TStrings& order_;
   char delimiter_;
   std::vector<Source> files_;
-  // Every name taken so far, by its upper-cased form.
-  std::unordered_map<std::string, std::string> namesByHeader_;
 };
 
 }  // namespace quillpack
