@@ -67,7 +67,8 @@ std::vector<std::string> ModelParts(std::string_view name, std::string_view sepa
 
 quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
   using quillpack::NameProblem;
-  std::string_view separators = windows ? "\\/" : "/";
+  // "\\" and "/" separate the parts of a member name on every host.
+  std::string_view separators = "\\/";
   if (name.empty()) return NameProblem::kNone;
   if (separators.find(name[0]) != name.npos) return NameProblem::kLeavesTarget;
   if (windows && name.find(':') != name.npos) return NameProblem::kLeavesTarget;
