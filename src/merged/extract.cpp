@@ -242,15 +242,15 @@ class Extraction {
     RaiseError(myException("Operation Cancelled."));
   }
 
-  // Returns whether a target was opened for the member. Most targets are new and are
+  // Opens the member's file, or decides that it is skipped. Most targets are new and are
   // created outright; what is there already is replaced only after the question, by a
   // new file that takes its name once it is whole. A list only names the member.
-  bool StartMember(const std::string& name) {
+  void StartMember(const std::string& name) {
     CloseTarget();
     if (purpose_ == Purpose::kList) {
       RefuseUnsafeName(name);
       WriteOutputLine(name);
-      return false;
+      return;
     }
     MemberTarget& place = place_.emplace();
     Reach(name, &place);
@@ -258,11 +258,9 @@ class Extraction {
     int32_t created = place.CreateUnlessTaken(&targetFile_, &taken);
     if (created != 0 || taken == platform::EntryKind::kMissing) {
       Extracting(name, created);
-      return true;
+    } else if (MayOverwrite(name, taken)) {
+      Extracting(name, place.BeginReplacement(&targetFile_));
     }
-    if (!MayOverwrite(name, taken)) return false;
-    Extracting(name, place.BeginReplacement(&targetFile_));
-    return true;
   }
 
   Purpose purpose_;

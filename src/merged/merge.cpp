@@ -15,12 +15,10 @@
 #include "merged/source_names.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
-#include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
 #include "runtime/file_warmer.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
-#include "runtime/name_list.h"
 #include "runtime/path_names.h"
 #include "runtime/string_rules.h"
 
@@ -129,7 +127,7 @@ std::string HeaderNameOf(const Source& source) {
   return RunOptions.keepCase ? source.member : UpperCaseAscii(source.member);
 }
 
-// Writes one member: its header, then the lines of its source. `source` is lent, so that
+// Writes one member: its header, then the lines of its source. `file` is lent, so that
 // one buffer serves every member. Returns false when the source was left out or a warning
 // was given.
 bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& file,
@@ -137,7 +135,8 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
   platform::FileStamp opened;
   int32_t code = directory.Open(source, &file, &opened);
   std::string_view why = WhyLeftOut(code);
-  // A text format cannot keep binary data (a NUL byte never comes in text, UTF-16 aside).
+  // A text format cannot keep binary data: a NUL byte in the first block tells it, as it
+  // tells UTF-16 text.
   if (code == 0 && CheckedFirstBlockHoldsNul(file)) {
     CheckedClose(file);
     why = "it holds a NUL byte, so it is no text file.";

@@ -41,6 +41,12 @@ std::vector<Source> SourceDirectory::List(std::string_view mask, bool recurse,
   TStringList order;
   SourceNames sources(order, delimiter);
   for (ListedFile& file : listed) {
+    // Where the listing tells no identity (Win32), the file is asked for it now, so that
+    // one swapped later is told apart all the same.
+    if (!file.identity) {
+      platform::FileIdentity identity;
+      if (platform::IdentifyFile(path_ + file.name, &identity) == 0) file.identity = identity;
+    }
     if (output.IsListedAs(path_, file)) {
       WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
     } else {

@@ -90,6 +90,29 @@ def sources_swapped_during_the_question(t):
         raise ScenarioFailure(f"a source gone: {err!r}, status {process.returncode}")
 
 
+@scenario
+def a_source_replaced_by_another_file_is_left_out(t):
+    for name, data in (("a.txt", b"a\n"), ("b.txt", b"b\n")):
+        t.write("src/" + name, data)
+    t.write("other.txt", b"never listed\n")
+    t.write("out.txt", b"old\r\n")
+    process = t.start("-merge", "src", "out.txt", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                      stderr=subprocess.PIPE)
+    try:
+        asked = t.merge_progress("src/*.*", "out.txt") + b"Overwrite out.txt(Yes/No)?"
+        if read_exactly(process.stdout.fileno(), len(asked)) != asked:
+            raise ScenarioFailure("the question did not come")
+        os.replace(t.path("other.txt"), t.path("src/b.txt"))
+        out, err = process.communicate(b"y\n", timeout=PATIENCE)
+    finally:
+        end_process(process)
+    if (out, err, process.returncode) != (
+            lines("Adding A.TXT"), lines("Leaving out b.txt: it was replaced after it was listed."),
+            1):
+        raise ScenarioFailure(f"{out!r}, {err!r}, status {process.returncode}")
+    t.expect_file("out.txt", member("A.TXT", "a"))
+
+
 @scenario(hosts=("posix",))
 def source_that_changes_while_it_is_read(t):
     # The merged text goes to a pipe read only once the source has been cut short: the
