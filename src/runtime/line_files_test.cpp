@@ -237,6 +237,43 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
   }
 }
 
+// A merge's source read where it lies, through windows mapped one after another, gives the
+// lines the buffer gives, also across the windows' edges.
+TEST_F(LineFilesTest, MappedSourceReadsAsTheBufferDoes) {
+  std::string bytes;
+  for (int i = 0; bytes.size() < 2 * kMapWindowBytes + 1000; ++i) {
+    bytes += std::string(i % 301, 'a' + i % 26);
+    bytes += i % 3 == 0 ? "\n" : i % 7 == 0 ? "\r" : "\r\n";
+  }
+  // A CR LF split by the first window's edge, and a line that runs over the second.
+  bytes[kMapWindowBytes - 1] = '\r';
+  bytes[kMapWindowBytes] = '\n';
+  bytes.replace(2 * kMapWindowBytes - 500, 1000, std::string(1000, 'w'));
+  dir_.Write("big.txt", bytes);
+  platform::Directory directory;
+  char delimiter = platform::kHostSystem == platform::HostSystem::kWindows ? '\\' : '/';
+  ASSERT_EQ(platform::OpenDirectory(dir_.Path() + delimiter, &directory), 0);
+  TextLineFile source;
+  TextLineFile copy;
+  source.AssignName(dir_.Path("big.txt"));
+  source.OpenForReadingIn(directory, "big.txt");
+  ASSERT_EQ(TakeFailureCode(), 0);
+  copy.CopyBeforeWriting();
+  copy.AssignName(dir_.Path("copy.txt"));
+  copy.OpenForWriting();
+  EXPECT_FALSE(source.FirstBlockHoldsNul());
+  while (!source.AtEnd()) {
+    source.CopyLinesTo(&copy);
+    if (!source.AtEnd()) copy.WriteTextLine(source.ReadTextLine());
+  }
+  copy.CloseFile();
+  EXPECT_EQ(TakeFailureCode(), 0);
+  std::string expected;
+  for (const std::string& line : ModelLines(bytes))
+    expected += line + "\r\n";
+  EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), expected);
+}
+
 // Files of /proc report the size 0 and give a page or so per read: only a read of 0 bytes
 // ends them.
 TEST_F(LineFilesTest, ReadsAFileOfShortReadsWhole) {

@@ -32,12 +32,14 @@ void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
 }
 
 bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
-  if (transferSize_ > kTransferBytes) return AppendInBlocks(bytes);
+  if (transferSize_ > kTransferBytes && !copyBeforeWriting_) return AppendInBlocks(bytes);
   while (!bytes.empty()) {
     std::size_t taken = std::min(transferSize_ - waiting_, bytes.size());
     std::memcpy(buffer_.get() + waiting_, bytes.data(), taken);
     waiting_ += taken;
     bytes.remove_prefix(taken);
+    // What follows a cut is no part of the file.
+    if (copyBeforeWriting_ && DropBytesOfACut(taken)) return true;
     if (waiting_ == transferSize_) {
       waiting_ = 0;
       if (int32_t code = platform::WriteAll(handle_, buffer_.get(), transferSize_)) {
@@ -73,6 +75,15 @@ void TextLineFile::MoveInBlocks() {
   if (openMode_ != TextFileMode::kWriting || flushEachWrite_) return;
   ReserveBuffer(kDiskBlockBytes);
   transferSize_ = kDiskBlockBytes;
+}
+
+bool TextLineFile::DropBytesOfACut(std::size_t copied) {
+  if (!platform::MappedFile::AWindowWasCut()) return false;
+  char* from = buffer_.get() + waiting_ - copied;
+  const void* cover = std::memchr(from, platform::kCtrlZByte, copied);
+  if (cover == nullptr) return false;
+  waiting_ = static_cast<std::size_t>(static_cast<const char*>(cover) - buffer_.get());
+  return true;
 }
 
 void TextLineFile::WriteWaiting() {
