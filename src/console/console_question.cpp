@@ -126,6 +126,9 @@ int32_t Ask(std::string_view question, std::string_view letters) {
 
 void WaitForEnter() {
   Answerer answerer = CurrentAnswerer();
+  // The lines that ask for the Enter key go out first, as a question does.
+  answerer.questions->FlushOutput();
+  CheckFileFailure();
   if (!answerer.answers) return;
   answerer.answers->ReadTextLine();
   CheckFileFailure();

@@ -44,8 +44,9 @@ void WriteOutputLine(std::string_view text);
 // of the input.
 int32_t Ask(std::string_view question, std::string_view letters);
 
-// Reads one line from where Ask reads its answers and throws it away: the pause for the
-// Enter key. Returns at once when no one can answer. Console failures raise EInOutError.
+// Writes out what waits on the console, then reads one line from where Ask reads its
+// answers and throws it away: the pause for the Enter key. Returns at once when no one
+// can answer. Console failures raise EInOutError.
 void WaitForEnter();
 
 // As Ask, for a question whose answers are an enum numbered from 1 in the order of its
