@@ -231,7 +231,7 @@ def a_full_disk_leaves_the_old_file_whole(t):
         t.expect_no_temporary_files()
 
 
-@scenario(hosts=("posix",))
+@scenario(hosts=("posix",), heavy=True)
 def terminated_during_a_replacement(t):
     old = b"old\r\n"
     new = [b"new line %d" % n for n in range(2000000)]
