@@ -1,6 +1,5 @@
 #include "merged/merged_output.h"
 
-#include "merged/member_names.h"
 #include "runtime/checked_steps.h"
 #include "runtime/path_names.h"
 
@@ -20,9 +19,9 @@ bool MergedOutput::BeginReplacement(const std::string& name) {
   std::string directory = DirectoryPartOf(name);
   std::string last = name.substr(directory.size());
   // A last part that the file system still splits (Win32 takes "/" too) is left to it.
-  if (last.empty() || last.find_first_of(HostMemberNameRules().separators) != last.npos) {
-    return false;
-  }
+  bool splitAgain =
+      platform::kHostSystem == platform::HostSystem::kWindows && last.find('/') != last.npos;
+  if (last.empty() || splitAgain) return false;
   if (directory.empty()) directory = CurrentDirectory();
   if (platform::OpenDirectory(WithTrailingDelimiter(directory), &directory_) != 0) return false;
   platform::EntryKind kind = platform::LookUpEntry(directory_, last);

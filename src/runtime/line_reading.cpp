@@ -50,6 +50,7 @@ std::size_t TextLineFile::FillFromMapping() {
   uint64_t from = read_.bytesRead;
   if (from >= read_.sizeAtOpening) {
     mapped_.Unmap();
+    readData_ = buffer_.get();
     return 0;
   }
   uint64_t length = std::min(kMapWindowBytes, read_.sizeAtOpening - from);
