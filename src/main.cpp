@@ -9,8 +9,6 @@
 #include "merged/extract.h"
 #include "merged/merge.h"
 #include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
-#include "runtime/line_files.h"
 #include "runtime/process_end.h"
 
 namespace quillpack {

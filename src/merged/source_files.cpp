@@ -61,10 +61,11 @@ int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,
   const ListedFile& listed = source.listed;
   file->AssignName(path_ + listed.name);
   const platform::Directory* directory = nullptr;
-  if (int32_t code = Reach(listed.name, &directory)) {
+  std::size_t leafStart = 0;
+  if (int32_t code = Reach(listed.name, &directory, &leafStart)) {
     return code == platform::kStoppedOnLink ? platform::kNotRegularFile : code;
   }
-  std::string leaf = listed.name.substr(DirectoryPartOf(listed.name).size());
+  std::string leaf = listed.name.substr(leafStart);
   platform::OpenedFile opened;
   int32_t code = TryOpenForReadingIn(*file, *directory, leaf, &opened);
   if (code == 0 && listed.identity && opened.identity != *listed.identity) {
@@ -77,7 +78,8 @@ int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,
 
 // Sources come in the order of their names, so those of one folder mostly follow one
 // another: the folders in common with the last source stay as they are.
-int32_t SourceDirectory::Reach(std::string_view path, const platform::Directory** directory) {
+int32_t SourceDirectory::Reach(std::string_view path, const platform::Directory** directory,
+                               std::size_t* leafStart) {
   std::size_t depth = 0;
   std::size_t start = 0;
   for (std::size_t end; (end = NextDelimiter(path, start)) != std::string_view::npos;
@@ -92,6 +94,7 @@ int32_t SourceDirectory::Reach(std::string_view path, const platform::Directory*
   }
   reached_.resize(depth);
   *directory = depth == 0 ? &held_ : &reached_[depth - 1].second;
+  *leafStart = start;
   return 0;
 }
 

@@ -43,7 +43,10 @@ class SourceDirectory {
   int32_t Open(const Source& source, TextLineFile* file, platform::FileStamp* stamp);
 
  private:
-  int32_t Reach(std::string_view path, const platform::Directory** directory);
+  // Reaches the held directory that holds the file `path` names, and where its own name
+  // starts in `path`; returns 0 or the platform's code.
+  int32_t Reach(std::string_view path, const platform::Directory** directory,
+                std::size_t* leafStart);
 
   std::string path_;
   platform::Directory held_;

@@ -35,18 +35,6 @@ bool APartEndsInDotOrSpace(std::string_view name, char delimiter) {
   }
 }
 
-// The order of member names as their headers carry them: upper case by the ASCII rule.
-int CompareHeaders(std::string_view a, std::string_view b) {
-  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(upper(a[i]));
-    unsigned char y = static_cast<unsigned char>(upper(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 // Refuses the first two neighbours of `sorted` that `compare` holds equal, naming them in
 // the order the listing gave them.
 template <typename Compare>
@@ -87,13 +75,14 @@ std::vector<Source> SourceNames::TakeSorted() {
     sorted.push_back(&file);
   // Locales fold case their own way (a Turkish I is no i), and names that are no valid
   // text in the locale's encoding may order inconsistently: the headers alone decide
-  // first. Their order is plain bytes, so the library's sort may have it.
-  std::sort(sorted.begin(), sorted.end(), [](const Source* a, const Source* b) {
-    return CompareHeaders(a->member, b->member) < 0;
-  });
-  RefuseNeighbours(sorted, [](const Source* a, const Source* b) {
-    return CompareHeaders(a->member, b->member);
-  });
+  // first, folded to upper case by the ASCII rule. That order is plain bytes, so the
+  // library's sort may have it.
+  auto byHeader = [](const Source* a, const Source* b) {
+    return CompareIgnoringCase(a->member, b->member);
+  };
+  std::sort(sorted.begin(), sorted.end(),
+            [&](const Source* a, const Source* b) { return byHeader(a, b) < 0; });
+  RefuseNeighbours(sorted, byHeader);
   auto inOrder = [this](const Source* a, const Source* b) {
     return order_.CompareItems(a->member, b->member);
   };

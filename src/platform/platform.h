@@ -10,6 +10,7 @@
 #ifndef QUILLPACK_PLATFORM_PLATFORM_H_
 #define QUILLPACK_PLATFORM_PLATFORM_H_
 
+#include <atomic>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -413,9 +414,9 @@ class MappedFile {
   // Whether a read in the window met the end of the file cut short since it was mapped.
   bool WasCut() const;
 
-  // Whether the window mapped in the process now, if any, was cut short; asked by whoever
-  // copied its bytes without holding it.
-  static bool AWindowWasCut();
+  // Set while the window mapped in the process now was cut short: whoever copies its bytes
+  // without holding it reads the flag after every copy, so it is a flag and not a call.
+  static const std::atomic<bool>& CutFlag();
 
  private:
   const char* data_ = nullptr;

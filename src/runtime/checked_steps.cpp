@@ -9,12 +9,6 @@ void CheckedOpenForReading(TextLineFile& file) {
   CheckFileFailure();
 }
 
-void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
-                             const std::string& name, platform::OpenedFile* opened) {
-  file.OpenForReadingIn(directory, name, opened);
-  CheckFileFailure();
-}
-
 int32_t TryOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
                             const std::string& name, platform::OpenedFile* opened) {
   file.OpenForReadingIn(directory, name, opened);

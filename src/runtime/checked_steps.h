@@ -14,9 +14,7 @@
 namespace quillpack {
 
 void CheckedOpenForReading(TextLineFile& file);
-void CheckedOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,
-                             const std::string& name, platform::OpenedFile* opened = nullptr);
-// As CheckedOpenForReadingIn, but hands a failure's code back (0 for none) instead of
+// Opens as OpenForReadingIn, but hands a failure's code back (0 for none) instead of
 // raising it, for a caller that first tells what the failure means; CheckedPlatformStep
 // raises it then.
 int32_t TryOpenForReadingIn(TextLineFile& file, const platform::Directory& directory,

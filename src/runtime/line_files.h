@@ -16,6 +16,7 @@
 #ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
 #define QUILLPACK_RUNTIME_LINE_FILES_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -173,7 +174,10 @@ class TextLineFile {
   // the platform, never handed over where it lies: bytes of a mapped file that another
   // program may cut short are then read only by the tool, where a cut is covered (see
   // platform::MappedFile), and the bytes that cover it never go out. Never fails.
-  void CopyBeforeWriting() { copyBeforeWriting_ = true; }
+  void CopyBeforeWriting() {
+    copyBeforeWriting_ = true;
+    cutFlag_ = &platform::MappedFile::CutFlag();
+  }
 
   // Appends the text's bytes; WriteTextLine appends the line end after them, as one
   // operation.
@@ -242,13 +246,16 @@ class TextLineFile {
     if (bytes.size() >= transferSize_ - waiting_) return AppendAndTransfer(bytes);
     std::memcpy(buffer_.get() + waiting_, bytes.data(), bytes.size());
     waiting_ += bytes.size();
-    if (copyBeforeWriting_) DropBytesOfACut(bytes.size());
+    if (CutMeanwhile()) DropBytesOfACut(bytes.size());
     return true;
   }
-  // Drops the last `copied` bytes waiting from the first Ctrl-Z among them on, when the
-  // mapped file they were copied from was cut short meanwhile: they are what covers the
-  // part cut away, never the file's (a line copied never holds a Ctrl-Z). Returns whether
-  // any were dropped.
+  // Whether bytes copied just now may be those that cover a mapped file cut short.
+  bool CutMeanwhile() const {
+    return copyBeforeWriting_ && cutFlag_->load(std::memory_order_relaxed);
+  }
+  // Drops the last `copied` bytes waiting from the first Ctrl-Z among them on: after a cut
+  // they are what covers the part cut away, never the file's (a line copied never holds a
+  // Ctrl-Z). Returns whether any were dropped.
   bool DropBytesOfACut(std::size_t copied);
   bool AppendAndTransfer(std::string_view bytes);
   bool AppendInBlocks(std::string_view bytes);
@@ -265,6 +272,7 @@ class TextLineFile {
   bool flushEachWrite_ = false;
   std::string_view lineEnd_ = kLineEnd;
   bool copyBeforeWriting_ = false;
+  const std::atomic<bool>* cutFlag_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   // Where the bytes being read lie: the buffer, or the window of the file mapped now.
   const char* readData_ = nullptr;

@@ -39,7 +39,7 @@ bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
     waiting_ += taken;
     bytes.remove_prefix(taken);
     // What follows a cut is no part of the file.
-    if (copyBeforeWriting_ && DropBytesOfACut(taken)) return true;
+    if (CutMeanwhile() && DropBytesOfACut(taken)) return true;
     if (waiting_ == transferSize_) {
       waiting_ = 0;
       if (int32_t code = platform::WriteAll(handle_, buffer_.get(), transferSize_)) {
@@ -78,7 +78,6 @@ void TextLineFile::MoveInBlocks() {
 }
 
 bool TextLineFile::DropBytesOfACut(std::size_t copied) {
-  if (!platform::MappedFile::AWindowWasCut()) return false;
   char* from = buffer_.get() + waiting_ - copied;
   const void* cover = std::memchr(from, platform::kCtrlZByte, copied);
   if (cover == nullptr) return false;

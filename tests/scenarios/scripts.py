@@ -1,13 +1,12 @@
 """The tool in a script: questions answered on the command line, "-" for the standard
 streams, a merged file on standard input that never answers a question, and -list."""
 
-import contextlib
 import os
 import subprocess
 
-from scenario_harness import (ARROW, CANCELLED, ScenarioFailure, closing_block,
-                              end_process, lines, member, overwrite_question, scenario)
-from scenarios.terminal import PATIENCE, read_exactly, read_to_end
+from scenario_harness import (ARROW, CANCELLED, ScenarioFailure, closing_block, lines, member,
+                              overwrite_question, scenario)
+from scenarios.terminal import PATIENCE, on_a_terminal, read_exactly, read_to_end
 
 NO_TERMINAL = {"start_new_session": True}
 
@@ -75,31 +74,10 @@ def a_bundle_on_standard_input_never_answers(t):
     t.expect_file("out/B.TXT", b"mine too\r\n")
 
 
-@contextlib.contextmanager
-def with_a_terminal(t, *args):
-    """Runs the program in a session of its own whose terminal is a pseudo-terminal, with
-    standard input and output on pipes. Yields the process and the terminal's other side."""
-    import fcntl
-    import pty
-    import termios
-    import tty
-    master, slave = pty.openpty()
-    tty.setraw(slave)
-    process = t.start(*args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                      start_new_session=True, pass_fds=(slave,),
-                      preexec_fn=lambda: fcntl.ioctl(slave, termios.TIOCSCTTY, 0))
-    os.close(slave)
-    try:
-        yield process, master
-    finally:
-        os.close(master)
-        end_process(process)
-
-
 @scenario(hosts=("posix",))
 def question_on_the_terminal_while_the_bundle_is_on_standard_input(t):
     t.write("out/A.TXT", "mine\r\n")
-    with with_a_terminal(t, "-extract", "-", "out") as (process, master):
+    with on_a_terminal(t, "-extract", "-", "out", streams_on_pipes=True) as (process, master):
         process.stdin.write(member("A.TXT", "new") + member("B.TXT", "b"))
         process.stdin.close()
         asked = overwrite_question(b"out/A.TXT")

@@ -15,16 +15,25 @@ READ_CALL = {"x86_64": "0", "aarch64": "63"}.get(platform.machine())
 
 
 @contextlib.contextmanager
-def on_a_terminal(t, *args, input_too=True):
+def on_a_terminal(t, *args, input_too=True, streams_on_pipes=False):
     """Runs the program with its standard output, and its standard input unless told
-    otherwise, on a raw terminal (bytes pass unchanged, nothing is echoed). Yields the
-    process and the terminal's other side; ends both whatever happens."""
+    otherwise, on a raw terminal (bytes pass unchanged, nothing is echoed). With
+    `streams_on_pipes` both are pipes instead, and the terminal is only the one of the
+    program's own session, which it opens by name. Yields the process and the terminal's
+    other side; ends both whatever happens."""
+    import fcntl
     import pty
+    import termios
     import tty
     master, slave = pty.openpty()
     tty.setraw(slave)
-    process = t.start(*args, stdin=slave if input_too else subprocess.DEVNULL, stdout=slave,
-                      stderr=subprocess.PIPE)
+    if streams_on_pipes:
+        process = t.start(*args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, start_new_session=True, pass_fds=(slave,),
+                          preexec_fn=lambda: fcntl.ioctl(slave, termios.TIOCSCTTY, 0))
+    else:
+        process = t.start(*args, stdin=slave if input_too else subprocess.DEVNULL,
+                          stdout=slave, stderr=subprocess.PIPE)
     os.close(slave)
     try:
         yield process, master

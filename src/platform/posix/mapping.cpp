@@ -59,6 +59,7 @@ bool MappedFile::Map(Handle handle, uint64_t offset, uint64_t size) {
 void MappedFile::Unmap() {
   if (!data_) return;
   guardedBegin.store(0);
+  guardedCut.store(false);
   munmap(const_cast<char*>(data_), static_cast<std::size_t>(size_));
   data_ = nullptr;
   size_ = 0;
@@ -68,8 +69,8 @@ bool MappedFile::WasCut() const {
   return data_ != nullptr && guardedCut.load();
 }
 
-bool MappedFile::AWindowWasCut() {
-  return guardedBegin.load() != 0 && guardedCut.load();
+const std::atomic<bool>& MappedFile::CutFlag() {
+  return guardedCut;
 }
 
 }  // namespace quillpack::platform

@@ -18,8 +18,10 @@ bool MappedFile::WasCut() const {
   return false;
 }
 
-bool MappedFile::AWindowWasCut() {
-  return false;
+// Never set: nothing is mapped.
+const std::atomic<bool>& MappedFile::CutFlag() {
+  static const std::atomic<bool> never{false};
+  return never;
 }
 
 }  // namespace quillpack::platform
