@@ -69,7 +69,7 @@ quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
   using quillpack::NameProblem;
   // "\\" and "/" separate the parts of a member name on every host.
   std::string_view separators = "\\/";
-  if (name.empty()) return NameProblem::kNone;
+  if (name.empty()) return NameProblem::kNoFileName;
   if (separators.find(name[0]) != name.npos) return NameProblem::kLeavesTarget;
   if (windows && name.find(':') != name.npos) return NameProblem::kLeavesTarget;
   for (char c : name) {
@@ -85,6 +85,7 @@ quillpack::NameProblem ModelProblem(std::string_view name, bool windows) {
     if (kept.empty()) return NameProblem::kLeavesTarget;
     if (windows && ModelDevice(kept)) return NameProblem::kDeviceName;
   }
+  if (separators.find(name.back()) != name.npos) return NameProblem::kNoFileName;
   return NameProblem::kNone;
 }
 

@@ -39,8 +39,11 @@ std::string TargetDirectoryOf(const std::string& given) {
   return WithTrailingDelimiter(DirectoryOf(target));
 }
 
+// The empty name leaves no gap of two spaces in the sentence.
 [[noreturn]] void RefuseMember(const std::string& name, std::string_view problem) {
-  RaiseError(myException("Member name " + PrintableText(name) + std::string(problem)));
+  std::string message = "Member name";
+  if (!name.empty()) message.append(" ").append(PrintableText(name));
+  RaiseError(myException(message.append(problem)));
 }
 
 // One line of the merged file as it streams in. Its first bytes tell whether it is a
@@ -175,14 +178,15 @@ class Extraction {
     CheckedPlatformStep(place_->Finish());
   }
 
-  // A name that leaves the target, names a device, holds a byte no file name may hold or
-  // makes a path the platform cannot take is refused, naming the member.
+  // A name that leaves the target, names a device, holds a byte no file name may hold, ends
+  // without a file name or makes a path the platform cannot take is refused, naming the
+  // member. Nothing is made for it before: no folder of its directory parts.
   void RefuseUnsafeName(const std::string& name) const {
     NameProblem problem = CheckMemberName(name);
     if (problem != NameProblem::kNone) RefuseMember(name, ProblemText(problem));
     // The full path of T + NAME is T's own with NAME behind it: no need to ask the
     // platform again for every member.
-    if (!name.empty() && targetFullLength_ + name.size() > kMaxFullPathBytes) {
+    if (targetFullLength_ + name.size() > kMaxFullPathBytes) {
       RefuseMember(name, " makes the path too long.");
     }
   }

@@ -90,7 +90,7 @@ const MemberNameRules& HostMemberNameRules() {
 }
 
 NameProblem CheckMemberName(std::string_view name, const MemberNameRules& rules) {
-  if (name.empty()) return NameProblem::kNone;
+  if (name.empty()) return NameProblem::kNoFileName;
   if (rules.separators.find(name.front()) != std::string_view::npos) {
     return NameProblem::kLeavesTarget;
   }
@@ -104,6 +104,10 @@ NameProblem CheckMemberName(std::string_view name, const MemberNameRules& rules)
   ForEachPart(name, rules.separators, [&](std::string_view part) {
     if (found == NameProblem::kNone) found = CheckPart(part, rules);
   });
+  // Checked last, so that a name that also leads outside is refused for that.
+  if (found == NameProblem::kNone && IsOneOf(name.back(), rules.separators)) {
+    return NameProblem::kNoFileName;
+  }
   return found;
 }
 
@@ -130,6 +134,8 @@ std::string_view ProblemText(NameProblem problem) {
       return " names a device.";
     case NameProblem::kForbiddenByte:
       return " holds a character no file name may hold.";
+    case NameProblem::kNoFileName:
+      return " ends without a file name.";
   }
   return "";
 }

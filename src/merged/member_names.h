@@ -32,10 +32,12 @@ enum class NameProblem {
   kDeviceName,
   // Holds a control byte (below 32, or 127) or (Win32) one of < > " | ? *.
   kForbiddenByte,
+  // Is empty or ends in a separator: its last part names no file.
+  kNoFileName,
 };
 
 // What stands against writing a member called `name` below a target directory. Ordinary
-// directory parts (SUB\X.TXT) are allowed; the empty name is no escape.
+// directory parts (SUB\X.TXT) are allowed.
 NameProblem CheckMemberName(std::string_view name,
                             const MemberNameRules& rules = HostMemberNameRules());
 
@@ -45,8 +47,8 @@ std::string_view ProblemText(NameProblem problem);
 // The parts of `name` as the file is written, the same on every host: split at each
 // separator, empty parts between separators left out, and the trailing dots and spaces of
 // each part dropped, as the Win32 file system drops them. A name that ends in a separator
-// (or is empty) ends in an empty part: it names a directory, which cannot be written as a
-// file. REQUIRES: CheckMemberName(name, rules) is kNone.
+// (or is empty) ends in an empty part, which no file can take; CheckMemberName refuses such
+// names. REQUIRES: CheckMemberName(name, rules) is kNone.
 std::vector<std::string> WrittenParts(std::string_view name,
                                       const MemberNameRules& rules = HostMemberNameRules());
 

@@ -12,6 +12,7 @@ constexpr NameProblem kNone = NameProblem::kNone;
 constexpr NameProblem kLeaves = NameProblem::kLeavesTarget;
 constexpr NameProblem kDevice = NameProblem::kDeviceName;
 constexpr NameProblem kByte = NameProblem::kForbiddenByte;
+constexpr NameProblem kNoFile = NameProblem::kNoFileName;
 
 TEST(CheckMemberName, BothRuleSets) {
   struct Case {
@@ -21,7 +22,7 @@ TEST(CheckMemberName, BothRuleSets) {
   };
   const Case cases[] = {
       {"A.TXT", kNone, kNone},
-      {"", kNone, kNone},
+      {"", kNoFile, kNoFile},
       {"SUB\\X.TXT", kNone, kNone},
       {"SUB/X.TXT", kNone, kNone},
       {"..", kLeaves, kLeaves},
@@ -63,11 +64,31 @@ TEST(CheckMemberName, BothRuleSets) {
       {"A\x7f", kByte, kByte},
       {std::string("A\0B", 3), kByte, kByte},
       {"A\xe9\xff", kNone, kNone},
+      // A last part that is empty names a folder, never a file.
+      {"A\\B\\", kNoFile, kNoFile},
+      {"A/B/", kNoFile, kNoFile},
+      {"SUB\\/", kNoFile, kNoFile},
+      {"DIR.\\", kNoFile, kNoFile},
+      {std::string(60, 'F') + "\\" + std::string(58, 'G') + "\\", kNoFile, kNoFile},  // cut at 120
+      {"..\\", kLeaves, kLeaves},  // what leads outside is said first
+      {"\\", kLeaves, kLeaves},
+      {"SUB\\ \\", kLeaves, kLeaves},
+      {"CON\\", kDevice, kNoFile},
+      {"A*\\", kByte, kNoFile},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CheckMemberName(c.name, WindowsMemberNameRules()), c.windows) << c.name;
     EXPECT_EQ(CheckMemberName(c.name, PosixMemberNameRules()), c.posix) << c.name;
   }
+}
+
+// Every refusal is a sentence that goes behind "Member name NAME".
+TEST(ProblemText, EveryProblemHasItsSentence) {
+  for (NameProblem problem : {kLeaves, kDevice, kByte, kNoFile}) {
+    std::string_view text = ProblemText(problem);
+    EXPECT_TRUE(text.starts_with(' ') && text.ends_with('.')) << static_cast<int>(problem);
+  }
+  EXPECT_EQ(ProblemText(kNone), "");
 }
 
 // Trailing dots and spaces go as the Win32 file system drops them, on every host.

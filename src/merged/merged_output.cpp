@@ -6,9 +6,6 @@
 namespace quillpack {
 
 MergedOutput::MergedOutput(const std::string& name) {
-  // Sources may be mapped: their bytes are copied before they go out, so that a source cut
-  // short meanwhile fails no write.
-  file_.CopyBeforeWriting();
   file_.AssignName(name);
   if (!BeginReplacement(name)) CheckedOpenForWriting(file_);
   // A pipe or a redirected standard output takes the merged text in blocks too.

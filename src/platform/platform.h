@@ -10,7 +10,6 @@
 #ifndef QUILLPACK_PLATFORM_PLATFORM_H_
 #define QUILLPACK_PLATFORM_PLATFORM_H_
 
-#include <atomic>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +42,6 @@ inline constexpr std::size_t kMaxPathBytes =
 inline constexpr int32_t kFileNotFound = 2;
 inline constexpr int32_t kPathNotFound = 3;
 inline constexpr int32_t kTooManyOpenFiles = 4;
-inline constexpr int32_t kNotEnoughMemory = 8;
 inline constexpr int32_t kAccessDenied = 5;
 inline constexpr int32_t kInvalidHandle = 6;
 inline constexpr int32_t kNoMoreFiles = 18;
@@ -383,51 +381,6 @@ enum class CaseRule { kSensitive, kIgnoreCase };
 // Compares two texts under the user's locale: -1, 0 or +1, or -2 if the platform fails.
 // With kIgnoreCase, texts that differ only in ASCII letter case compare equal.
 int32_t LocaleCompare(std::string_view a, std::string_view b, CaseRule rule);
-
-// ---------------------------------------------------------------------------------------
-// Mapped files
-
-// A window of a regular file's bytes mapped for reading, so that they are read where they
-// lie instead of being copied first. While a window is mapped, a read in it past the end
-// of the file as it is now (another program cut the file short meanwhile) does not stop
-// the process: that page reads as Ctrl-Z bytes (kCtrlZByte), which end a text file, and
-// WasCut() tells.
-// A process maps one window at a time. Not copyable; unmapped when it goes.
-class MappedFile {
- public:
-  MappedFile() = default;
-  ~MappedFile() { Unmap(); }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-
-  // Maps `size` bytes (more than 0) of the file open for reading on `handle` from
-  // `offset`, a multiple of kMapGranularity, in place of any window mapped before. Returns
-  // whether it did: where it did not (Win32 reads its files; another window is mapped in
-  // the process; the platform refused), the caller reads the file as ever.
-  bool Map(Handle handle, uint64_t offset, uint64_t size);
-  void Unmap();
-
-  bool IsMapped() const { return data_ != nullptr; }
-  const char* data() const { return data_; }
-  uint64_t size() const { return size_; }
-
-  // Whether a read in the window met the end of the file cut short since it was mapped.
-  bool WasCut() const;
-
-  // Set while the window mapped in the process now was cut short: whoever copies its bytes
-  // without holding it reads the flag after every copy, so it is a flag and not a call.
-  static const std::atomic<bool>& CutFlag();
-
- private:
-  const char* data_ = nullptr;
-  uint64_t size_ = 0;
-};
-
-// The byte that ends a text file, and covers what a cut took away.
-inline constexpr char kCtrlZByte = '\x1a';
-
-// What window offsets are multiples of: a page on every platform that maps.
-inline constexpr uint64_t kMapGranularity = 64 * 1024;
 
 // ---------------------------------------------------------------------------------------
 // Warming the file cache

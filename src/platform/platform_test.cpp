@@ -411,34 +411,6 @@ TEST(Platform, ModuleOfACodeAddress) {
   EXPECT_GT(offset, 0u);
 }
 
-// A file cut short under its mapping reads as Ctrl-Z from the page the cut took away: the
-// process goes on, and the mapping tells.
-TEST(Platform, MappedFileCutShort) {
-  TemporaryDirectory dir;
-  const uint64_t size = 4 * kMapGranularity;
-  std::string bytes(size, 'm');
-  std::string path = dir.Write("mapped.txt", bytes);
-  OwnedHandle reader;
-  ASSERT_EQ(OpenExistingForReading(path, &reader), 0);
-  MappedFile mapped;
-  if (!mapped.Map(reader.get(), kMapGranularity, 2 * kMapGranularity)) {
-    GTEST_SKIP() << "this host reads its files rather than mapping them";
-  }
-  ASSERT_EQ(mapped.size(), 2 * kMapGranularity);
-  EXPECT_EQ(std::string(mapped.data(), 10), "mmmmmmmmmm");
-  MappedFile second;
-  EXPECT_FALSE(second.Map(reader.get(), 0, kMapGranularity)) << "one window at a time";
-  EXPECT_FALSE(mapped.WasCut());
-  std::filesystem::resize_file(path, kMapGranularity + 100);
-  std::string read(mapped.data(), mapped.size());
-  EXPECT_EQ(read.substr(0, 100), std::string(100, 'm'));
-  EXPECT_EQ(read.back(), '\x1a');
-  EXPECT_TRUE(mapped.WasCut());
-  mapped.Unmap();
-  EXPECT_FALSE(mapped.IsMapped());
-  EXPECT_TRUE(second.Map(reader.get(), 0, kMapGranularity)) << "free once the first is gone";
-}
-
 // Drops a file from the cache where the host lets a test do so (POSIX, on a file system
 // with a cache of its own), so that warming it has something to ask for.
 void DropFromCache(const std::string& name) {

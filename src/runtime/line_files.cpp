@@ -24,8 +24,6 @@ TextLineFile::~TextLineFile() {
 
 void TextLineFile::AssignName(std::string_view name) {
   // The waiting bytes are lost, but the handle and the sharing it holds are released.
-  mapped_.Unmap();
-  readData_ = buffer_.get();
   ownedHandle_.Close();
   assignedName_.assign(name);
   openMode_ = TextFileMode::kClosed;
@@ -110,9 +108,7 @@ void TextLineFile::Open(TextFileMode mode, const platform::Directory* directory,
     return;
   }
   if (owned.IsOpen()) handle = owned.get();
-  // Only a source read from a directory held is mapped: the merge checks its stamp, so a
-  // file cut short under the mapping is told.
-  Adopt(handle, std::move(owned), kind, mode, size, directory ? Mapping::kAllowed : Mapping::kNone);
+  Adopt(handle, std::move(owned), kind, mode, size);
 }
 
 void TextLineFile::AdoptForWriting(platform::OwnedHandle handle, platform::DeviceKind kind) {
@@ -128,8 +124,7 @@ void TextLineFile::AdoptForReading(platform::OwnedHandle handle, platform::Devic
 }
 
 void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
-                         platform::DeviceKind kind, TextFileMode mode, uint64_t sizeAtOpening,
-                         Mapping mapping) {
+                         platform::DeviceKind kind, TextFileMode mode, uint64_t sizeAtOpening) {
   bool namedDisk = owned.IsOpen() && kind == platform::DeviceKind::kDisk;
   read_ = ReadState();
   waiting_ = 0;
@@ -145,11 +140,7 @@ void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
   // read of 0 bytes ends such a file.
   read_.shortFillEnds = namedDisk && sizeAtOpening > 0;
   read_.sizeAtOpening = sizeAtOpening;
-  read_.mapped = mode == TextFileMode::kReading && namedDisk && mapping == Mapping::kAllowed &&
-                 sizeAtOpening >= kMappedFromBytes;
-  mapped_.Unmap();
   ReserveBuffer(transferSize_);
-  readData_ = buffer_.get();
   handle_ = handle;
   ownedHandle_ = std::move(owned);
   openMode_ = mode;
@@ -196,7 +187,6 @@ void TextLineFile::CloseFile() {
     }
   }
   if (!ownedHandle_.IsOpen()) return;
-  mapped_.Unmap();
   openMode_ = TextFileMode::kClosed;
   handle_ = platform::kNoHandle;
   if (int32_t code = ownedHandle_.Close()) RecordFailure(code);

@@ -16,7 +16,6 @@
 #ifndef QUILLPACK_RUNTIME_LINE_FILES_H_
 #define QUILLPACK_RUNTIME_LINE_FILES_H_
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -50,10 +49,6 @@ enum class LineEnd { kCrLf, kLf };
 inline constexpr std::size_t kTransferBytes = 128;
 // The block in which named disk files, and files that carry bulk text, move.
 inline constexpr std::size_t kDiskBlockBytes = 1024 * kTransferBytes;
-// A file read from a directory held (a merge's source) at least this large is read where it
-// lies, mapped a window at a time, rather than copied into the buffer first.
-inline constexpr uint64_t kMappedFromBytes = 64 * 1024;
-inline constexpr uint64_t kMapWindowBytes = 16 * platform::kMapGranularity;
 
 class TextLineFile {
  public:
@@ -170,15 +165,6 @@ class TextLineFile {
   // records a failed read.
   bool FirstBlockHoldsNul();
 
-  // From now on every byte handed to this file is copied into its buffer before it goes to
-  // the platform, never handed over where it lies: bytes of a mapped file that another
-  // program may cut short are then read only by the tool, where a cut is covered (see
-  // platform::MappedFile), and the bytes that cover it never go out. Never fails.
-  void CopyBeforeWriting() {
-    copyBeforeWriting_ = true;
-    cutFlag_ = &platform::MappedFile::CutFlag();
-  }
-
   // Appends the text's bytes; WriteTextLine appends the line end after them, as one
   // operation.
   // Records 105 on a file open for reading, 103 on a closed one (standard output opens
@@ -214,9 +200,8 @@ class TextLineFile {
 
   void Open(TextFileMode mode, const platform::Directory* directory = nullptr,
             const std::string* name = nullptr, platform::OpenedFile* opened = nullptr);
-  enum class Mapping { kNone, kAllowed };
   void Adopt(platform::Handle handle, platform::OwnedHandle owned, platform::DeviceKind kind,
-             TextFileMode mode, uint64_t sizeAtOpening = 0, Mapping mapping = Mapping::kNone);
+             TextFileMode mode, uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
   void ReserveBuffer(std::size_t size);
 
@@ -225,7 +210,6 @@ class TextLineFile {
   bool ReadyFor(TextFileMode mode, bool opensItself, int32_t code);
   bool ReadyToRead();
   bool Fill();
-  std::size_t FillFromMapping();
   void NoteLoneCarriageReturn(const char* after);
   bool BytesFollowCtrlZ();
   static bool Emit(TextLineFile* target, const char* from, const char* to);
@@ -246,17 +230,8 @@ class TextLineFile {
     if (bytes.size() >= transferSize_ - waiting_) return AppendAndTransfer(bytes);
     std::memcpy(buffer_.get() + waiting_, bytes.data(), bytes.size());
     waiting_ += bytes.size();
-    if (CutMeanwhile()) DropBytesOfACut(bytes.size());
     return true;
   }
-  // Whether bytes copied just now may be those that cover a mapped file cut short.
-  bool CutMeanwhile() const {
-    return copyBeforeWriting_ && cutFlag_->load(std::memory_order_relaxed);
-  }
-  // Drops the last `copied` bytes waiting from the first Ctrl-Z among them on: after a cut
-  // they are what covers the part cut away, never the file's (a line copied never holds a
-  // Ctrl-Z). Returns whether any were dropped.
-  bool DropBytesOfACut(std::size_t copied);
   bool AppendAndTransfer(std::string_view bytes);
   bool AppendInBlocks(std::string_view bytes);
   void WriteWaiting();
@@ -271,12 +246,7 @@ class TextLineFile {
   bool onConsole_ = false;
   bool flushEachWrite_ = false;
   std::string_view lineEnd_ = kLineEnd;
-  bool copyBeforeWriting_ = false;
-  const std::atomic<bool>* cutFlag_ = nullptr;
   std::unique_ptr<char[]> buffer_;
-  // Where the bytes being read lie: the buffer, or the window of the file mapped now.
-  const char* readData_ = nullptr;
-  platform::MappedFile mapped_;
   std::size_t bufferSize_ = 0;
   std::size_t transferSize_ = kTransferBytes;
 
@@ -288,8 +258,6 @@ class TextLineFile {
     // A named disk file that fills the buffer only in part, once it has given the size it
     // reported at opening, has nothing more to give.
     bool shortFillEnds = false;
-    // The file is read through windows mapped one after another, up to its size at opening.
-    bool mapped = false;
     uint64_t sizeAtOpening = 0;
     uint64_t bytesRead = 0;
     // Losses, noted only while watched; the line ends of the blocks read before the one in

@@ -1,7 +1,6 @@
 // The reading side of the text line files: filling the buffer, finding lines, the bulk
 // copy, and what reading drops.
 
-#include <algorithm>
 #include <cstring>
 
 #include "runtime/failure_codes.h"
@@ -18,19 +17,12 @@ bool TextLineFile::ReadyToRead() {
 // short fill is no end in itself (/proc, FUSE and network file systems give them in the
 // middle of a file), but a disk file that has given its size at opening is done with it.
 bool TextLineFile::Fill() {
-  if (read_.watching) read_.lineEndsBefore += CountLineFeeds(readData_, readData_ + read_.end);
+  if (read_.watching)
+    read_.lineEndsBefore += CountLineFeeds(buffer_.get(), buffer_.get() + read_.end);
   read_.position = 0;
   read_.end = 0;
   if (read_.inputEnded) return false;
   std::size_t count = 0;
-  if (read_.mapped) {
-    count = FillFromMapping();
-    read_.bytesRead += count;
-    if (count == 0 || read_.bytesRead >= read_.sizeAtOpening) read_.inputEnded = true;
-    read_.end = count;
-    return count > 0;
-  }
-  readData_ = buffer_.get();
   if (int32_t code = platform::ReadSome(handle_, buffer_.get(), transferSize_, &count)) {
     RecordFailure(code);
     return false;
@@ -44,54 +36,26 @@ bool TextLineFile::Fill() {
   return count > 0;
 }
 
-// The next window of a mapped file, up to its size at opening: the bytes are read where
-// they lie. A file that cannot be mapped from its start is read into the buffer instead.
-std::size_t TextLineFile::FillFromMapping() {
-  uint64_t from = read_.bytesRead;
-  if (from >= read_.sizeAtOpening) {
-    mapped_.Unmap();
-    readData_ = buffer_.get();
-    return 0;
-  }
-  uint64_t length = std::min(kMapWindowBytes, read_.sizeAtOpening - from);
-  if (!mapped_.Map(handle_, from, length)) {
-    if (from != 0) {
-      RecordFailure(platform::kNotEnoughMemory);
-      return 0;
-    }
-    read_.mapped = false;
-    readData_ = buffer_.get();
-    std::size_t count = 0;
-    if (int32_t code = platform::ReadSome(handle_, buffer_.get(), transferSize_, &count)) {
-      RecordFailure(code);
-    }
-    return count;
-  }
-  readData_ = mapped_.data();
-  return static_cast<std::size_t>(length);
-}
-
 void TextLineFile::WatchLosses() {
   read_.watching = true;
 }
 
 uint64_t TextLineFile::LineNumber() const {
-  return read_.lineEndsBefore + CountLineFeeds(readData_, readData_ + read_.position) + 1;
+  return read_.lineEndsBefore + CountLineFeeds(buffer_.get(), buffer_.get() + read_.position) + 1;
 }
 
 // `after` is the byte after the dropped CR, or the start of the buffer when the CR ended
 // the block before: no LF lies between the two, so either tells the CR's line.
 void TextLineFile::NoteLoneCarriageReturn(const char* after) {
   if (!read_.watching || read_.losses.loneCarriageReturnLine != 0) return;
-  read_.losses.loneCarriageReturnLine = read_.lineEndsBefore + CountLineFeeds(readData_, after) + 1;
+  read_.losses.loneCarriageReturnLine =
+      read_.lineEndsBefore + CountLineFeeds(buffer_.get(), after) + 1;
 }
 
 TextLineFile::Losses TextLineFile::ReadLosses() {
   bool atCtrlZ = openMode_ == TextFileMode::kReading && read_.position < read_.end &&
-                 readData_[read_.position] == kCtrlZ;
-  // The Ctrl-Z that covers a mapped file cut short is none of the file's.
-  if (read_.watching && atCtrlZ && read_.losses.ctrlZLine == 0 && !mapped_.WasCut() &&
-      BytesFollowCtrlZ()) {
+                 buffer_[read_.position] == kCtrlZ;
+  if (read_.watching && atCtrlZ && read_.losses.ctrlZLine == 0 && BytesFollowCtrlZ()) {
     read_.losses.ctrlZLine = LineNumber();
   }
   return read_.losses;
@@ -100,7 +64,6 @@ TextLineFile::Losses TextLineFile::ReadLosses() {
 bool TextLineFile::BytesFollowCtrlZ() {
   if (read_.position + 1 < read_.end) return true;
   if (read_.inputEnded) return false;
-  if (read_.mapped) return read_.bytesRead < read_.sizeAtOpening;
   char next;
   std::size_t count = 0;
   return platform::ReadSome(handle_, &next, 1, &count) == 0 && count > 0;
@@ -123,8 +86,8 @@ std::string_view TextLineFile::ReadTextLineView(std::string* scratch) {
   if (read_.position == read_.end && !Fill()) return *scratch;
 
   // Most lines lie whole in the buffer: hand them out where they are.
-  const char* begin = readData_ + read_.position;
-  const char* end = readData_ + read_.end;
+  const char* begin = buffer_.get() + read_.position;
+  const char* end = buffer_.get() + read_.end;
   const char* found = FindLineByte(begin, end);
   if (found != end) {
     std::string_view line(begin, static_cast<std::size_t>(found - begin));
@@ -149,8 +112,8 @@ std::string_view TextLineFile::ReadTextLineView(std::string* scratch) {
 void TextLineFile::AssembleLine(std::string* line) {
   for (;;) {
     if (read_.position == read_.end && !Fill()) return;
-    const char* begin = readData_ + read_.position;
-    const char* end = readData_ + read_.end;
+    const char* begin = buffer_.get() + read_.position;
+    const char* end = buffer_.get() + read_.end;
     const char* found = FindLineByte(begin, end);
     line->append(begin, found);
     read_.position += static_cast<std::size_t>(found - begin);
@@ -161,14 +124,14 @@ void TextLineFile::AssembleLine(std::string* line) {
     // A CR ends the line only when LF follows, so look at the next byte, filling the
     // buffer if the CR was its last one.
     if (read_.position == read_.end && !Fill()) {
-      if (read_.inputEnded) NoteLoneCarriageReturn(readData_);
+      if (read_.inputEnded) NoteLoneCarriageReturn(buffer_.get());
       return;
     }
-    if (readData_[read_.position] == kLineFeed) {
+    if (buffer_[read_.position] == kLineFeed) {
       ++read_.position;
       return;
     }
-    NoteLoneCarriageReturn(readData_ + read_.position);
+    NoteLoneCarriageReturn(buffer_.get() + read_.position);
   }
 }
 
@@ -203,8 +166,8 @@ template <typename Take>
 bool TextLineFile::StreamLine(Take take) {
   bool carriageReturnWaits = false;  // the buffer ended in a CR: is LF next?
   for (;;) {
-    const char* p = readData_ + read_.position;
-    const char* end = readData_ + read_.end;
+    const char* p = buffer_.get() + read_.position;
+    const char* end = buffer_.get() + read_.end;
     if (carriageReturnWaits && p < end) {
       carriageReturnWaits = false;
       if (*p == kLineFeed) {
@@ -217,7 +180,7 @@ bool TextLineFile::StreamLine(Take take) {
       const char* found = FindLineByte(p, end);
       if (!take(p, found)) return false;
       if (found == end) break;
-      read_.position = static_cast<std::size_t>(found - readData_);
+      read_.position = static_cast<std::size_t>(found - buffer_.get());
       if (*found == kCtrlZ) return true;
       if (*found == kLineFeed) {
         ++read_.position;
@@ -235,7 +198,7 @@ bool TextLineFile::StreamLine(Take take) {
     }
     read_.position = read_.end;
     if (!Fill()) {
-      if (carriageReturnWaits && read_.inputEnded) NoteLoneCarriageReturn(readData_);
+      if (carriageReturnWaits && read_.inputEnded) NoteLoneCarriageReturn(buffer_.get());
       return read_.inputEnded;
     }
   }
@@ -252,9 +215,7 @@ bool TextLineFile::EmitLineEnd(TextLineFile* target) {
 bool TextLineFile::FirstBlockHoldsNul() {
   if (openMode_ != TextFileMode::kReading) return false;
   if (read_.bytesRead == 0 && read_.position == read_.end) Fill();
-  // A mapped window is larger than a block: only its first block is asked.
-  std::size_t end = std::min(read_.end, read_.position + kDiskBlockBytes);
-  return std::memchr(readData_ + read_.position, 0, end - read_.position) != nullptr;
+  return std::memchr(buffer_.get() + read_.position, 0, read_.end - read_.position) != nullptr;
 }
 
 void TextLineFile::CopyLinesTo(TextLineFile* target,
@@ -273,8 +234,8 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
   }
   for (;;) {
     if (read_.position == read_.end && !Fill()) return;
-    const char* end = readData_ + read_.end;
-    const char* line = readData_ + read_.position;
+    const char* end = buffer_.get() + read_.end;
+    const char* line = buffer_.get() + read_.position;
     // Lines that end in CR LF already are what WriteTextLine writes to most targets: they go
     // out as one run.
     const char* run = line;
@@ -310,7 +271,7 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
       }
     }
     bool emitted = Emit(target, run, line);
-    read_.position = static_cast<std::size_t>(line - readData_);
+    read_.position = static_cast<std::size_t>(line - buffer_.get());
     if (!emitted || leftToCaller) return;
     if (simpleLines) continue;
     auto toTarget = [target](const char* from, const char* to) { return Emit(target, from, to); };
@@ -329,16 +290,16 @@ void TextLineFile::ReadTextLineInto(LineSink& sink) {
 
 bool TextLineFile::AtEnd() {
   if (openMode_ == TextFileMode::kReading && read_.position < read_.end) {
-    return readData_[read_.position] == kCtrlZ;
+    return buffer_[read_.position] == kCtrlZ;
   }
   if (!ReadyToRead()) return true;
   if (read_.position == read_.end && !Fill()) return true;
-  return readData_[read_.position] == kCtrlZ;
+  return buffer_[read_.position] == kCtrlZ;
 }
 
 bool TextLineFile::InputEnded() const {
   if (openMode_ != TextFileMode::kReading) return false;
-  if (read_.position < read_.end) return readData_[read_.position] == kCtrlZ;
+  if (read_.position < read_.end) return buffer_[read_.position] == kCtrlZ;
   return read_.inputEnded;
 }
 

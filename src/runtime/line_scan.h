@@ -6,13 +6,11 @@
 
 #include <cstddef>
 
-#include "platform/platform.h"
-
 namespace quillpack {
 
 inline constexpr char kLineFeed = '\n';
 inline constexpr char kCarriageReturn = '\r';
-inline constexpr char kCtrlZ = platform::kCtrlZByte;
+inline constexpr char kCtrlZ = 26;
 
 // The first LF, CR or Ctrl-Z in [p, end), or end.
 const char* FindLineByte(const char* p, const char* end);

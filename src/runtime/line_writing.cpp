@@ -32,14 +32,12 @@ void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
 }
 
 bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
-  if (transferSize_ > kTransferBytes && !copyBeforeWriting_) return AppendInBlocks(bytes);
+  if (transferSize_ > kTransferBytes) return AppendInBlocks(bytes);
   while (!bytes.empty()) {
     std::size_t taken = std::min(transferSize_ - waiting_, bytes.size());
     std::memcpy(buffer_.get() + waiting_, bytes.data(), taken);
     waiting_ += taken;
     bytes.remove_prefix(taken);
-    // What follows a cut is no part of the file.
-    if (CutMeanwhile() && DropBytesOfACut(taken)) return true;
     if (waiting_ == transferSize_) {
       waiting_ = 0;
       if (int32_t code = platform::WriteAll(handle_, buffer_.get(), transferSize_)) {
@@ -75,14 +73,6 @@ void TextLineFile::MoveInBlocks() {
   if (openMode_ != TextFileMode::kWriting || flushEachWrite_) return;
   ReserveBuffer(kDiskBlockBytes);
   transferSize_ = kDiskBlockBytes;
-}
-
-bool TextLineFile::DropBytesOfACut(std::size_t copied) {
-  char* from = buffer_.get() + waiting_ - copied;
-  const void* cover = std::memchr(from, platform::kCtrlZByte, copied);
-  if (cover == nullptr) return false;
-  waiting_ = static_cast<std::size_t>(static_cast<const char*>(cover) - buffer_.get());
-  return true;
 }
 
 void TextLineFile::WriteWaiting() {

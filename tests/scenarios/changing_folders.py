@@ -134,8 +134,8 @@ def source_that_changes_while_it_is_read(t):
         raise ScenarioFailure(f"error output ends {err[-300:]!r}")
     if process.returncode != 1 or not out.endswith(member("SMALL.TXT", "s")):
         raise ScenarioFailure(f"status {process.returncode}")
-    # A large source is read where it lies, mapped: cut short under the mapping, it ends
-    # where the cut took it, and the merged file stays whole.
+    # Cut short while it is read, a source ends where the cut took it, and the merged file
+    # stays whole.
     t.write("m.txt", out)
     t.mkdir("out")
     t.run("-extract", "m.txt", "out").expect(stdout=None, status=0)
@@ -144,6 +144,62 @@ def source_that_changes_while_it_is_read(t):
     whole_lines = got[:got.rfind(b"\r\n", 0, len(got) - 2) + 2]
     if len(got) >= len(big) or not big.replace(b"\n", b"\r\n").startswith(whole_lines):
         raise ScenarioFailure("what was merged of the cut source is not its start")
+
+
+def merged_lines(text):
+    """The lines of `text` as the merge writes them: each ended by CR LF."""
+    return b"".join(line + b"\r\n" for line in text.splitlines())
+
+
+@scenario(hosts=("posix",))
+def a_source_cut_mid_page_adds_no_byte(t):
+    """Another program cuts a large source short while it is merged, at points inside a
+    page: the bundle holds the source's lines up to the cut and not one byte more, and the
+    run warns and ends with status 1. The merge is first held at the start of the source by
+    a pipe nobody reads, so that the cut lies ahead of it; then cuts race free runs."""
+    big = b"".join(b"%08d some text of a line\n" % n for n in range(160000))  # 4.2 MB
+    t.write("src/small.txt", b"s\n")
+    changed = lines("Warning: BIG.TXT changed while it was read.", "Adding SMALL.TXT")
+    for run in range(8):
+        cut = (run + 1) * 400000 + 1 + run * 509  # past what the held merge can have read
+        t.write("src/big.txt", big)
+        process = t.start("-merge", "src/*.txt", stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            head = read_exactly(process.stdout.fileno(), 1000)
+            os.truncate(t.path("src/big.txt"), cut)
+            out, err = process.communicate(timeout=PATIENCE)
+            out = head + out
+        finally:
+            end_process(process)
+        expected = member("BIG.TXT") + merged_lines(big[:cut]) + member("SMALL.TXT", "s")
+        if out != expected:
+            at = next((i for i, (a, b) in enumerate(zip(out, expected)) if a != b), None)
+            nuls = out.count(b"\0")
+            raise ScenarioFailure(f"cut at {cut}: {len(out)} bytes merged, {len(expected)} "
+                                  f"expected, first difference at {at}, {nuls} NUL bytes")
+        if (err.endswith(changed), process.returncode) != (True, 1):
+            raise ScenarioFailure(f"cut at {cut}: status {process.returncode}, {err[-300:]!r}")
+    # Free races: wherever the cut falls, before, during or after the read, the member is
+    # a start of the source's lines.
+    whole = merged_lines(big)
+    for run in range(12):
+        t.write("src/big.txt", big)
+        with contextlib.suppress(FileNotFoundError):
+            os.remove(t.path("m.txt"))
+        process = t.start("-merge", "src/*.txt", "m.txt", stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            time.sleep(run * 0.003)
+            os.truncate(t.path("src/big.txt"), 1000000 + run * 100003)
+            process.wait(timeout=PATIENCE)
+        finally:
+            end_process(process)
+        merged = t.read("m.txt")
+        got = merged[len(member("BIG.TXT")):merged.rfind(member("SMALL.TXT", "s"))]
+        whole_lines = got[:got.rfind(b"\r\n", 0, len(got) - 2) + 2]
+        if b"\0" in merged or not whole.startswith(whole_lines):
+            raise ScenarioFailure(f"race {run}: the member is not a start of the source")
 
 
 @scenario(hosts=("posix",), heavy=True)

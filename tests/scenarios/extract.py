@@ -2,8 +2,8 @@
 
 import os
 
-from scenario_harness import (ARROW, CANCELLED, PLAIN, closing_block, lines, member,
-                              overwrite_question, scenario)
+from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block, lines,
+                              member, overwrite_question, scenario)
 
 
 @scenario
@@ -81,15 +81,28 @@ def extract_file_without_headers(t):
 
 
 @scenario
-def extract_empty_member_name(t):
-    # The target directory itself cannot be opened as a file.
-    for header in (PLAIN, ARROW):
-        t.write("m.txt", member("OK.TXT", "ok") + member("", "x", header=header))
-        t.mkdir("out")
+def names_without_a_file_are_refused_by_list_and_extract(t):
+    # An empty name, and one whose last part is empty: the folder it names cannot be written
+    # as a file. List and extract refuse it alike, before a folder of it is made; the members
+    # before it stay. A header keeps 120 bytes of a name, which may end just after a "\".
+    long_name = "F" * 60 + "\\" + "G" * 58 + "\\" + "REST.TXT"
+    shapes = [("", PLAIN, "Member name ends without a file name."),
+              ("", ARROW, "Member name ends without a file name."),
+              ("A\\B\\", PLAIN, "Member name A\\B\\ ends without a file name."),
+              ("A/B/", ARROW, "Member name A/B/ ends without a file name."),
+              (long_name, PLAIN, f"Member name {long_name[:120]} ends without a file name.")]
+    t.mkdir("out")
+    for name, header, refusal in shapes:
+        t.write("m.txt", member("OK.TXT", "ok") + member(name, "x", header=header)
+                + member("LATER.TXT", "l"))
+        t.run("-list", "m.txt").expect(stdout=lines("OK.TXT"), stderr=lines(refusal), status=1)
         t.run("-extract", "m.txt", "out").expect(
-            stdout=t.extract_progress("m.txt", "out") + lines("Extracting OK.TXT", "Extracting ")
-            + closing_block("Error while processing m.txt"), status=1)
+            stdout=t.extract_progress("m.txt", "out") + lines("Extracting OK.TXT")
+            + closing_block(refusal), status=1)
         t.expect_file("out/OK.TXT", b"ok\r\n")
+        made = (sorted(os.listdir(t.path("out"))), sorted(os.listdir(t.dir)))
+        if made != (["OK.TXT"], ["m.txt", "out"]):
+            raise ScenarioFailure(f"{name!r}: made {made}")
         os.remove(t.path("out/OK.TXT"))
 
 

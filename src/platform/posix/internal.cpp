@@ -12,6 +12,7 @@ namespace quillpack::platform::posix {
 namespace {
 
 // The Win32 codes of the failures below that the layers above do not name.
+constexpr int32_t kNotEnoughMemory = 8;
 constexpr int32_t kGeneralFailure = 31;
 constexpr int32_t kInvalidParameter = 87;
 constexpr int32_t kBusy = 170;

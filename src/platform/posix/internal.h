@@ -4,7 +4,6 @@
 #ifndef QUILLPACK_PLATFORM_POSIX_INTERNAL_H_
 #define QUILLPACK_PLATFORM_POSIX_INTERNAL_H_
 
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -44,15 +43,6 @@ void HoldMissingStandardDescriptors();
 
 // Start-up: takes the collation from the environment (LC_COLLATE).
 void UseCollationOfEnvironment();
-
-// In the handler of SIGBUS: when the fault lies in the window a MappedFile holds (its file
-// was cut short), covers the faulting page with Ctrl-Z bytes, notes the cut and returns
-// true, so that the read is made again and goes on; false for any other fault.
-bool CoverCutMapping(const siginfo_t* info);
-
-// Makes sure a SIGBUS reaches CoverCutMapping, also in a process that installed no fault
-// handler; once installed, the handler stays.
-void HandleBusErrors();
 
 }  // namespace quillpack::platform::posix
 

@@ -36,7 +36,6 @@ int32_t RunErrorOf(int signalNumber) {
 }
 
 void OnFaultSignal(int number, siginfo_t* info, void* context) {
-  if (number == SIGBUS && posix::CoverCutMapping(info)) return;
   int32_t runError = RunErrorOf(number);
   if (faultHandler) faultHandler(runError, FaultingPosition(info, context));
   _exit(runError);
@@ -62,16 +61,6 @@ void WriteIgnoringResult(int fd, const char* bytes, std::size_t count) {
     bytes += written;
     count -= static_cast<std::size_t>(written);
   }
-}
-
-// A SIGBUS of a file cut short under its mapping returns to the read, so that handler
-// stays; every other fault ends the process from the handler.
-void InstallFaultSignal(int number) {
-  struct sigaction action = {};
-  action.sa_sigaction = &OnFaultSignal;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | (number == SIGBUS ? 0 : SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  sigaction(number, &action, nullptr);
 }
 
 }  // namespace
@@ -129,15 +118,6 @@ void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
   WriteIgnoringResult(STDOUT_FILENO, bytes, count);
 }
 
-void posix::HandleBusErrors() {
-  struct sigaction current = {};
-  if (sigaction(SIGBUS, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) != 0 &&
-      current.sa_sigaction == &OnFaultSignal) {
-    return;
-  }
-  InstallFaultSignal(SIGBUS);
-}
-
 void InstallFaultHandler(FaultHandler handler) {
   faultHandler = handler;
   // Its own stack, so that a stack overflow can still be reported.
@@ -146,8 +126,12 @@ void InstallFaultHandler(FaultHandler handler) {
   stack.ss_sp = alternateStack;
   stack.ss_size = sizeof alternateStack;
   sigaltstack(&stack, nullptr);
+  struct sigaction action = {};
+  action.sa_sigaction = &OnFaultSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
   for (int number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
-    InstallFaultSignal(number);
+    sigaction(number, &action, nullptr);
 }
 
 void ExitProcessWith(int32_t status) {
