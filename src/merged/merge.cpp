@@ -14,6 +14,7 @@
 #include "merged/merged_output.h"
 #include "merged/operation_failures.h"
 #include "merged/source_files.h"
+#include "merged/source_list.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
@@ -252,8 +253,17 @@ bool MergeFiles() {
                    (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
-  std::vector<Source> sources = directory.List(searchPath.substr(directoryPath.size()),
-                                               RunOptions.recurse, IdentifiedFile(outputName));
+  std::string mask = searchPath.substr(directoryPath.size());
+  bool allTaken = true;
+  std::vector<Source> sources;
+  if (RunOptions.filesFrom) {
+    std::vector<std::string> names;
+    WithOperationMessage("Error while reading " + *RunOptions.filesFrom,
+                         [&] { names = ReadNameList(*RunOptions.filesFrom); });
+    sources = directory.ListNamed(names, mask, IdentifiedFile(outputName), &allTaken);
+  } else {
+    sources = directory.List(mask, RunOptions.recurse, IdentifiedFile(outputName));
+  }
   if (sources.empty()) RaiseError(myException("No files matched."));
   if (!outputName.empty() && IsExistingFile(outputName) && !MayOverwriteOutput()) {
     RaiseError(myException("Operation Cancelled."));
@@ -261,7 +271,7 @@ bool MergeFiles() {
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
                        [&] { exact = WriteMergedFile(sources, directory, outputName); });
-  return exact;
+  return exact && allTaken;
 }
 
 }  // namespace quillpack
