@@ -31,16 +31,16 @@ def files_from_a_list_of_lines_or_of_nul_ended_names(t):
     # same names ended by NUL bytes. Members come in the format's order, in folders below
     # the first path's directory with or without -recurse.
     t.write("lines.txt", "sub/deeper/c.md\r\n\n./a.txt\nsub//b.txt\nnotes.md\na.txt")
-    t.write("nul.txt", b"notes.md\0sub/b.txt\0a.txt\0sub/deeper/c.md\0")
+    t.write("names0.txt", b"notes.md\0sub/b.txt\0a.txt\0sub/deeper/c.md\0")
     adding = lines("Adding A.TXT", "Adding NOTES.MD", "Adding SUB\\B.TXT",
                    "Adding SUB\\DEEPER\\C.MD")
-    spellings = [["-files-from=lines.txt"], ["--files-from=nul.txt", "-recurse"]]
+    spellings = [["-files-from=lines.txt"], ["--files-from=names0.txt", "-recurse"]]
     if t.windows:
         spellings.append(["/files-from=lines.txt"])
     for words in spellings:
         t.run("-merge", *words, "src", "m.txt", stdin=b"y\n").expect(stdout=None, status=0)
         t.expect_file("m.txt", BUNDLE)
-    t.run("-merge", "-files-from=nul.txt", "src", "-").expect(
+    t.run("-merge", "-files-from=names0.txt", "src", "-").expect(
         stdout=BUNDLE, stderr=t.merge_progress("src/*.*").replace(
             b"...............to ", b"...............to -") + adding, status=0)
     # The mask still chooses among the names listed; -keepcase keeps their case.
