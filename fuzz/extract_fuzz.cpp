@@ -2,7 +2,10 @@
 // planted links that lead outside it, a dangling link and a FIFO, answering every question
 // as the input chooses: no crash, no hang, and nothing outside the target directory
 // created or changed. Then the same extract again, answering No to everything: a member
-// skipped must write nothing, so the target stays exactly as the first run left it.
+// skipped must write nothing, so the target stays exactly as the first run left it. The
+// input may begin with the escape marker, so that escaped reading meets the same checks.
+// Last, the input as a source file: an escaped merge of its lines reads back line for
+// line, and no member line of it is a header by the format's rules.
 
 #include <sys/stat.h>
 
@@ -17,12 +20,16 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "console/run_options.h"
 #include "merged/extract.h"
+#include "merged/merge.h"
+#include "merged/merged_format.h"
 #include "runtime/error_objects.h"
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
+#include "support/line_model.h"
 
 namespace {
 
@@ -108,6 +115,59 @@ void Extract(const fs::path& merged, const fs::path& target, const fs::path& ans
   quillpack::TakeFailureCode();
 }
 
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs a merge with -escape of the directory `source` into `merged`.
+void MergeEscaped(const fs::path& source, const fs::path& merged, bool arrows) {
+  quillpack::RunOptions = quillpack::TRunOptions();
+  quillpack::RunOptions.action = quillpack::Action::kMerge;
+  quillpack::RunOptions.firstPath = source.string();
+  quillpack::RunOptions.secondPath = merged.string();
+  quillpack::RunOptions.escape = true;
+  if (arrows) quillpack::RunOptions.headerStyle = quillpack::kNiceHeaderStyle;
+  if (!quillpack::MergeFiles()) std::abort();
+  quillpack::TakeFailureCode();
+}
+
+// `text` as one source: the lines the line rules read from it come back, each ended by LF,
+// and a reader by the format's rules alone finds one header and nothing else. What the
+// line rules drop (a lone CR, the bytes from a Ctrl-Z on) is taken out first, since the
+// merge would warn about it; a NUL would make it no text file.
+void CheckEscapedRoundTrip(std::string text, const fs::path& trip) {
+  for (char& c : text) {
+    if (c == '\0' || c == '\x1a') c = ' ';
+  }
+  std::string clean;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' || (i + 1 < text.size() && text[i + 1] == '\n')) clean += text[i];
+  }
+  fs::create_directories(trip / "src");
+  fs::create_directories(trip / "out");
+  WriteFile(trip / "src" / "t.txt", clean);
+  MergeEscaped(trip / "src", trip / "merged", clean.size() % 2 == 1);
+  std::vector<std::string> merged = quillpack::test_support::ModelLines(ReadFile(trip / "merged"));
+  if (merged.size() < 2 || merged[0] != quillpack::kEscapeMarker) std::abort();
+  if (quillpack::ClassifyLine(merged[1]) == quillpack::LineKind::kMemberLine) std::abort();
+  for (std::size_t i = 2; i < merged.size(); ++i) {
+    if (quillpack::ClassifyLine(merged[i]) != quillpack::LineKind::kMemberLine) std::abort();
+  }
+  quillpack::RunOptions = quillpack::TRunOptions();
+  quillpack::RunOptions.action = quillpack::Action::kExtract;
+  quillpack::RunOptions.firstPath = (trip / "merged").string();
+  quillpack::RunOptions.secondPath = (trip / "out").string();
+  quillpack::RunOptions.lineFeedsOnly = true;
+  if (!quillpack::ExtractFiles()) std::abort();
+  quillpack::TakeFailureCode();
+  std::string expected;
+  for (const std::string& line : quillpack::test_support::ModelLines(clean))
+    expected += line + "\n";
+  if (ReadFile(trip / "out" / "T.TXT") != expected) std::abort();
+  fs::remove_all(trip);
+}
+
 bool OutsideUntouched(const fs::path& outside) {
   std::ifstream in(outside / "v", std::ios::binary);
   std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -126,7 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fs::create_directories(root / "outside");
   WriteFile(root / "outside" / "v", "orig");
   Plant(root / "target", root / "outside", selector);
-  WriteFile(root / "merged", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
+  std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string marker = selector & 32 ? std::string(quillpack::kEscapeMarker) + "\r\n" : "";
+  WriteFile(root / "merged", marker + input);
   WriteFile(workspace / "answers", Answers(selector));
   std::string no;
   for (int i = 0; i < 64; ++i)
@@ -142,5 +204,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (TreeOf(root / "target") != written) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
   if (EntriesOf(workspace) != std::set<std::string>{"answers", "no", "root"}) std::abort();
+  CheckEscapedRoundTrip(input, workspace / "trip");
   return 0;
 }

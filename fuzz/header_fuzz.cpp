@@ -1,5 +1,6 @@
-// Header recognition and name cutting against a plain model, and the member-name rules
-// against their own model: whatever a merged file holds, the two must agree.
+// Header recognition and name cutting against a plain model, the escape of member lines
+// and the escape marker against theirs, and the member-name rules against their own
+// model: whatever a merged file holds, each pair must agree.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,73 @@ Model ModelOf(std::string_view line) {
     return {LineKind::kPlainHeader, std::string(line.substr(std::min(start, line.size()), 120))};
   }
   return {LineKind::kMemberLine, std::string()};
+}
+
+// Any number of "|", then "./" or ten ">".
+bool ModelNeedsEscape(std::string_view line) {
+  std::size_t bars = 0;
+  while (bars < line.size() && line[bars] == '|')
+    ++bars;
+  std::string_view rest = line.substr(bars);
+  return rest.substr(0, 2) == "./" || rest.substr(0, 10) == std::string(10, '>');
+}
+
+// A collector for what a BarEscape passes on.
+class Collected final : public quillpack::LineSink {
+ public:
+  void Take(std::string_view piece) override {
+    if (piece.empty()) std::abort();
+    bytes += piece;
+  }
+  std::string bytes;
+};
+
+// `line` through a BarEscape in pieces whose sizes the line's own bytes choose.
+std::string ThroughInPieces(quillpack::BarEscape::Direction direction, std::string_view line) {
+  Collected collected;
+  quillpack::BarEscape escape(direction, &collected);
+  for (std::size_t at = 0; at < line.size();) {
+    std::size_t size = 1 + static_cast<unsigned char>(line[at]) % 13;
+    escape.Take(line.substr(at, size));
+    at += size;
+  }
+  escape.Finish();
+  return collected.bytes;
+}
+
+bool BeginsWithAStopPrefix(std::string_view line) {
+  for (std::string_view prefix : quillpack::StopPrefixesOf(quillpack::LineEscape::kBars)) {
+    if (line.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+// The escaped merge writes a bar more where the model says, the extract takes it off
+// again, an escaped line is never a header, and the bulk copies stop at every line either
+// changes.
+void CheckEscape(std::string_view line) {
+  using Direction = quillpack::BarEscape::Direction;
+  bool needs = ModelNeedsEscape(line);
+  if (quillpack::NeedsEscape(line) != needs) std::abort();
+  std::string escaped = ThroughInPieces(Direction::kAdd, line);
+  if (escaped != (needs ? "|" + std::string(line) : std::string(line))) std::abort();
+  if (quillpack::ClassifyLine(escaped) != LineKind::kMemberLine) std::abort();
+  if (needs && !(BeginsWithAStopPrefix(line) && BeginsWithAStopPrefix(escaped))) std::abort();
+  if (!escaped.empty() && escaped[0] == '|' &&
+      ThroughInPieces(Direction::kRemove, escaped) != line) {
+    std::abort();
+  }
+  // Any line with a bar, as an escaped merged file may hold it from elsewhere.
+  if (!line.empty() && line[0] == '|') {
+    bool drops = ModelNeedsEscape(line.substr(1));
+    std::string read = ThroughInPieces(Direction::kRemove, line);
+    if (read != (drops ? line.substr(1) : line)) std::abort();
+    if (drops && !BeginsWithAStopPrefix(line)) std::abort();
+  }
+  quillpack::EscapeMarkerMatch marker;
+  for (std::size_t at = 0; at < line.size(); at += 5)
+    marker.Take(line.substr(at, 5));
+  if (marker.Matched() != (line == quillpack::kEscapeMarker)) std::abort();
 }
 
 bool ModelDevice(std::string_view component) {
@@ -132,6 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (quillpack::MemberNameOf(header, written) != upper.substr(0, 120)) std::abort();
   }
 
+  CheckEscape(line);
   CheckNameRules(line, quillpack::WindowsMemberNameRules(), true);
   CheckNameRules(line, quillpack::PosixMemberNameRules(), false);
   return 0;

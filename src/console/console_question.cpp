@@ -36,11 +36,19 @@ bool DataMayTakeStandardOutput() {
          RunOptions.secondPath == kStandardStreamPath;
 }
 
-// Standard input carries the merged file: an answer read there would be the data's.
+bool NamesStandardInput(const std::string& path) {
+  return path == kStandardStreamPath || (!path.empty() && platform::IsStandardInput(path));
+}
+
+// Standard input carries the merged file, or a merge's list of sources (also while the
+// action is not known yet): an answer read there would be the data's.
 bool DataTakesStandardInput() {
+  if (RunOptions.filesFrom && NamesStandardInput(*RunOptions.filesFrom) &&
+      (RunOptions.action == Action::kMerge || RunOptions.action == Action::kNone)) {
+    return true;
+  }
   if (RunOptions.action != Action::kExtract && RunOptions.action != Action::kList) return false;
-  return RunOptions.firstPath == kStandardStreamPath ||
-         (!RunOptions.firstPath.empty() && platform::IsStandardInput(RunOptions.firstPath));
+  return NamesStandardInput(RunOptions.firstPath);
 }
 
 struct Terminal {

@@ -39,9 +39,10 @@ void WriteOutputLine(std::string_view text);
 // EInOutError.
 //
 // While standard input carries the merged file (RunOptions: an extract or a list of "-",
-// or of the file standard input is on), its lines must not answer: the question goes to
-// the terminal and is answered there, and with no terminal it is cancelled as at the end
-// of the input.
+// or of the file standard input is on) or a merge's list of sources (filesFrom, likewise;
+// also before the action is known), its lines must not answer: the question goes to the
+// terminal and is answered there, and with no terminal it is cancelled as at the end of
+// the input.
 int32_t Ask(std::string_view question, std::string_view letters);
 
 // Writes out what waits on the console, then reads one line from where Ask reads its

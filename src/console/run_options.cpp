@@ -38,20 +38,53 @@ constexpr KnownWord kKnownWords[] = {
     {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
     {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
     {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
+    {"-escape", SlashForm::kAlso, [](TRunOptions* o) { o->escape = true; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
     {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
 };
 
+// The words that carry a value: the word up to and including its "=", then the value.
+struct ValuedWord {
+  std::string_view dashForm;
+  SlashForm slashForm;
+  void (*apply)(TRunOptions* options, std::string_view value);
+};
+
+constexpr ValuedWord kValuedWords[] = {
+    {"-files-from=", SlashForm::kAlso,
+     [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
+    {"--files-from=", SlashForm::kNone,
+     [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
+};
+
+bool IsFormOf(std::string_view dashForm, SlashForm slashForm, std::string_view word) {
+  if (CompareIgnoringCase(word, dashForm) == 0) return true;
+  return slashForm == SlashForm::kAlso && TextEquals(CopyOf(word, 1, 1), "/") &&
+         CompareIgnoringCase(word.substr(1), dashForm.substr(1)) == 0;
+}
+
 bool IsWordOf(const KnownWord& known, std::string_view word) {
-  if (CompareIgnoringCase(word, known.dashForm) == 0) return true;
-  return known.slashForm == SlashForm::kAlso && TextEquals(CopyOf(word, 1, 1), "/") &&
-         CompareIgnoringCase(word.substr(1), known.dashForm.substr(1)) == 0;
+  return IsFormOf(known.dashForm, known.slashForm, word);
+}
+
+// Whether `word` is `valued` with a value, which `*value` then receives.
+bool IsWordOf(const ValuedWord& valued, std::string_view word, std::string_view* value) {
+  std::size_t size = valued.dashForm.size();
+  if (word.size() < size || !IsFormOf(valued.dashForm, valued.slashForm, word.substr(0, size))) {
+    return false;
+  }
+  *value = word.substr(size);
+  return true;
 }
 
 bool IsKnownWord(std::string_view word) {
   for (const KnownWord& known : kKnownWords) {
     if (IsWordOf(known, word)) return true;
+  }
+  std::string_view value;
+  for (const ValuedWord& valued : kValuedWords) {
+    if (IsWordOf(valued, word, &value)) return true;
   }
   return false;
 }
@@ -72,6 +105,12 @@ bool ApplyOptionWord(const std::string& word, TRunOptions* options) {
   for (const KnownWord& row : kKnownWords) {
     if (!IsWordOf(row, word)) continue;
     row.apply(options);
+    known = true;
+  }
+  std::string_view value;
+  for (const ValuedWord& row : kValuedWords) {
+    if (!IsWordOf(row, word, &value)) continue;
+    row.apply(options, value);
     known = true;
   }
   return known;

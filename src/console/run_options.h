@@ -5,6 +5,7 @@
 #define QUILLPACK_CONSOLE_RUN_OPTIONS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,11 @@ struct TRunOptions {
   bool keepCase = false;
   // Extract: targets are written with LF line ends.
   bool lineFeedsOnly = false;
+  // Merge: member lines escaped, behind the escape marker (merged/merged_format.h).
+  bool escape = false;
+  // Merge: the sources are the names this file lists ("-": standard input), not those a
+  // listing finds; from "-files-from=FILE".
+  std::optional<std::string> filesFrom;
   // Merge and extract: the overwrite questions, answered here or asked.
   Overwrites overwrites = Overwrites::kAsk;
   // The source mask for merge, the merged file for extract and list.
@@ -57,7 +63,8 @@ extern TRunOptions RunOptions;
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
   // forms of the known words are (/?, /merge, /extract, /list, /nice, /debug, /recurse,
-  // /r, /keepcase, /lf, /overwrite, /skip), since absolute paths begin with "/" there.
+  // /r, /keepcase, /lf, /overwrite, /skip, /escape, and /files-from= with its value),
+  // since absolute paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.
@@ -69,7 +76,9 @@ OptionRules PosixOptionRules();
 const OptionRules& HostOptionRules();
 
 // What the arguments 1..count say, before any question: the option words (compared
-// whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
+// whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form;
+// a word that takes a value, "-files-from=FILE" or "--files-from=FILE", is compared up to
+// its "=", and the rest, as given, is the value),
 // the first two paths, whether more paths followed, and the option words that are none of
 // the tool's. No arguments, or the single argument "?", ask for the usage text.
 struct OptionWords {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -205,6 +206,43 @@ TEST(ReadOptionWords, ScriptWords) {
       EXPECT_EQ(options.secondPath, c.secondPath) << label;
     }
   }
+}
+
+// The words for bundling a repository: the value after "=" is taken as given, the later
+// one counts, and a word without its "=" is no word of the tool's.
+TEST(ReadOptionWords, EscapeAndListWords) {
+  struct Case {
+    Arguments arguments;
+    bool escape;
+    std::optional<std::string> filesFrom;
+    std::string firstPath;
+    Arguments unknown;
+  };
+  const Case cases[] = {
+      {{"-escape"}, true, {}, "", {}},
+      {{"/ESCAPE", "src"}, true, {}, "src", {}},
+      {{"-files-from=List.TXT", "src"}, false, "List.TXT", "src", {}},
+      {{"--Files-From=-"}, false, "-", "", {}},
+      {{"/files-from=a b", "-files-from=c"}, false, "c", "", {}},
+      {{"-files-from="}, false, "", "", {}},
+      {{"-files-from=x=y"}, false, "x=y", "", {}},
+      {{"-files-from", "list"}, false, {}, "list", {"-files-from"}},
+      {{"-files-fromx=list"}, false, {}, "", {"-files-fromx=list"}},
+      {{"-escapes"}, false, {}, "", {"-escapes"}},
+  };
+  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
+    for (const Case& c : cases) {
+      OptionWords read = ReadOptionWords(c.arguments, rules);
+      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
+      EXPECT_EQ(read.options.escape, c.escape) << label;
+      EXPECT_EQ(read.options.filesFrom, c.filesFrom) << label;
+      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+      EXPECT_EQ(read.unknownWords, c.unknown) << label;
+    }
+  }
+  // No "/" form for the "--" spelling: on POSIX it is a path.
+  EXPECT_EQ(ReadOptionWords({"/-files-from=x"}, PosixOptionRules()).options.firstPath,
+            "/-files-from=x");
 }
 
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {

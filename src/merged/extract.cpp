@@ -46,12 +46,26 @@ std::string TargetDirectoryOf(const std::string& given) {
   RaiseError(myException(message.append(problem)));
 }
 
+// Writes the bytes of a member line into the open target, or nowhere.
+class TargetWriter final : public LineSink {
+ public:
+  explicit TargetWriter(TextLineFile* target) : target_(target) {}
+  void Take(std::string_view piece) override {
+    if (target_ && !piece.empty()) CheckedWriteText(*target_, piece);
+  }
+
+ private:
+  TextLineFile* target_;
+};
+
 // One line of the merged file as it streams in. Its first bytes tell whether it is a
 // header, of which only the name is kept, or a member line, which goes on to the open
-// target or nowhere: no line is ever held whole, however long.
+// target or nowhere, under the escape without the bar it was given: no line is ever held
+// whole, however long.
 class MergedLine final : public LineSink {
  public:
-  MergedLine(HeaderRule rule, TextLineFile* target) : start_(rule), target_(target) {}
+  MergedLine(HeaderRule rule, TextLineFile* target, LineEscape escape)
+      : start_(rule), target_(target), writer_(target), escape_(escape) {}
 
   void Take(std::string_view piece) override {
     if (!decided_) {
@@ -61,8 +75,10 @@ class MergedLine final : public LineSink {
     }
     if (header_) {
       header_->Take(piece);
+    } else if (unescape_) {
+      unescape_->Take(piece);
     } else {
-      Pass(piece);
+      writer_.Take(piece);
     }
   }
 
@@ -71,6 +87,7 @@ class MergedLine final : public LineSink {
   bool Finish() {
     if (!decided_) Decide();
     if (header_) return true;
+    if (unescape_) unescape_->Finish();
     if (target_) CheckedWriteTextLine(*target_, "");
     return false;
   }
@@ -81,22 +98,43 @@ class MergedLine final : public LineSink {
   void Decide() {
     decided_ = true;
     LineKind kind = start_.Kind();
+    std::string_view bytes = start_.Bytes();
     if (kind != LineKind::kMemberLine) {
       header_.emplace(kind);
-      header_->Take(start_.Bytes());
+      header_->Take(bytes);
+    } else if (escape_ == LineEscape::kBars && bytes.starts_with(kEscapeBar)) {
+      unescape_.emplace(BarEscape::Direction::kRemove, &writer_);
+      unescape_->Take(bytes);
     } else {
-      Pass(start_.Bytes());
+      writer_.Take(bytes);
     }
-  }
-
-  void Pass(std::string_view bytes) {
-    if (target_ && !bytes.empty()) CheckedWriteText(*target_, bytes);
   }
 
   LineStart start_;
   TextLineFile* target_;
+  TargetWriter writer_;
+  LineEscape escape_;
   bool decided_ = false;
   std::optional<HeaderNameReader> header_;
+  std::optional<BarEscape> unescape_;
+};
+
+// The first line of the input, read on to `line` while it is compared with the escape
+// marker.
+class FirstLine final : public LineSink {
+ public:
+  explicit FirstLine(MergedLine* line) : line_(line) {}
+
+  void Take(std::string_view piece) override {
+    marker_.Take(piece);
+    line_->Take(piece);
+  }
+
+  bool IsEscapeMarker() const { return marker_.Matched(); }
+
+ private:
+  MergedLine* line_;
+  EscapeMarkerMatch marker_;
 };
 
 // The merged file's name as the files take it: standard input for "-".
@@ -122,6 +160,7 @@ class Extraction {
     input_.AssignName(InputName());
     CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
+    if (!AtEndOfInput()) ReadFirstLine(&waitingHeader);
     while (waitingHeader || !AtEndOfInput()) {
       std::string name;
       if (waitingHeader) {
@@ -158,16 +197,30 @@ class Extraction {
   // Reads one line, writing it to the open target unless it is a header; returns whether
   // it was one, with its name in `name`.
   bool ReadLine(HeaderRule rule, std::string* name) {
-    MergedLine line(rule, targetOpen_ ? &targetFile_ : nullptr);
+    MergedLine line(rule, targetOpen_ ? &targetFile_ : nullptr, escape_);
     CheckedReadTextLineInto(input_, line);
     if (!line.Finish()) return false;
     *name = line.Name();
     return true;
   }
 
-  // The member's further lines, up to the next line that may be a header.
+  // The first line says whether member lines are escaped: only the marker turns the
+  // escape on. Any other first line is read as any line before a header.
+  void ReadFirstLine(std::optional<std::string>* waitingHeader) {
+    MergedLine line(HeaderRule::kAnyHeader, nullptr, LineEscape::kNone);
+    FirstLine first(&line);
+    CheckedReadTextLineInto(input_, first);
+    if (line.Finish()) {
+      *waitingHeader = line.Name();
+    } else if (first.IsEscapeMarker()) {
+      escape_ = LineEscape::kBars;
+    }
+  }
+
+  // The member's further lines, up to the next line that may be a header or, under the
+  // escape, carry a bar to take away.
   void CopyMemberLines() {
-    CheckedCopyLines(input_, targetOpen_ ? &targetFile_ : nullptr, kHeaderMarks);
+    CheckedCopyLines(input_, targetOpen_ ? &targetFile_ : nullptr, StopPrefixesOf(escape_));
   }
 
   // A member that replaces a file takes its name only now, once it is whole.
@@ -277,6 +330,7 @@ class Extraction {
   TextLineFile input_;
   TextLineFile targetFile_;
   bool targetOpen_ = false;
+  LineEscape escape_ = LineEscape::kNone;
   bool overwriteAll_ = RunOptions.overwrites == Overwrites::kAll;
   int64_t members_ = 0;
 };

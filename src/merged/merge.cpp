@@ -1,6 +1,8 @@
 #include "merged/merge.h"
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +14,7 @@
 #include "merged/merged_output.h"
 #include "merged/operation_failures.h"
 #include "merged/source_files.h"
+#include "merged/source_list.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
@@ -39,55 +42,87 @@ std::string SearchPathOf(const std::string& firstPath) {
   return full;
 }
 
-// Copies one line left to the caller by the bulk copy piece by piece, keeping its first
-// bytes to tell whether an extract would read it as a header.
+// Writes the bytes of a line into the merged file as they come.
+class OutputWriter final : public LineSink {
+ public:
+  explicit OutputWriter(TextLineFile* output) : output_(output) {}
+  void Take(std::string_view piece) override { CheckedWriteText(*output_, piece); }
+
+ private:
+  TextLineFile* output_;
+};
+
+// Copies one line left to the caller by the bulk copy piece by piece: under the escape
+// with a bar in front where it needs one, else keeping its first bytes to tell whether an
+// extract would read it as a header.
 class LineCopy final : public LineSink {
  public:
-  LineCopy(TextLineFile* output, HeaderRule rule) : output_(output), start_(rule) {}
+  LineCopy(TextLineFile* output, HeaderRule rule, LineEscape escape)
+      : output_(output), writer_(output), start_(rule) {
+    if (escape == LineEscape::kBars) escape_.emplace(BarEscape::Direction::kAdd, &writer_);
+  }
 
   void Take(std::string_view piece) override {
+    if (escape_) {
+      escape_->Take(piece);
+      return;
+    }
     start_.Take(piece);
-    CheckedWriteText(*output_, piece);
+    writer_.Take(piece);
   }
 
   // Ends the line in the output; returns whether an extract would take it for a header.
   bool Finish() {
+    if (escape_) escape_->Finish();
     CheckedWriteTextLine(*output_, "");
-    return start_.Kind() != LineKind::kMemberLine;
+    return !escape_ && start_.Kind() != LineKind::kMemberLine;
   }
 
  private:
   TextLineFile* output_;
+  OutputWriter writer_;
   LineStart start_;
+  std::optional<BarEscape> escape_;
 };
 
 // Copies the next line of `source`; returns whether an extract would take it for a header.
 // A console takes each line in one operation, as it shows it, so it gets the line whole.
-bool CopyLine(TextLineFile& source, TextLineFile& output, HeaderRule rule) {
+bool CopyLine(TextLineFile& source, TextLineFile& output, HeaderRule rule, LineEscape escape) {
   if (output.IsConsole()) {
     std::string scratch;
     std::string_view line = CheckedReadTextLineView(source, &scratch);
+    if (escape == LineEscape::kBars) {
+      std::string escaped;
+      if (NeedsEscape(line)) {
+        escaped = kEscapeBar + std::string(line);
+        line = escaped;
+      }
+      CheckedWriteTextLine(output, line);
+      return false;
+    }
     CheckedWriteTextLine(output, line);
     LineStart start(rule);
     start.Take(line);
     return start.Kind() != LineKind::kMemberLine;
   }
-  LineCopy copy(&output, rule);
+  LineCopy copy(&output, rule, escape);
   CheckedReadTextLineInto(source, copy);
   return copy.Finish();
 }
 
 // Copies a source into the output and returns the line, from 1, of the first line an
-// extract would read back as a member header (0 for none). The first line follows a
-// header that opens a target, so the extract's rule for that line applies to it.
-uint64_t CopySource(TextLineFile& source, TextLineFile& output) {
+// extract would read back as a member header (0 for none; always 0 under the escape). The
+// first line follows a header that opens a target, so the extract's rule for that line
+// applies to it. The bulk copy leaves to CopyLine only the lines that may need its care.
+uint64_t CopySource(TextLineFile& source, TextLineFile& output, LineEscape escape) {
+  std::span<const std::string_view> stopPrefixes = StopPrefixesOf(escape);
   uint64_t headerLine = 0;
   HeaderRule rule = HeaderRule::kWrittenHeaderOnly;
   for (;;) {
-    if (rule == HeaderRule::kAnyHeader) CheckedCopyLines(source, &output, kHeaderMarks);
+    if (rule == HeaderRule::kAnyHeader) CheckedCopyLines(source, &output, stopPrefixes);
     if (CheckedAtEnd(source)) return headerLine;
     uint64_t line = source.LineNumber();
-    if (CopyLine(source, output, rule) && headerLine == 0) headerLine = line;
+    if (CopyLine(source, output, rule, escape) && headerLine == 0) headerLine = line;
     rule = HeaderRule::kAnyHeader;
   }
 }
@@ -101,7 +136,7 @@ bool WarnAboutLosses(const std::string& member, uint64_t headerLine,
       WriteErrorLine("Warning: " + member + " line " + std::to_string(line) + std::string(what));
     }
   };
-  warn(headerLine, " will read back as a member header.");
+  warn(headerLine, " will read back as a member header; -escape keeps it a line.");
   warn(losses.ctrlZLine, " holds a Ctrl-Z; the bytes after it are not merged.");
   warn(losses.loneCarriageReturnLine, " holds a CR that no LF follows, which is dropped.");
   return headerLine != 0 || losses.ctrlZLine != 0 || losses.loneCarriageReturnLine != 0;
@@ -120,6 +155,10 @@ std::string_view WhyLeftOut(int32_t openCode) {
     default:
       return "";
   }
+}
+
+LineEscape EscapeOfRun() {
+  return RunOptions.escape ? LineEscape::kBars : LineEscape::kNone;
 }
 
 // The member name as its header carries it: upper case unless the case is to be kept.
@@ -151,7 +190,7 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
   CheckedPlatformStep(code);
   CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, name));
   file.WatchLosses();
-  uint64_t headerLine = CopySource(file, output);
+  uint64_t headerLine = CopySource(file, output, EscapeOfRun());
   TextLineFile::Losses losses = file.ReadLosses();
   bool changed = CheckedCurrentStamp(file) != opened;
   CheckedClose(file);
@@ -166,6 +205,7 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
 bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory,
                      const std::string& outputName) {
   MergedOutput output(outputName);
+  if (EscapeOfRun() == LineEscape::kBars) CheckedWriteTextLine(output.file(), kEscapeMarker);
   TextLineFile file;
   bool exact = true;
   // On a tree that comes from disk, the next files are on their way while this one is
@@ -213,8 +253,17 @@ bool MergeFiles() {
                    (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
-  std::vector<Source> sources = directory.List(searchPath.substr(directoryPath.size()),
-                                               RunOptions.recurse, IdentifiedFile(outputName));
+  std::string mask = searchPath.substr(directoryPath.size());
+  bool allTaken = true;
+  std::vector<Source> sources;
+  if (RunOptions.filesFrom) {
+    std::vector<std::string> names;
+    WithOperationMessage("Error while reading " + *RunOptions.filesFrom,
+                         [&] { names = ReadNameList(*RunOptions.filesFrom); });
+    sources = directory.ListNamed(names, mask, IdentifiedFile(outputName), &allTaken);
+  } else {
+    sources = directory.List(mask, RunOptions.recurse, IdentifiedFile(outputName));
+  }
   if (sources.empty()) RaiseError(myException("No files matched."));
   if (!outputName.empty() && IsExistingFile(outputName) && !MayOverwriteOutput()) {
     RaiseError(myException("Operation Cancelled."));
@@ -222,7 +271,7 @@ bool MergeFiles() {
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
                        [&] { exact = WriteMergedFile(sources, directory, outputName); });
-  return exact;
+  return exact && allTaken;
 }
 
 }  // namespace quillpack

@@ -107,4 +107,56 @@ LineKind ClassifyLineStart(std::string_view head, HeaderRule rule) {
   return ClassifyLine(head);
 }
 
+bool NeedsEscape(std::string_view line) {
+  std::size_t bars = line.find_first_not_of(kEscapeBar);
+  if (bars == std::string_view::npos) return false;
+  line.remove_prefix(bars);
+  return line.starts_with(kPlainHeaderMark) || line.starts_with(kArrowHeaderMark);
+}
+
+std::span<const std::string_view> StopPrefixesOf(LineEscape escape) {
+  static constexpr std::string_view kEscaped[] = {kArrowHeaderMark, kPlainHeaderMark, "||", "|./",
+                                                  "|>>>>>>>>>>"};
+  if (escape == LineEscape::kNone) return kHeaderMarks;
+  return kEscaped;
+}
+
+void BarEscape::Take(std::string_view piece) {
+  if (!decided_) piece = Hold(piece);
+  if (decided_ && !piece.empty()) next_->Take(piece);
+}
+
+// Bars are counted, not kept, so that a line of any number of them needs no memory.
+std::string_view BarEscape::Hold(std::string_view piece) {
+  if (direction_ == Direction::kRemove && !firstBarTaken_ && !piece.empty()) {
+    piece.remove_prefix(1);
+    firstBarTaken_ = true;
+  }
+  if (heldSize_ == 0) {
+    std::size_t bars = std::min(piece.find_first_not_of(kEscapeBar), piece.size());
+    bars_ += bars;
+    piece.remove_prefix(bars);
+  }
+  std::size_t taken = std::min(sizeof held_ - heldSize_, piece.size());
+  std::memcpy(held_ + heldSize_, piece.data(), taken);
+  heldSize_ += taken;
+  if (heldSize_ == sizeof held_) Decide();
+  return piece.substr(taken);
+}
+
+void BarEscape::Decide() {
+  decided_ = true;
+  std::string_view held(held_, heldSize_);
+  bool marked = held.starts_with(kPlainHeaderMark) || held.starts_with(kArrowHeaderMark);
+  bool barInFront = direction_ == Direction::kAdd ? marked : firstBarTaken_ && !marked;
+  static constexpr std::string_view kBars =
+      "||||||||||||||||||||||||||||||||||||||||||||||||||||||||||||||||";
+  for (uint64_t left = bars_ + (barInFront ? 1 : 0); left > 0;) {
+    std::size_t run = static_cast<std::size_t>(std::min<uint64_t>(left, kBars.size()));
+    next_->Take(kBars.substr(0, run));
+    left -= run;
+  }
+  if (!held.empty()) next_->Take(held);
+}
+
 }  // namespace quillpack

@@ -1,14 +1,18 @@
 // The merged file: members one after another, each a header line that carries the
 // member's name, followed by the member's lines. There is no magic number, no count and
-// no length; the header lines are the only structure.
+// no length; the header lines are the only structure. An escaped merged file begins with
+// one line more, the escape marker, and keeps every member line a line (below).
 
 #ifndef QUILLPACK_MERGED_MERGED_FORMAT_H_
 #define QUILLPACK_MERGED_MERGED_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "runtime/line_files.h"
 
 namespace quillpack {
 
@@ -105,6 +109,78 @@ class LineStart {
   HeaderRule rule_;
   char bytes_[kPlainHeaderPrefix.size()];
   std::size_t size_ = 0;
+};
+
+// The first line of an escaped merged file, before any header. Member lines that begin
+// with any number of "|" and then a header mark are written with one "|" more, so that no
+// member line reads as a header; a reader that knows no escape sees the marker as a line
+// before the first header and an escaped line with its bar, never a split file.
+inline constexpr std::string_view kEscapeMarker =
+    "Quillpack escaped bundle: a member line that begins with | followed by ./ or >>>>>>>>>> "
+    "has one | added.";
+inline constexpr char kEscapeBar = '|';
+
+// Tells whether a line, as it streams in, is the escape marker exactly, keeping no more
+// of it than how much of the marker has come.
+class EscapeMarkerMatch {
+ public:
+  // The line's next bytes, from its first byte on.
+  void Take(std::string_view piece) {
+    if (matched_ == kMismatch) return;
+    bool fits = kEscapeMarker.substr(matched_).starts_with(piece);
+    matched_ = fits ? matched_ + piece.size() : kMismatch;
+  }
+
+  // Whether the bytes taken are the whole marker and nothing more.
+  bool Matched() const { return matched_ == kEscapeMarker.size(); }
+
+ private:
+  static constexpr std::size_t kMismatch = std::string_view::npos;
+  std::size_t matched_ = 0;
+};
+
+// How the member lines of a merged file stand: as they are, or escaped.
+enum class LineEscape { kNone, kBars };
+
+// Whether `line` begins with any number of "|" and then "./" or ten ">": such a member line
+// gets one "|" more under the escape, and loses one on reading.
+bool NeedsEscape(std::string_view line);
+
+// The lines a bulk copy of member lines leaves to its caller: those that begin with a
+// header mark, and under the escape those that may need a bar (on merging) or carry one
+// (on reading): "||", "|./" and "|" and ten ">". A line a prefix misses has no need of
+// either.
+std::span<const std::string_view> StopPrefixesOf(LineEscape escape);
+
+// One member line under the escape on its way to `next`, passed on as it streams in:
+// kAdd puts one "|" in front of a line that NeedsEscape (merge); kRemove takes the first
+// "|" off a line that begins with one when the rest NeedsEscape (extract). Until it knows
+// it holds back a count of bars and the ten bytes after them, never more.
+class BarEscape final : public LineSink {
+ public:
+  enum class Direction { kAdd, kRemove };
+  BarEscape(Direction direction, LineSink* next) : direction_(direction), next_(next) {}
+
+  // The line's next bytes, from its first byte on. REQUIRES for kRemove: the line's first
+  // byte is "|".
+  void Take(std::string_view piece) override;
+
+  // The line has ended: passes on what is still held back.
+  void Finish() {
+    if (!decided_) Decide();
+  }
+
+ private:
+  std::string_view Hold(std::string_view piece);
+  void Decide();
+
+  Direction direction_;
+  LineSink* next_;
+  bool decided_ = false;
+  bool firstBarTaken_ = false;
+  uint64_t bars_ = 0;
+  char held_[kArrowHeaderMark.size()];
+  std::size_t heldSize_ = 0;
 };
 
 }  // namespace quillpack

@@ -1,6 +1,10 @@
 #include "merged/source_files.h"
 
+#include <set>
+
 #include "console/console_question.h"
+#include "merged/source_list.h"
+#include "platform/mask_match.h"
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
@@ -54,6 +58,60 @@ std::vector<Source> SourceDirectory::List(std::string_view mask, bool recurse,
     }
   }
   return sources.TakeSorted();
+}
+
+std::vector<Source> SourceDirectory::ListNamed(const std::vector<std::string>& names,
+                                               std::string_view mask, const IdentifiedFile& output,
+                                               bool* allTaken) {
+  if (!held_.IsOpen()) return {};
+  TStringList order;
+  SourceNames sources(order, HostPathRules().pathDelimiter);
+  std::set<std::string> taken;
+  for (const std::string& listed : names) {
+    ListedFile file;
+    std::string_view why = "it leads outside the source directory.";
+    if (PathBelowDirectory(listed, &file.name)) {
+      std::string_view leaf = std::string_view(file.name).substr(DirectoryPartOf(file.name).size());
+      if (!platform::MatchesMask(mask, leaf) || !taken.insert(file.name).second) continue;
+      why = WhyNotMergeable(file.name, &file);
+    }
+    if (!why.empty()) {
+      WriteErrorLine("Leaving out " + listed + ": " + std::string(why));
+      *allTaken = false;
+    } else if (output.IsListedAs(path_, file)) {
+      WriteErrorLine("Leaving out " + listed + ": it is the merge's own output.");
+    } else {
+      sources.Add(std::move(file));
+    }
+  }
+  return sources.TakeSorted();
+}
+
+// What is there is looked up by its very name, through the folders held, none of them a
+// link; a link to a file counts as the file, as in a listing.
+std::string_view SourceDirectory::WhyNotMergeable(const std::string& path, ListedFile* file) {
+  const platform::Directory* directory = nullptr;
+  std::size_t leafStart = 0;
+  int32_t code = Reach(path, &directory, &leafStart);
+  if (code == platform::kStoppedOnLink) return "a folder on its way is a symbolic link.";
+  if (code == platform::kFileNotFound || code == platform::kPathNotFound) {
+    return "it is not there.";
+  }
+  if (code != 0) return "its folder cannot be opened.";
+  platform::EntryKind kind = platform::LookUpEntry(*directory, path.substr(leafStart));
+  if (kind == platform::EntryKind::kMissing) return "it is not there.";
+  if (kind == platform::EntryKind::kDirectory) return "it is a folder.";
+  if (kind == platform::EntryKind::kOther) return "it is not a regular file.";
+  platform::FileIdentity identity;
+  code = platform::IdentifyFile(path_ + path, &identity);
+  if (code == 0) {
+    file->identity = identity;
+  } else if (kind == platform::EntryKind::kLink) {
+    return code == platform::kFileNotFound || code == platform::kPathNotFound
+               ? "it is not there."
+               : "it is not a regular file.";
+  }
+  return "";
 }
 
 int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,

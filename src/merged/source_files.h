@@ -36,6 +36,14 @@ class SourceDirectory {
   // listed." for a folder below that cannot.
   std::vector<Source> List(std::string_view mask, bool recurse, const IdentifiedFile& output);
 
+  // As List, for the files a list names (source_list.h), below this directory at any
+  // level, whose file names match `mask`; a name listed twice is taken once. A name that
+  // may lead outside the directory, that is not there, that is a folder or no regular
+  // file, or that lies behind a link to a folder (never followed) is left out with a line
+  // on the error output naming it as listed, and `*allTaken` is set to false.
+  std::vector<Source> ListNamed(const std::vector<std::string>& names, std::string_view mask,
+                                const IdentifiedFile& output, bool* allTaken);
+
   // Opens `source` for reading into `file`, as the listing saw it, with its stamp at
   // opening in `*stamp`. Returns 0; the platform's code (2 or 3 when it or a folder on
   // its way is gone); or platform::kNotRegularFile when something else is there now (a
@@ -47,6 +55,10 @@ class SourceDirectory {
   // starts in `path`; returns 0 or the platform's code.
   int32_t Reach(std::string_view path, const platform::Directory** directory,
                 std::size_t* leafStart);
+
+  // Why the file `path` below the directory cannot be merged, or "" when it can, with
+  // its identity in `*file` where the platform tells it.
+  std::string_view WhyNotMergeable(const std::string& path, ListedFile* file);
 
   std::string path_;
   platform::Directory held_;

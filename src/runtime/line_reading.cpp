@@ -2,12 +2,33 @@
 // copy, and what reading drops.
 
 #include <cstring>
+#include <iterator>
+#include <span>
+#include <string_view>
 
 #include "runtime/failure_codes.h"
 #include "runtime/line_files.h"
 #include "runtime/line_scan.h"
 
 namespace quillpack {
+namespace {
+
+// Puts the distinct first bytes of `prefixes` in `bytes`; false when there are more than
+// three, or one is empty or a line end, which the bulk scan cannot stop at.
+bool FirstBytesOf(std::span<const std::string_view> prefixes, char (&bytes)[3]) {
+  std::size_t distinct = 0;
+  for (std::string_view prefix : prefixes) {
+    if (prefix.empty() || prefix.front() == kLineFeed || prefix.front() == kCarriageReturn) {
+      return false;
+    }
+    if (std::find(bytes, bytes + distinct, prefix.front()) != bytes + distinct) continue;
+    if (distinct == std::size(bytes)) return false;
+    bytes[distinct++] = prefix.front();
+  }
+  return true;
+}
+
+}  // namespace
 
 bool TextLineFile::ReadyToRead() {
   return ReadyFor(TextFileMode::kReading, role_ == Role::kStandardInput, kFileNotOpenForReading);
@@ -222,16 +243,12 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
                                std::span<const std::string_view> stopPrefixes) {
   if (openMode_ != TextFileMode::kReading) return;
   if (target && (target->openMode_ != TextFileMode::kWriting || target->flushEachWrite_)) return;
-  // The bulk scan stops at lines that begin with a stop prefix's first byte; Ctrl-Z fills
-  // an unused place, as it stops the scan anyway.
-  char stopBytes[2] = {kCtrlZ, kCtrlZ};
+  // The bulk scan stops at lines that begin with a stop prefix's first byte, of which it
+  // tells three apart; Ctrl-Z fills an unused place, as it stops the scan anyway.
+  char stopBytes[3] = {kCtrlZ, kCtrlZ, kCtrlZ};
   bool crLfRuns = !target || target->lineEnd_ == kLineEnd;
-  bool bulkScan = crLfRuns && stopPrefixes.size() <= 2;
-  for (std::size_t i = 0; bulkScan && i < stopPrefixes.size(); ++i) {
-    std::string_view prefix = stopPrefixes[i];
-    bulkScan = !prefix.empty() && prefix.front() != kLineFeed && prefix.front() != kCarriageReturn;
-    if (bulkScan) stopBytes[i] = prefix.front();
-  }
+  bool bulkScan = crLfRuns && FirstBytesOf(stopPrefixes, stopBytes);
+  bool threeStops = stopBytes[2] != kCtrlZ;
   for (;;) {
     if (read_.position == read_.end && !Fill()) return;
     const char* end = buffer_.get() + read_.end;
@@ -243,7 +260,9 @@ void TextLineFile::CopyLinesTo(TextLineFile* target,
     bool leftToCaller = false;
     while (line < end) {
       if (bulkScan) {
-        const char* stop = SkipCrLfLines(line, end, stopBytes[0], stopBytes[1]);
+        const char* stop = threeStops
+                               ? SkipCrLfLines(line, end, stopBytes[0], stopBytes[1], stopBytes[2])
+                               : SkipCrLfLines(line, end, stopBytes[0], stopBytes[1]);
         if (stop < end && *stop == kLineFeed) {
           if (!Emit(target, run, stop) || !EmitLineEnd(target)) return;
           line = run = stop + 1;

@@ -19,13 +19,25 @@ bool IsLineByte(char c) {
   return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
 }
 
+// The bytes that stop the skipping at a line's start. The third is looked at only where
+// kThree says so: it costs a compare per block, which the scans that need two are spared.
+struct StopBytes {
+  char a, b, c;
+};
+
+template <bool kThree>
+bool IsStopByte(char c, StopBytes stops) {
+  return c == stops.a || c == stops.b || (kThree && c == stops.c);
+}
+
 // Whether the byte at `q`, which follows the start of its line, ends the skipping: an LF
 // that no CR precedes, a CR that no LF follows (seen at the byte after it), a Ctrl-Z, or
 // a stop byte that begins a line.
-bool NeedsCare(const char* q, char stopA, char stopB) {
+template <bool kThree>
+bool NeedsCare(const char* q, StopBytes stops) {
   char before = q[-1];
   return (*q == kLineFeed) != (before == kCarriageReturn) || *q == kCtrlZ ||
-         (before == kLineFeed && (*q == stopA || *q == stopB));
+         (before == kLineFeed && IsStopByte<kThree>(*q, stops));
 }
 
 #if defined(__SSE2__)
@@ -48,10 +60,12 @@ unsigned MaskOf16(const char* p) {
 
 // Bit i set when byte i of the sixteen at `p` needs the care NeedsCare describes. Reads
 // p[-1] as well.
-unsigned CareMaskOf16(const char* p, __m128i stopA, __m128i stopB) {
+template <bool kThree>
+unsigned CareMaskOf16(const char* p, __m128i stopA, __m128i stopB, __m128i stopC) {
   __m128i bytes = Load16(p);
   __m128i before = Load16(p - 1);
   __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(bytes, stopA), _mm_cmpeq_epi8(bytes, stopB));
+  if constexpr (kThree) stop = _mm_or_si128(stop, _mm_cmpeq_epi8(bytes, stopC));
   __m128i care = _mm_or_si128(
       _mm_xor_si128(Equal16(bytes, kLineFeed), Equal16(before, kCarriageReturn)),
       _mm_or_si128(_mm_and_si128(Equal16(before, kLineFeed), stop), Equal16(bytes, kCtrlZ)));
@@ -77,10 +91,12 @@ QUILLPACK_AVX2 unsigned MaskOf32(const char* p) {
   return static_cast<unsigned>(_mm256_movemask_epi8(hits));
 }
 
-QUILLPACK_AVX2 unsigned CareMaskOf32(const char* p, __m256i stopA, __m256i stopB) {
+template <bool kThree>
+QUILLPACK_AVX2 unsigned CareMaskOf32(const char* p, __m256i stopA, __m256i stopB, __m256i stopC) {
   __m256i bytes = Load32(p);
   __m256i before = Load32(p - 1);
   __m256i stop = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, stopA), _mm256_cmpeq_epi8(bytes, stopB));
+  if constexpr (kThree) stop = _mm256_or_si256(stop, _mm256_cmpeq_epi8(bytes, stopC));
   __m256i care = _mm256_or_si256(
       _mm256_xor_si256(Equal32(bytes, kLineFeed), Equal32(before, kCarriageReturn)),
       _mm256_or_si256(_mm256_and_si256(Equal32(before, kLineFeed), stop), Equal32(bytes, kCtrlZ)));
@@ -96,12 +112,14 @@ QUILLPACK_AVX2 const char* SkipOrdinaryBytesAvx2(const char* p, const char* end)
   return p;
 }
 
-QUILLPACK_AVX2 const char* SkipCarefreeBytesAvx2(const char* p, const char* end, char stopA,
-                                                 char stopB) {
-  __m256i a = _mm256_set1_epi8(stopA);
-  __m256i b = _mm256_set1_epi8(stopB);
+template <bool kThree>
+QUILLPACK_AVX2 const char* SkipCarefreeBytesAvx2(const char* p, const char* end, StopBytes stops) {
+  __m256i a = _mm256_set1_epi8(stops.a);
+  __m256i b = _mm256_set1_epi8(stops.b);
+  __m256i c = _mm256_set1_epi8(stops.c);
   for (; end - p >= 64; p += 64) {
-    uint64_t mask = CareMaskOf32(p, a, b) | uint64_t{CareMaskOf32(p + 32, a, b)} << 32;
+    uint64_t mask =
+        CareMaskOf32<kThree>(p, a, b, c) | uint64_t{CareMaskOf32<kThree>(p + 32, a, b, c)} << 32;
     if (mask) return p + __builtin_ctzll(mask);
   }
   return p;
@@ -133,17 +151,20 @@ bool HasAvx2() {
 // Where the processor has AVX-512, the care mask of 64 bytes comes in a few instructions.
 #define QUILLPACK_AVX512 __attribute__((target("avx512f,avx512bw")))
 
-QUILLPACK_AVX512 const char* SkipCarefreeBytesAvx512(const char* p, const char* end, char stopA,
-                                                     char stopB) {
+template <bool kThree>
+QUILLPACK_AVX512 const char* SkipCarefreeBytesAvx512(const char* p, const char* end,
+                                                     StopBytes stops) {
   const __m512i lineFeed = _mm512_set1_epi8(kLineFeed);
   const __m512i carriageReturn = _mm512_set1_epi8(kCarriageReturn);
   const __m512i ctrlZ = _mm512_set1_epi8(kCtrlZ);
-  const __m512i a = _mm512_set1_epi8(stopA);
-  const __m512i b = _mm512_set1_epi8(stopB);
+  const __m512i a = _mm512_set1_epi8(stops.a);
+  const __m512i b = _mm512_set1_epi8(stops.b);
+  const __m512i c = _mm512_set1_epi8(stops.c);
   for (; end - p >= 64; p += 64) {
     __m512i bytes = _mm512_loadu_si512(p);
     __m512i before = _mm512_loadu_si512(p - 1);
     __mmask64 stop = _mm512_cmpeq_epi8_mask(bytes, a) | _mm512_cmpeq_epi8_mask(bytes, b);
+    if constexpr (kThree) stop |= _mm512_cmpeq_epi8_mask(bytes, c);
     __mmask64 care =
         (_mm512_cmpeq_epi8_mask(bytes, lineFeed) ^ _mm512_cmpeq_epi8_mask(before, carriageReturn)) |
         _mm512_cmpeq_epi8_mask(bytes, ctrlZ) | (_mm512_cmpeq_epi8_mask(before, lineFeed) & stop);
@@ -171,25 +192,27 @@ const char* SkipOrdinaryBytes(const char* p, const char* end) {
 }
 
 // Reads p[-1] as well.
-const char* SkipCarefreeBytes(const char* p, const char* end, char stopA, char stopB) {
+template <bool kThree>
+const char* SkipCarefreeBytes(const char* p, const char* end, StopBytes stops) {
 #if defined(QUILLPACK_AVX2_SCAN)
   if (HasAvx512()) {
-    p = SkipCarefreeBytesAvx512(p, end, stopA, stopB);
+    p = SkipCarefreeBytesAvx512<kThree>(p, end, stops);
     if (end - p >= 64) return p;
   } else if (HasAvx2()) {
-    p = SkipCarefreeBytesAvx2(p, end, stopA, stopB);
+    p = SkipCarefreeBytesAvx2<kThree>(p, end, stops);
     if (end - p >= 64) return p;
   }
 #endif
-  __m128i a = _mm_set1_epi8(stopA);
-  __m128i b = _mm_set1_epi8(stopB);
+  __m128i a = _mm_set1_epi8(stops.a);
+  __m128i b = _mm_set1_epi8(stops.b);
+  __m128i c = _mm_set1_epi8(stops.c);
   // Two at a time, so that a stretch of ordinary bytes costs one branch per 32.
   for (; end - p >= 32; p += 32) {
-    unsigned mask = CareMaskOf16(p, a, b) | CareMaskOf16(p + 16, a, b) << 16;
+    unsigned mask = CareMaskOf16<kThree>(p, a, b, c) | CareMaskOf16<kThree>(p + 16, a, b, c) << 16;
     if (mask) return p + __builtin_ctz(mask);
   }
   for (; end - p >= 16; p += 16) {
-    if (unsigned mask = CareMaskOf16(p, a, b)) return p + __builtin_ctz(mask);
+    if (unsigned mask = CareMaskOf16<kThree>(p, a, b, c)) return p + __builtin_ctz(mask);
   }
   return p;
 }
@@ -226,7 +249,8 @@ const char* SkipOrdinaryBytes(const char* p, const char*) {
   return p;
 }
 
-const char* SkipCarefreeBytes(const char* p, const char*, char, char) {
+template <bool kThree>
+const char* SkipCarefreeBytes(const char* p, const char*, StopBytes) {
   return p;
 }
 
@@ -247,6 +271,17 @@ const char* StartOfLineAt(const char* line, const char* p) {
   return p;
 }
 
+template <bool kThree>
+const char* SkipCrLfLinesOf(const char* line, const char* end, StopBytes stops) {
+  if (line == end || *line == kLineFeed) return line;
+  if (*line == kCtrlZ || IsStopByte<kThree>(*line, stops)) return line;
+  const char* p = SkipCarefreeBytes<kThree>(line + 1, end, stops);
+  while (p < end && !NeedsCare<kThree>(p, stops))
+    ++p;
+  if (p < end && *p == kLineFeed) return p;
+  return StartOfLineAt(line, p);
+}
+
 }  // namespace
 
 const char* FindLineByte(const char* p, const char* end) {
@@ -264,13 +299,11 @@ std::size_t CountLineFeeds(const char* p, const char* end) {
 }
 
 const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB) {
-  if (line == end || *line == kLineFeed) return line;
-  if (*line == kCtrlZ || *line == stopA || *line == stopB) return line;
-  const char* p = SkipCarefreeBytes(line + 1, end, stopA, stopB);
-  while (p < end && !NeedsCare(p, stopA, stopB))
-    ++p;
-  if (p < end && *p == kLineFeed) return p;
-  return StartOfLineAt(line, p);
+  return SkipCrLfLinesOf<false>(line, end, {stopA, stopB, stopB});
+}
+
+const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB, char stopC) {
+  return SkipCrLfLinesOf<true>(line, end, {stopA, stopB, stopC});
 }
 
 }  // namespace quillpack

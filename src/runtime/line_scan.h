@@ -25,6 +25,10 @@ std::size_t CountLineFeeds(const char* p, const char* end);
 // Neither stop byte may be LF or CR.
 const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB);
 
+// As SkipCrLfLines, stopping at lines that begin with `stopC` too: a little slower, as it
+// compares every byte once more.
+const char* SkipCrLfLines(const char* line, const char* end, char stopA, char stopB, char stopC);
+
 }  // namespace quillpack
 
 #endif  // QUILLPACK_RUNTIME_LINE_SCAN_H_

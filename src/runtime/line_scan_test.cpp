@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace quillpack {
 namespace {
@@ -57,10 +59,10 @@ TEST(LineScan, CountsLineFeedsAsAByteByByteCount) {
 }
 
 // Line by line, as the copy would go without the bulk scan.
-const char* NaiveSkip(const char* line, const char* end, char stopA, char stopB) {
+const char* NaiveSkip(const char* line, const char* end, std::string_view stops) {
   for (;;) {
     if (line == end || *line == '\n') return line;
-    if (*line == stopA || *line == stopB || *line == 26) return line;
+    if (stops.find(*line) != stops.npos || *line == 26) return line;
     const char* p = line;
     while (p < end && *p != '\n' && *p != '\r' && *p != 26)
       ++p;
@@ -74,7 +76,7 @@ const char* NaiveSkip(const char* line, const char* end, char stopA, char stopB)
 // or CR, a Ctrl-Z, a stop byte at a line start or inside a line.
 TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
   std::mt19937 random(11);
-  const std::string kSpecials[] = {"\n", "\r", "\x1a", ">", ".", "\r\r\n", "\n\n"};
+  const std::string kSpecials[] = {"\n", "\r", "\x1a", ">", ".", "|", "\r\r\n", "\n\n"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     int lines = random() % 12;
@@ -83,19 +85,23 @@ TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
     for (int i = 0; i < lines; ++i) {
       text += std::string(random() % longest, 'a' + i);
       if (random() % rarity == 0)
-        text.insert(random() % (text.size() + 1), kSpecials[random() % 7]);
+        text.insert(random() % (text.size() + 1), kSpecials[random() % std::size(kSpecials)]);
       text += "\r\n";
     }
     text.resize(text.size() - random() % 3 * (text.size() > 2));
-    bool withStops = round % 2 == 0;
-    char stopA = withStops ? '>' : 26;
-    char stopB = withStops ? '.' : 26;
+    // No stop bytes, two, or three; Ctrl-Z fills the places left.
+    static const char* const kStopSets[] = {"\x1a\x1a\x1a", ">.\x1a", ">.|"};
+    std::string_view stops = kStopSets[round % 3];
     const char* begin = text.data();
     const char* end = begin + text.size();
     for (const char* line = begin; line <= end;) {
-      const char* expected = NaiveSkip(line, end, stopA, stopB);
-      ASSERT_EQ(SkipCrLfLines(line, end, stopA, stopB), expected)
+      const char* expected = NaiveSkip(line, end, stops);
+      ASSERT_EQ(SkipCrLfLines(line, end, stops[0], stops[1], stops[2]), expected)
           << "round " << round << " from " << (line - begin);
+      if (stops[2] == 26) {
+        ASSERT_EQ(SkipCrLfLines(line, end, stops[0], stops[1]), expected)
+            << "round " << round << " from " << (line - begin);
+      }
       // On from the next line start after the stop.
       const char* next = expected;
       while (next < end && *next != '\n')

@@ -13,6 +13,8 @@ HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))] + lines(
     "  More words:",
     "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
     "     -keepcase         merge the names in the case they have, not in upper case",
+    "     -escape           keep lines that begin like a header: merge them with one | more",
+    "     -files-from=FILE  merge the files FILE names below indir; - for standard input",
     "     -lf               restore files with LF line ends, not CR LF",
     "     -overwrite        answer every overwrite question yes (all), asking nothing",
     "     -skip             answer every overwrite question no, asking nothing",

@@ -78,7 +78,8 @@ def merge_warns_about_lines_that_read_back_as_headers(t):
     ]
     for name, data, _ in sources:
         t.write("src/" + name, data)
-    expected = [f"Warning: {n.upper()} line {line} will read back as a member header."
+    expected = [f"Warning: {n.upper()} line {line} will read back as a member header; "
+                "-escape keeps it a line."
                 for n, _, line in sorted(sources, key=lambda s: s[0].lower()) if line]
     expected.insert(2, "Warning: HIDDEN.TXT line 2 holds a CR that no LF follows, which is "
                     "dropped.")
@@ -275,7 +276,8 @@ def merge_again_into_the_same_folder(t):
     t.run_into_file("d/z.txt", "-merge", "d/*.*").expect(
         stdout=b"", stderr=t.merge_progress("d/*.*") + left_out("z.txt")
         + lines("Adding A.TXT", "Adding ALL.TXT",
-                "Warning: ALL.TXT line 1 will read back as a member header.", "Adding B"),
+                "Warning: ALL.TXT line 1 will read back as a member header; -escape keeps it a "
+                "line.", "Adding B"),
         status=1)
     t.expect_file("d/z.txt", member("A.TXT", "a") + member("ALL.TXT", *merged.splitlines())
                   + member("B", "b"))
