@@ -1,6 +1,7 @@
 // The reading side of the text line files: filling the buffer, finding lines, the bulk
 // copy, and what reading drops.
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <span>
