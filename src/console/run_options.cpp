@@ -38,6 +38,8 @@ constexpr KnownWord kKnownWords[] = {
     {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
     {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
     {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
+    {"-quiet", SlashForm::kAlso, [](TRunOptions* o) { o->quiet = true; }},
+    {"-q", SlashForm::kAlso, [](TRunOptions* o) { o->quiet = true; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
     {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
