@@ -9,8 +9,8 @@ import subprocess
 from scenario_harness import (CANCELLED, ScenarioFailure, closing_block, end_process, lines,
                               member, overwrite_question, scenario)
 from scenarios.scripts import listed
-
-PATIENCE = 60  # seconds before a stalled program counts as hung; no timing is measured
+from scenarios.terminal import (PATIENCE, on_a_terminal, read_exactly,
+                                wait_until_reading_input)
 
 
 @scenario
@@ -136,3 +136,18 @@ def a_reader_that_goes_away_ends_the_run_quietly(t):
         got = first_line_then_gone(t, *args)
         if got != (expected, stderr, 1):
             raise ScenarioFailure(f"{args}: first line, error output and status {got!r}")
+
+
+@scenario(hosts=("posix",))
+def the_pause_still_waits_at_a_terminal(t):
+    # Someone at the terminal reads the closing message until they press Enter.
+    t.mkdir("empty")
+    with on_a_terminal(t, "-merge", "empty", "out.txt") as (process, master):
+        shown = t.merge_progress("empty/*.*", "out.txt") + closing_block("No files matched.")
+        got = read_exactly(master, len(shown))
+        if got != shown:
+            raise ScenarioFailure(f"terminal showed {got!r}, expected {shown!r}")
+        wait_until_reading_input(process)
+        os.write(master, b"\r\n")
+        if process.wait(PATIENCE) != 1:
+            raise ScenarioFailure(f"exit status {process.returncode}")
