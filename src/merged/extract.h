@@ -19,10 +19,11 @@ bool ExtractFiles();
 // Writes on standard output, one per line ended by this system's line end, the relative
 // path of every file an extract into an empty directory would write, in order, as this
 // system writes it (its path delimiter between the parts, the trailing dots and spaces of
-// each part dropped), and writes nothing to disk. Reads RunOptions as ExtractFiles does. A member
-// an extract would refuse is named on the error output with the extract's refusal, and ends the
-// list; returns false then, and when the input held no member header. Raises myException "File ...
-// does not exist." and "Error while processing " and the file's name for a file failure.
+// each part dropped), and writes nothing to disk. Reads RunOptions as ExtractFiles does.
+// A member an extract would refuse is named on the error output with the extract's
+// refusal, and ends the list; returns false then, and when the input held no member
+// header. Raises myException "File ... does not exist." and "Error while processing " and
+// the file's name for a file failure.
 bool ListMembers();
 
 }  // namespace quillpack

@@ -52,7 +52,7 @@ inline constexpr int32_t kFileExists = 80;
 inline constexpr int32_t kBrokenPipe = 109;
 // A write to standard output that failed because no one reads it any more: a pipe whose
 // reader has gone. Other pipes without a reader fail with the platform's code (232 on
-// both). An application's own code, as Win32 marks them (bit 29), so it meets no system
+// POSIX). An application's own code, as Win32 marks them (bit 29), so it meets no system
 // code.
 inline constexpr int32_t kStandardOutputGone = 0x20000000 | 232;
 inline constexpr int32_t kDiskFull = 112;
