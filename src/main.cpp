@@ -1,5 +1,6 @@
 // The tool's entry point: parse the command line, then show the usage text, merge or
-// extract. Every failure ends in one closing message and a pause for the Enter key.
+// extract. Every failure ends in one closing message and a pause for the Enter key, except
+// one that finds standard output's reader gone, which ends the run quietly.
 
 #include <string>
 #include <string_view>
@@ -32,7 +33,7 @@ constexpr std::string_view kUsageLines[] = {
 
 // The words the usage text has no room for; "--help" adds them, where no pause follows.
 constexpr std::string_view kMoreWordLines[] = {
-    "  3. List the files a restore would write, one name per line.",
+    "  3. List the files a restore would write, one path per line.",
     "     quillpack -list infile",
     "  More words:",
     "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
@@ -42,6 +43,7 @@ constexpr std::string_view kMoreWordLines[] = {
     "     -lf               restore files with LF line ends, not CR LF",
     "     -overwrite        answer every overwrite question yes (all), asking nothing",
     "     -skip             answer every overwrite question no, asking nothing",
+    "     -quiet (or -q)    no progress lines; questions, warnings and errors stay",
     "     -                 as infile: standard input; as outfile: standard output",
 };
 
@@ -49,8 +51,8 @@ std::string Banner() {
   return std::string(kVersionLine) + " - ";
 }
 
-// Asks for the Enter key, then reads one line and throws it away: on a console only the
-// Enter key ends it.
+// Asks for the Enter key, then, at a terminal, reads one line and throws it away: on a
+// console only the Enter key ends it, and a script goes on at once.
 void Pause() {
   WriteConsoleLine("");
   WriteConsoleLine("Press ENTER to continue...");
@@ -72,10 +74,15 @@ void ShowUsage(AfterUsage after) {
     WriteConsoleLine(line);
 }
 
-// A failure in here is not caught: it reaches the outermost handler of the process.
+// A failure in here is not caught: it reaches the outermost handler of the process, unless
+// it is the one that ends a run quietly.
 void ShowClosingBlock(const Exception& error) {
-  WriteConsoleLine(Banner() + error.Message());
-  Pause();
+  try {
+    WriteConsoleLine(Banner() + error.Message());
+    Pause();
+  } catch (Exception& failure) {
+    if (!EndsQuietly(failure)) ReRaise();
+  }
 }
 
 // A run that ends through the closing block ends with status 1, so that a failure never
@@ -96,7 +103,7 @@ int32_t RunTool() {
       return 1;
     }
   } catch (Exception& error) {
-    ShowClosingBlock(error);
+    if (!EndsQuietly(error)) ShowClosingBlock(error);
     return 1;
   }
   return 0;

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Installs a build into a fresh prefix, as a user would, checks that the licence and (on
-Linux) the bash completion are installed as they are in the repository, and runs the
-installed program on the installed examples: they merge into one file and extract back to
-their lines.
+Linux) the compressed man page and the bash, zsh and fish completions are installed as they
+are in the repository, and runs the installed program on the installed examples: they merge
+into one file and extract back to their lines.
 
   check_install.py --cmake CMAKE --build DIR --program REL --docs REL --source DIR
                    [--wine WINE]
@@ -12,6 +12,7 @@ the licence and examples/. DIR is the repository.
 """
 
 import argparse
+import gzip
 import os
 import shutil
 import subprocess
@@ -54,7 +55,11 @@ def check_copies(prefix, options):
     else:
         copies = {os.path.join(options.docs, "copyright"): ("LICENSE", False),
                   os.path.join("share", "bash-completion", "completions", "quillpack"):
-                      (os.path.join("completion", "quillpack.bash"), False)}
+                      (os.path.join("completion", "quillpack.bash"), False),
+                  os.path.join("share", "zsh", "vendor-completions", "_quillpack"):
+                      (os.path.join("completion", "quillpack.zsh"), False),
+                  os.path.join("share", "fish", "vendor_completions.d", "quillpack.fish"):
+                      (os.path.join("completion", "quillpack.fish"), False)}
     for relative, (source, crlf) in copies.items():
         installed = os.path.join(prefix, relative)
         if not os.path.isfile(installed):
@@ -66,16 +71,32 @@ def check_copies(prefix, options):
             fail(f"{relative} is not {source} as it stands in the repository")
 
 
+def check_man_page(prefix, options):
+    """The manual page is installed compressed, as gzip -9n makes it: no name or time in its
+    header, so that two builds give the same bytes, and the page as in the repository."""
+    relative = os.path.join("share", "man", "man1", "quillpack.1.gz")
+    path = os.path.join(prefix, relative)
+    if not os.path.isfile(path):
+        fail(f"{relative} is not installed")
+    data = read_bytes(path)
+    # The flags byte names no file name or comment; the time is 0; the extra flags say
+    # the best compression.
+    if data[:3] != b"\x1f\x8b\x08" or data[3] != 0 or data[4:8] != bytes(4) or data[8] != 2:
+        fail(f"{relative} is not compressed as gzip -9n compresses: {data[:10]!r}")
+    if gzip.decompress(data) != read_bytes(os.path.join(options.source, "doc", "quillpack.1")):
+        fail(f"{relative} is not doc/quillpack.1 as it stands in the repository")
+
+
 def check_installed(prefix, options):
     docs = os.path.join(prefix, options.docs)
     wanted = [options.program, os.path.join(options.docs, "examples")]
     wanted.append(os.path.join(options.docs, "README.txt" if options.wine else "README.md"))
-    if not options.wine:
-        wanted.append(os.path.join("share", "man", "man1", "quillpack.1"))
     for relative in wanted:
         if not os.path.exists(os.path.join(prefix, relative)):
             fail(f"{relative} is not installed")
     check_copies(prefix, options)
+    if not options.wine:
+        check_man_page(prefix, options)
     # In the merge's order: by name, ignoring case.
     examples = os.path.join(options.source, "examples")
     installed = sorted(os.listdir(os.path.join(docs, "examples")), key=str.lower)
@@ -119,8 +140,8 @@ def main():
         print(f"kept {prefix}")
         raise
     shutil.rmtree(prefix)
-    print(f"installed with the licence{'' if options.wine else ' and the completion'}; merged and "
-          f"extracted {len(names)} examples")
+    installed = "the licence" if options.wine else "the licence, man page and completions"
+    print(f"installed with {installed}; merged and extracted {len(names)} examples")
 
 
 if __name__ == "__main__":

@@ -242,11 +242,13 @@ class Scenario:
 
     def keep_wine_running(self):
         """Wine may end its server as soon as no program runs, and starting it again costs
-        seconds per run. One program left waiting (the usage text's pause) keeps it up for
-        the length of the scenario. Programs started while Wine is still coming up can
-        stall, so the first usage bytes are awaited before anything else runs."""
-        keeper = subprocess.Popen(self.command([]), cwd=self.dir, stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        seconds per run. One program left waiting (for its answer to the action question,
+        which two paths keep on standard output) keeps it up for the length of the
+        scenario. Programs started while Wine is still coming up can stall, so the first
+        bytes of the question are awaited before anything else runs."""
+        keeper = subprocess.Popen(self.command(["keep", "waiting"]), cwd=self.dir,
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL)
         if select.select([keeper.stdout], [], [], 120)[0]:
             os.read(keeper.stdout.fileno(), 1)
         return keeper
@@ -254,7 +256,7 @@ class Scenario:
     def cleanup(self):
         if self.keeper:
             try:
-                self.keeper.communicate(timeout=60)  # closing its input ends the pause
+                self.keeper.communicate(timeout=60)  # closing its input cancels
             except subprocess.TimeoutExpired:
                 self.keeper.kill()
                 self.keeper.communicate()

@@ -51,6 +51,18 @@ bool DataTakesStandardInput() {
   return NamesStandardInput(RunOptions.firstPath);
 }
 
+// Someone can press Enter only at a terminal; a script's input holds no keystroke for the
+// pause.
+bool StandardInputIsTerminal() {
+  platform::Handle input = platform::kNoHandle;
+  return platform::GetStandardHandle(platform::StandardStream::kInput, &input) == 0 &&
+         platform::KindOf(input) == platform::DeviceKind::kTerminal;
+}
+
+// The line end of the data on standard output is this system's own, not the console's.
+constexpr std::string_view kHostLineEnd =
+    platform::kHostSystem == platform::HostSystem::kWindows ? kLineEnd : kLineFeedOnly;
+
 struct Terminal {
   TextLineFile input;
   TextLineFile output;
@@ -67,8 +79,8 @@ Terminal* OpenedTerminal() {
         platform::OpenTerminal(platform::StandardStream::kOutput, &output) != 0) {
       return std::unique_ptr<Terminal>();
     }
-    opened->input.AdoptForReading(std::move(input), platform::DeviceKind::kCharacter);
-    opened->output.AdoptForWriting(std::move(output), platform::DeviceKind::kCharacter);
+    opened->input.AdoptForReading(std::move(input), platform::DeviceKind::kTerminal);
+    opened->output.AdoptForWriting(std::move(output), platform::DeviceKind::kTerminal);
     return opened;
   }();
   return terminal.get();
@@ -102,12 +114,20 @@ void WriteConsoleLine(std::string_view text) {
   WritePrintableLine(ConsoleLines(), text);
 }
 
+void WriteProgressLine(std::string_view text) {
+  if (!RunOptions.quiet) WriteConsoleLine(text);
+}
+
 void WriteErrorLine(std::string_view text) {
   WritePrintableLine(StandardError(), text);
 }
 
+// One write per line, line end included, as a console shows it.
 void WriteOutputLine(std::string_view text) {
-  WritePrintableLine(StandardOutput(), text);
+  std::string line = HoldsControlByte(text) ? PrintableText(text) : std::string(text);
+  line += kHostLineEnd;
+  StandardOutput().WriteText(line);
+  CheckFileFailure();
 }
 
 int32_t Ask(std::string_view question, std::string_view letters) {
@@ -137,9 +157,14 @@ void WaitForEnter() {
   // The lines that ask for the Enter key go out first, as a question does.
   answerer.questions->FlushOutput();
   CheckFileFailure();
-  if (!answerer.answers) return;
+  if (!answerer.answers || !StandardInputIsTerminal()) return;
   answerer.answers->ReadTextLine();
   CheckFileFailure();
+}
+
+bool EndsQuietly(const Exception& error) {
+  const auto* failure = dynamic_cast<const EInOutError*>(&error);
+  return failure && failure->FailureCode() == platform::kStandardOutputGone;
 }
 
 }  // namespace quillpack

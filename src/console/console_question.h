@@ -9,6 +9,7 @@
 
 namespace quillpack {
 
+class Exception;
 class TextLineFile;
 
 // Where console lines and questions go: standard output, except while standard output
@@ -22,13 +23,18 @@ TextLineFile& ConsoleLines();
 // as "?". Raises EInOutError when that fails.
 void WriteConsoleLine(std::string_view text);
 
+// As WriteConsoleLine, for a progress line (the source and the target named, "Adding",
+// "Extracting", "Skipping"): nothing is written under -quiet.
+void WriteProgressLine(std::string_view text);
+
 // Writes `text` and CR LF to the error output, control bytes shown as "?": a word about
 // the run that a merged file on standard output must not take in. Raises EInOutError
 // when that fails.
 void WriteErrorLine(std::string_view text);
 
-// Writes `text` and CR LF to standard output, control bytes shown as "?": the data a run
-// gives there (a list's names). Raises EInOutError when that fails.
+// Writes `text` to standard output, control bytes shown as "?", ended by this system's
+// line end (LF on POSIX, CR LF on Win32): the data a run gives there (a list's paths), as
+// a shell's read and xargs take lines. Raises EInOutError when that fails.
 void WriteOutputLine(std::string_view text);
 
 // Writes `question` to ConsoleLines() (no line break; control bytes shown as "?"), writes
@@ -45,10 +51,16 @@ void WriteOutputLine(std::string_view text);
 // the input.
 int32_t Ask(std::string_view question, std::string_view letters);
 
-// Writes out what waits on the console, then reads one line from where Ask reads its
-// answers and throws it away: the pause for the Enter key. Returns at once when no one
-// can answer. Console failures raise EInOutError.
+// Writes out what waits on the console, then, when standard input is a terminal (a
+// console on Win32), reads one line from where Ask reads its answers and throws it away:
+// the pause for the Enter key. Returns at once when no one can press Enter: a script's
+// input is never taken by the pause, nor waited on. Console failures raise EInOutError.
 void WaitForEnter();
+
+// Whether `error` is a write to standard output that failed because its reader has gone
+// (`| head -1`): the run then ends at once with status 1, quietly, since nobody reads what
+// it would say, and a closing block and a pause would only make noise.
+bool EndsQuietly(const Exception& error);
 
 // As Ask, for a question whose answers are an enum numbered from 1 in the order of its
 // letters, declared beside them.

@@ -39,6 +39,8 @@ constexpr KnownWord kKnownWords[] = {
     {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
     {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
     {"-escape", SlashForm::kAlso, [](TRunOptions* o) { o->escape = true; }},
+    {"-quiet", SlashForm::kAlso, [](TRunOptions* o) { o->quiet = true; }},
+    {"-q", SlashForm::kAlso, [](TRunOptions* o) { o->quiet = true; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
     {"--help", SlashForm::kNone, [](TRunOptions* o) { o->help = o->helpWithoutPause = true; }},
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},

@@ -49,6 +49,8 @@ struct TRunOptions {
   // Merge: the sources are the names this file lists ("-": standard input), not those a
   // listing finds; from "-files-from=FILE".
   std::optional<std::string> filesFrom;
+  // No progress lines; questions, warnings, refusals and the closing lines stay.
+  bool quiet = false;
   // Merge and extract: the overwrite questions, answered here or asked.
   Overwrites overwrites = Overwrites::kAsk;
   // The source mask for merge, the merged file for extract and list.
@@ -63,8 +65,8 @@ extern TRunOptions RunOptions;
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
   // forms of the known words are (/?, /merge, /extract, /list, /nice, /debug, /recurse,
-  // /r, /keepcase, /lf, /overwrite, /skip, /escape, and /files-from= with its value),
-  // since absolute paths begin with "/" there.
+  // /r, /keepcase, /lf, /overwrite, /skip, /quiet, /q, /escape, and /files-from= with its
+  // value), since absolute paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.

@@ -245,6 +245,31 @@ TEST(ReadOptionWords, EscapeAndListWords) {
             "/-files-from=x");
 }
 
+// -quiet and -q in either form, on both hosts; a word that only begins like them is none,
+// and on POSIX stays a path when it begins with "/".
+TEST(ReadOptionWords, QuietWords) {
+  struct Case {
+    Arguments arguments;
+    bool quiet;
+    std::string posixFirstPath;
+  };
+  const Case cases[] = {
+      {{"-quiet", "-merge", "a", "b"}, true, "a"},
+      {{"-Q", "-extract", "m.txt"}, true, "m.txt"},
+      {{"/quiet", "-list", "m.txt"}, true, "m.txt"},
+      {{"/q"}, true, ""},
+      {{"-quietly", "-qq", "--quiet", "-qu"}, false, ""},
+      {{"/qx", "-list"}, false, "/qx"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadOptionWords(c.arguments, WindowsOptionRules()).options.quiet, c.quiet)
+        << c.arguments.front() << " windows";
+    TRunOptions posix = ReadOptionWords(c.arguments, PosixOptionRules()).options;
+    EXPECT_EQ(posix.quiet, c.quiet) << c.arguments.front() << " posix";
+    EXPECT_EQ(posix.firstPath, c.posixFirstPath) << c.arguments.front() << " posix";
+  }
+}
+
 TEST(OptionRules, SurplusPathsRefusedOnlyOnPosix) {
   EXPECT_FALSE(WindowsOptionRules().refuseSurplusPaths);
   EXPECT_TRUE(PosixOptionRules().refuseSurplusPaths);

@@ -258,7 +258,7 @@ class Extraction {
   // The member's file is open for writing, or failed to open with `code`: either way the
   // console says so first.
   void Extracting(const std::string& name, int32_t code) {
-    WriteConsoleLine("Extracting " + name);
+    WriteProgressLine("Extracting " + name);
     CheckedPlatformStep(code);
     targetOpen_ = true;
   }
@@ -280,7 +280,7 @@ class Extraction {
     bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
     if (!existing || overwriteAll_) return true;
     if (RunOptions.overwrites == Overwrites::kNone) {
-      WriteConsoleLine("Skipping " + name);
+      WriteProgressLine("Skipping " + name);
       return false;
     }
     switch (AskFor<Overwrite>("Overwrite  [" + target_ + name + "] (Yes/No/All/Cancel)?",
@@ -288,7 +288,7 @@ class Extraction {
       case Overwrite::kYes:
         return true;
       case Overwrite::kNo:
-        WriteConsoleLine("Skipping " + name);
+        WriteProgressLine("Skipping " + name);
         return false;
       case Overwrite::kAll:
         overwriteAll_ = true;
@@ -301,12 +301,12 @@ class Extraction {
 
   // Opens the member's file, or decides that it is skipped. Most targets are new and are
   // created outright; what is there already is replaced only after the question, by a
-  // new file that takes its name once it is whole. A list only names the member.
+  // new file that takes its name once it is whole. A list only names the member's file.
   void StartMember(const std::string& name) {
     CloseTarget();
     if (purpose_ == Purpose::kList) {
       RefuseUnsafeName(name);
-      WriteOutputLine(name);
+      WriteOutputLine(WrittenPath(name, HostPathRules().pathDelimiter));
       return;
     }
     MemberTarget& place = place_.emplace();
@@ -350,8 +350,8 @@ bool ExtractFiles() {
   std::string shownInput = RunOptions.firstPath == kStandardStreamPath
                                ? std::string(kStandardStreamPath)
                                : FullPathOf(RunOptions.firstPath);
-  WriteConsoleLine("Extracting files from " + shownInput);
-  WriteConsoleLine(".................. to " + target);
+  WriteProgressLine("Extracting files from " + shownInput);
+  WriteProgressLine(".................. to " + target);
   bool merged = true;
   WithOperationMessage("Error while processing " + RunOptions.firstPath,
                        [&] { merged = Extraction(target, Purpose::kWrite).Run(); });

@@ -124,6 +124,16 @@ std::vector<std::string> WrittenParts(std::string_view name, const MemberNameRul
   return parts;
 }
 
+std::string WrittenPath(std::string_view name, char delimiter, const MemberNameRules& rules) {
+  std::vector<std::string> parts = WrittenParts(name, rules);
+  std::string path = parts.front();
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    path += delimiter;
+    path += parts[i];
+  }
+  return path;
+}
+
 std::string_view ProblemText(NameProblem problem) {
   switch (problem) {
     case NameProblem::kNone:

@@ -52,6 +52,11 @@ std::string_view ProblemText(NameProblem problem);
 std::vector<std::string> WrittenParts(std::string_view name,
                                       const MemberNameRules& rules = HostMemberNameRules());
 
+// The relative path an extract writes for `name`: its WrittenParts joined by `delimiter`,
+// the host's path delimiter. REQUIRES: CheckMemberName(name, rules) is kNone.
+std::string WrittenPath(std::string_view name, char delimiter,
+                        const MemberNameRules& rules = HostMemberNameRules());
+
 }  // namespace quillpack
 
 #endif  // QUILLPACK_MERGED_MEMBER_NAMES_H_

@@ -116,5 +116,28 @@ TEST(WrittenParts, AsTheFileSystemHoldsThem) {
   }
 }
 
+// The path a list shows is the one the extract writes, in the host's own form: a shell
+// on POSIX finds SUB/X, never SUB\X, and never the trailing dot the file system drops.
+TEST(WrittenPath, JoinedByTheHostDelimiter) {
+  struct Case {
+    std::string name;
+    std::string windows;
+    std::string posix;
+  };
+  const Case cases[] = {
+      {"A.TXT", "A.TXT", "A.TXT"},
+      {"A.TXT. .", "A.TXT", "A.TXT"},
+      {"SUB\\X.TXT", "SUB\\X.TXT", "SUB/X.TXT"},
+      {"A\\B/C.\\D ", "A\\B\\C\\D", "A/B/C/D"},
+      {"SUB//X", "SUB\\X", "SUB/X"},
+      {"SUB\\", "SUB\\", "SUB/"},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WrittenPath(c.name, '\\', WindowsMemberNameRules()), c.windows) << c.name;
+    EXPECT_EQ(WrittenPath(c.name, '/', PosixMemberNameRules()), c.posix) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace quillpack

@@ -185,7 +185,7 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
     return false;
   }
   std::string name = HeaderNameOf(source);
-  WriteConsoleLine("Adding " + name);
+  WriteProgressLine("Adding " + name);
   // A source that cannot be read stops the merge, named by the line above.
   CheckedPlatformStep(code);
   CheckedWriteTextLine(output, MemberHeader(RunOptions.headerStyle, name));
@@ -248,9 +248,9 @@ bool MergeFiles() {
   std::string searchPath = SearchPathOf(RunOptions.firstPath);
   std::string directoryPath = DirectoryPartOf(searchPath);
   SourceDirectory directory(WithTrailingDelimiter(directoryPath));
-  WriteConsoleLine("Adding files from " + searchPath);
-  WriteConsoleLine("...............to " +
-                   (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
+  WriteProgressLine("Adding files from " + searchPath);
+  WriteProgressLine("...............to " +
+                    (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
   std::string mask = searchPath.substr(directoryPath.size());

@@ -11,7 +11,8 @@
 
 namespace quillpack {
 
-// Runs `work`. The tool's own messages pass on unchanged; any other error is replaced by
+// Runs `work`. The tool's own messages pass on unchanged, and so does a standard output
+// whose reader has gone (EndsQuietly); any other error is replaced by
 // myException(`message`), after its own message as a console line when RunOptions.debug
 // is set.
 template <typename Work>
@@ -21,6 +22,7 @@ void WithOperationMessage(const std::string& message, Work work) {
   } catch (myException&) {
     ReRaise();
   } catch (Exception& error) {
+    if (EndsQuietly(error)) ReRaise();
     if (RunOptions.debug) WriteConsoleLine(error.Message());
     RaiseError(myException(message));
   }

@@ -48,6 +48,11 @@ inline constexpr int32_t kNoMoreFiles = 18;
 inline constexpr int32_t kSharingViolation = 32;
 inline constexpr int32_t kFileExists = 80;
 inline constexpr int32_t kBrokenPipe = 109;
+// A write to standard output that failed because no one reads it any more: a pipe whose
+// reader has gone. Other pipes without a reader fail with the platform's code (232 on
+// POSIX). An application's own code, as Win32 marks them (bit 29), so it meets no system
+// code.
+inline constexpr int32_t kStandardOutputGone = 0x20000000 | 232;
 inline constexpr int32_t kDiskFull = 112;
 inline constexpr int32_t kInvalidName = 123;
 // Win32's "not supported", given here also where a regular file is needed and something
@@ -95,7 +100,9 @@ class OwnedHandle {
   Handle handle_ = kNoHandle;
 };
 
-enum class DeviceKind { kUnknown, kCharacter, kDisk, kPipe };
+// kTerminal is a device someone types at and reads from: a terminal on POSIX, a console on
+// Win32. kCharacter is any other character device (/dev/null, NUL, a serial line).
+enum class DeviceKind { kUnknown, kCharacter, kTerminal, kDisk, kPipe };
 enum class StandardStream { kInput, kOutput, kError };
 
 // Opens an existing file for reading from its start. The file is shared for reading only:
@@ -121,7 +128,8 @@ int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle,
 int32_t ReadSome(Handle handle, char* buffer, std::size_t capacity, std::size_t* count);
 
 // Writes all `count` bytes, writing on after a short write, or reports a failure (a write
-// that takes nothing at all is a full disk).
+// that takes nothing at all is a full disk; kStandardOutputGone on standard output whose
+// reader has gone).
 int32_t WriteAll(Handle handle, const char* bytes, std::size_t count);
 
 // Writes all of `first`, then all of `second`, as WriteAll does, in one call where the
@@ -132,8 +140,9 @@ int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view se
 // The standard handle of `stream`. Fails (6 on POSIX) when the process started without it.
 int32_t GetStandardHandle(StandardStream stream, Handle* handle);
 
-// What kind of device a handle is on. A terminal and other character devices are
-// kCharacter; regular files kDisk; pipes, FIFOs and sockets kPipe.
+// What kind of device a handle is on: a terminal (isatty on POSIX, GetConsoleMode on
+// Win32) kTerminal, other character devices kCharacter; regular files kDisk; pipes, FIFOs
+// and sockets kPipe. The opens above tell the kind in the same terms.
 DeviceKind KindOf(Handle handle);
 
 // Opens the terminal the process runs at for reading (kInput) or writing (kOutput),

@@ -8,6 +8,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -55,6 +56,27 @@ TEST(Platform, WritesAndReadsBack) {
   EXPECT_EQ(ReadSome(handle.get(), buffer, sizeof buffer, &count), 0);
   EXPECT_EQ(count, sizeof buffer);
   EXPECT_EQ(ReadBytes(path), bytes);
+}
+
+// Only a terminal counts as one: the null device is a character device like any other,
+// which the runtime then feeds as it feeds a pipe.
+TEST(Platform, OnlyATerminalIsATerminal) {
+  const std::string nullDevice = kHostSystem == HostSystem::kWindows ? "NUL" : "/dev/null";
+  OwnedHandle handle;
+  DeviceKind kind = DeviceKind::kUnknown;
+  ASSERT_EQ(OpenExistingForReading(nullDevice, &handle, &kind), 0);
+  EXPECT_EQ(kind, DeviceKind::kCharacter);
+  EXPECT_EQ(KindOf(handle.get()), DeviceKind::kCharacter);
+#ifndef _WIN32
+  int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  OwnedHandle master(terminal);
+  ASSERT_EQ(grantpt(terminal), 0);
+  ASSERT_EQ(unlockpt(terminal), 0);
+  ASSERT_EQ(OpenExistingForReading(ptsname(terminal), &handle, &kind), 0);
+  EXPECT_EQ(kind, DeviceKind::kTerminal);
+  EXPECT_EQ(KindOf(handle.get()), DeviceKind::kTerminal);
+#endif
 }
 
 TEST(Platform, CreatingEmptiesAnExistingFile) {

@@ -130,7 +130,8 @@ void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
   waiting_ = 0;
   // The error output holds back nothing, wherever it leads: its lines are words about the
   // run, due at once, and reports written straight to its handle must not overtake them.
-  onConsole_ = kind == platform::DeviceKind::kCharacter;
+  // Only a terminal is a console: /dev/null and other devices take their bytes as a pipe.
+  onConsole_ = kind == platform::DeviceKind::kTerminal;
   flushEachWrite_ = mode == TextFileMode::kWriting && (onConsole_ || role_ == Role::kStandardError);
   // Standard output led into a file writes as a named disk file does: only pipes and
   // consoles need every 128 bytes to go out as they come.

@@ -182,7 +182,8 @@ class TextLineFile {
   // is not open (other than standard input).
   void CloseFile();
 
-  // Whether the file is open on a console (a character device). A closed standard output
+  // Whether the file is open on a console: a terminal (platform::DeviceKind::kTerminal),
+  // not /dev/null or another character device. A closed standard output
   // or error output opens itself first, as on its first write, and records the platform's
   // code when it cannot (giving false).
   bool IsConsole();

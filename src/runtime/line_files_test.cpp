@@ -434,8 +434,9 @@ TEST_F(LineFilesTest, AbandonedWriterHoldsWhole128BytePieces) {
 
 // A file that carries bulk text moves blocks on a pipe as on a disk, keeps the bytes that
 // waited before it was told, and still holds whole 128-byte pieces when abandoned; a
-// console takes every write at once whatever it carries. The file is a disk file adopted
-// as the device it stands for, so that what reached it can be read back at each step.
+// console (a terminal, no other device) takes every write at once whatever it carries. The
+// file is a disk file adopted as the device it stands for, so that what reached it can be
+// read back at each step.
 TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
   enum class Text { kOwnWords, kBulk };
   enum class End { kAbandoned, kClosed };
@@ -457,8 +458,11 @@ TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
       {DeviceKind::kPipe, Text::kOwnWords, pieces, End::kAbandoned, pieces},
       {DeviceKind::kPipe, Text::kBulk, blocks, End::kAbandoned, pieces},
       {DeviceKind::kPipe, Text::kBulk, blocks, End::kClosed, all},
-      {DeviceKind::kCharacter, Text::kOwnWords, all, End::kAbandoned, all},
-      {DeviceKind::kCharacter, Text::kBulk, all, End::kAbandoned, all},
+      {DeviceKind::kTerminal, Text::kOwnWords, all, End::kAbandoned, all},
+      {DeviceKind::kTerminal, Text::kBulk, all, End::kAbandoned, all},
+      // /dev/null and other devices that are no terminal take what a pipe takes.
+      {DeviceKind::kCharacter, Text::kOwnWords, pieces, End::kAbandoned, pieces},
+      {DeviceKind::kCharacter, Text::kBulk, blocks, End::kAbandoned, pieces},
   };
   std::string path = dir_.Path("device.txt");
   auto expectHeld = [&](std::size_t size, const std::string& label) {

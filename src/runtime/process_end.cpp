@@ -173,9 +173,12 @@ void EndProcess() {
   if (clearToolGlobals) clearToolGlobals();
   errorLayerActive = false;
   if (int32_t code = CloseStandardFiles()) {
-    // Output that never arrived must not look like success.
-    std::string line = FailureMessage(code) + "\r\n";
-    platform::WriteToErrorOutput(line.data(), line.size());
+    // Output that never arrived must not look like success; a reader that has gone needs
+    // no word about it.
+    if (code != platform::kStandardOutputGone) {
+      std::string line = FailureMessage(code) + "\r\n";
+      platform::WriteToErrorOutput(line.data(), line.size());
+    }
     if (ExitStatus == 0) ExitStatus = 1;
   }
   platform::ExitProcessWith(ExitStatus);

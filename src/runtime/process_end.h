@@ -65,7 +65,8 @@ void FormatRunErrorReport(int32_t number, uintptr_t position, char (&report)[kRu
 // The orderly end: a pending run-error report, the clean-up steps in reverse order of
 // start-up (the standard text files closed last, so that waiting output is written),
 // then the exit with ExitStatus. When that last write of standard output fails, the
-// status becomes 1 and its message goes to the error output.
+// status becomes 1 and its message goes to the error output, unless the failure is
+// platform::kStandardOutputGone: its reader has gone and needs no word.
 [[noreturn]] void EndProcess();
 
 }  // namespace quillpack

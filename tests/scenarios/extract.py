@@ -4,6 +4,7 @@ import os
 
 from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block, lines,
                               member, overwrite_question, scenario)
+from scenarios.scripts import listed
 
 
 @scenario
@@ -95,7 +96,7 @@ def names_without_a_file_are_refused_by_list_and_extract(t):
     for name, header, refusal in shapes:
         t.write("m.txt", member("OK.TXT", "ok") + member(name, "x", header=header)
                 + member("LATER.TXT", "l"))
-        t.run("-list", "m.txt").expect(stdout=lines("OK.TXT"), stderr=lines(refusal), status=1)
+        t.run("-list", "m.txt").expect(stdout=listed(t, "OK.TXT"), stderr=lines(refusal), status=1)
         t.run("-extract", "m.txt", "out").expect(
             stdout=t.extract_progress("m.txt", "out") + lines("Extracting OK.TXT")
             + closing_block(refusal), status=1)

@@ -25,9 +25,11 @@ def write_ab(t):
 def merge_output_on_a_full_device(t):
     write_ab(t)
     mask = os.path.join("src", "*.txt")
-    # The device is there, so the overwrite question comes first.
+    # The device is there, so the overwrite question comes first. It is no terminal, so it
+    # takes the merged text as a pipe would, and the short text fails as it is closed.
     expected = (lines(b"Adding files from " + t.host_path(mask), b"...............to /dev/full") +
-                b"Overwrite /dev/full(Yes/No)?" + lines("Adding A.TXT", "I/O error 112") +
+                b"Overwrite /dev/full(Yes/No)?" +
+                lines("Adding A.TXT", "Adding B.TXT", "I/O error 112") +
                 closing_block("Error creating /dev/full"))
     t.run("-debug", "-merge", mask, "/dev/full", stdin=b"y\n").expect(stdout=expected, status=1)
 
@@ -146,10 +148,9 @@ def closed_standard_handles(t):
 @scenario(hosts=("posix",), closes_handles=True)
 def closed_standard_input_at_a_question(t):
     question = b"Action not specified.(Merge/Extract/Cancel)?"
-    result = run_with_closed(t, (0,), "a", "b")
-    result.expect(stdout=question + closing_block("I/O error 104"), stderr=None, status=1)
-    if b"I/O error 104.\r\n\r\n" not in result.stderr:
-        raise ScenarioFailure(f"error output {result.stderr!r}")
+    # No terminal is there to press Enter at, so the pause reads nothing and fails nothing.
+    run_with_closed(t, (0,), "a", "b").expect(stdout=question + closing_block("I/O error 104"),
+                                              stderr=b"", status=1)
 
 
 @scenario(heavy=True)

@@ -8,7 +8,7 @@ from scenarios.usage import USAGE
 
 # The usage text less the pause's empty line and prompt, then the words it has no room for.
 HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))] + lines(
-    "  3. List the files a restore would write, one name per line.",
+    "  3. List the files a restore would write, one path per line.",
     "     quillpack -list infile",
     "  More words:",
     "     -recurse (or -r)  merge the directories below indir too; names keep their folders",
@@ -18,6 +18,7 @@ HELP = USAGE[:-len(lines(b"", b"Press ENTER to continue..."))] + lines(
     "     -lf               restore files with LF line ends, not CR LF",
     "     -overwrite        answer every overwrite question yes (all), asking nothing",
     "     -skip             answer every overwrite question no, asking nothing",
+    "     -quiet (or -q)    no progress lines; questions, warnings and errors stay",
     "     -                 as infile: standard input; as outfile: standard output")
 VERSION = lines(b"Quillpack Freeware Edition v1.02")
 

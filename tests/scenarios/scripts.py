@@ -11,6 +11,13 @@ from scenarios.terminal import PATIENCE, on_a_terminal, read_exactly, read_to_en
 NO_TERMINAL = {"start_new_session": True}
 
 
+def listed(t, *paths):
+    """What -list writes: each path (given with "/") in the host's form, ended by the host's
+    line end."""
+    end = b"\r\n" if t.windows else b"\n"
+    return b"".join(t.join(*p.split("/")) + end for p in paths)
+
+
 @scenario
 def overwrite_and_skip_answer_every_question(t):
     names = ["A.TXT", "B.TXT"]
@@ -101,14 +108,14 @@ def list_names_as_an_extract_would_write_them(t):
     bundle = (lines("before any header") + member("EMPTY.TXT") + member("SUB\\NOTE.TXT", "n")
               + member("ARROW.TXT", "./first line, not a header", header=ARROW))
     t.write("m.txt", bundle)
-    names = lines("EMPTY.TXT", "SUB\\NOTE.TXT", "ARROW.TXT")
+    names = listed(t, "EMPTY.TXT", "SUB/NOTE.TXT", "ARROW.TXT")
     t.run("-list", "m.txt").expect(stdout=names, status=0)
     t.run("-list", "-", stdin=bundle).expect(stdout=names, status=0)
     # A member an extract would refuse ends the list, named with the extract's refusal.
     t.write("bad.txt", member("GOOD.TXT", "g") + member("../ESCAPE.TXT", "x")
             + member("LATER.TXT", "l"))
     t.run("-list", "bad.txt").expect(
-        stdout=lines("GOOD.TXT"),
+        stdout=listed(t, "GOOD.TXT"),
         stderr=lines("Member name ../ESCAPE.TXT leads outside the target directory."), status=1)
     t.write("bad.txt", member("BELL\x07.TXT", "b"))
     t.run("-list", "bad.txt").expect(

@@ -39,8 +39,8 @@ def report_of(code):
 
 @scenario(hosts=("posix",))
 def full_device_as_standard_output(t):
-    # A character device takes every line at once, so the first line already fails, and
-    # so does the closing block after it.
+    # The usage text passes 128 bytes, so a write already fails, and so does the closing
+    # block after it.
     with open("/dev/full", "wb") as full:
         result = t.run(stdin=b"\n", stdout=full)
     if not report_of(b"112").fullmatch(result.stderr) or result.status != 1:
@@ -58,18 +58,16 @@ def run_into_closed_pipe(t, *args):
 
 @scenario(hosts=("posix",))
 def closed_pipe_fails_during_the_run(t):
-    # The usage text passes 128 bytes, so a write fails while the run goes on; the pause
-    # writes out its prompt before it waits, which fails too, inside the closing block.
-    result = run_into_closed_pipe(t)
-    if not report_of(b"232").fullmatch(result.stderr) or result.status != 1:
-        raise ScenarioFailure(f"status {result.status}, error output {result.stderr!r}")
+    # The usage text passes 128 bytes, so a write fails while the run goes on: nobody reads
+    # standard output any more, so the run ends there, quietly, with status 1.
+    run_into_closed_pipe(t).expect(stdout=b"", stderr=b"", status=1)
 
 
 @scenario(hosts=("posix",))
 def closed_pipe_fails_only_at_the_final_flush(t):
-    # An extract whose few progress lines wait in the buffer to the end.
+    # An extract whose few progress lines wait in the buffer to the end: its files are
+    # written, and only the status tells that the lines were lost.
     t.write("m", b"./       ADD   NAME=A.TXT\r\na\r\n")
     t.mkdir("o")
-    run_into_closed_pipe(t, "-extract", "m", "o").expect(stdout=b"",
-                                                         stderr=b"I/O error 232\r\n", status=1)
+    run_into_closed_pipe(t, "-extract", "m", "o").expect(stdout=b"", stderr=b"", status=1)
     t.expect_files(["m", "o/A.TXT"])

@@ -18,7 +18,7 @@ using posix::CodeOfErrno;
 using posix::CodeOfOpenFailure;
 using posix::FailAndClose;
 using posix::HoldsNul;
-using posix::KindOfMode;
+using posix::KindOfOpened;
 using posix::LockForSharing;
 
 namespace {
@@ -26,6 +26,11 @@ namespace {
 // Standard descriptors that were closed when the process started; each is held by a
 // placeholder on /dev/null and still reports itself as missing.
 bool standardMissing[3] = {false, false, false};
+
+// Standard output with no reader left is told apart: nothing the run says reaches anyone.
+int32_t WriteFailure(int fd, int error) {
+  return error == EPIPE && fd == STDOUT_FILENO ? kStandardOutputGone : CodeOfErrno(error);
+}
 
 int32_t IdentityOfStat(const struct stat& info, FileIdentity* identity) {
   if (!S_ISREG(info.st_mode)) return kAccessDenied;
@@ -39,7 +44,7 @@ int32_t TakeForReading(int fd, OwnedHandle* handle, DeviceKind* kind, uint64_t* 
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
   if (S_ISDIR(info.st_mode)) return FailAndClose(fd, kAccessDenied);
   if (int32_t code = LockForSharing(fd, LOCK_SH)) return FailAndClose(fd, code);
-  if (kind) *kind = KindOfMode(info.st_mode);
+  if (kind) *kind = KindOfOpened(fd, info.st_mode);
   if (size) *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
   *handle = OwnedHandle(fd);
   return 0;
@@ -125,7 +130,7 @@ int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKin
   if (S_ISREG(info.st_mode) && info.st_size > 0 && ftruncate(fd, 0) != 0) {
     return FailAndClose(fd, CodeOfErrno(errno));
   }
-  if (kind) *kind = KindOfMode(info.st_mode);
+  if (kind) *kind = KindOfOpened(fd, info.st_mode);
   *handle = OwnedHandle(fd);
   return 0;
 }
@@ -164,7 +169,7 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
     ssize_t written = write(static_cast<int>(handle), bytes, count);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return CodeOfErrno(errno);
+      return WriteFailure(static_cast<int>(handle), errno);
     }
     if (written == 0) return kDiskFull;
     bytes += written;
@@ -187,7 +192,7 @@ int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view se
     ssize_t written = writev(static_cast<int>(handle), next, left);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return CodeOfErrno(errno);
+      return WriteFailure(static_cast<int>(handle), errno);
     }
     if (written == 0) return kDiskFull;
     // A short write leaves the rest of the pieces for the next round.
@@ -242,7 +247,7 @@ bool IsStandardInput(const std::string& name) {
 DeviceKind KindOf(Handle handle) {
   struct stat info;
   if (fstat(static_cast<int>(handle), &info) != 0) return DeviceKind::kUnknown;
-  return KindOfMode(info.st_mode);
+  return KindOfOpened(static_cast<int>(handle), info.st_mode);
 }
 
 }  // namespace quillpack::platform

@@ -77,8 +77,8 @@ bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
 
-DeviceKind KindOfMode(mode_t mode) {
-  if (S_ISCHR(mode)) return DeviceKind::kCharacter;
+DeviceKind KindOfOpened(int fd, mode_t mode) {
+  if (S_ISCHR(mode)) return isatty(fd) ? DeviceKind::kTerminal : DeviceKind::kCharacter;
   if (S_ISFIFO(mode) || S_ISSOCK(mode)) return DeviceKind::kPipe;
   return DeviceKind::kDisk;
 }

@@ -24,7 +24,8 @@ int32_t CodeOfOpenFailure(int error, const std::string& name);
 // A name with a NUL byte in it cannot reach the system whole; every call refuses it.
 bool HoldsNul(const std::string& name);
 
-DeviceKind KindOfMode(mode_t mode);
+// The kind of the device `fd` is on, `mode` being its fstat mode.
+DeviceKind KindOfOpened(int fd, mode_t mode);
 
 // Read-only sharing: readers hold a shared lock (LOCK_SH), a writer an exclusive one
 // (LOCK_EX), taken without waiting. Returns 32 on a conflict, 0 otherwise.

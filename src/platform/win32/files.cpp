@@ -41,6 +41,15 @@ int32_t IdentityOfOpened(HANDLE handle, FileIdentity* identity, std::string* own
   return 0;
 }
 
+// Standard output with no reader left is told apart: nothing the run says reaches anyone.
+// Windows says ERROR_NO_DATA, Wine ERROR_PIPE_NOT_CONNECTED.
+int32_t WriteFailure(HANDLE handle) {
+  int32_t code = LastError();
+  bool readerGone =
+      code == ERROR_NO_DATA || code == ERROR_PIPE_NOT_CONNECTED || code == ERROR_BROKEN_PIPE;
+  return readerGone && handle == GetStdHandle(STD_OUTPUT_HANDLE) ? kStandardOutputGone : code;
+}
+
 }  // namespace
 
 int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, DeviceKind* kind,
@@ -138,7 +147,9 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
   while (count > 0) {
     DWORD chunk = count > kLargestWrite ? kLargestWrite : static_cast<DWORD>(count);
     DWORD written = 0;
-    if (!WriteFile(ToWin32(handle), bytes, chunk, &written, nullptr)) return LastError();
+    if (!WriteFile(ToWin32(handle), bytes, chunk, &written, nullptr)) {
+      return WriteFailure(ToWin32(handle));
+    }
     if (written == 0) return kDiskFull;
     bytes += written;
     count -= written;
@@ -190,8 +201,12 @@ bool IsStandardInput(const std::string& name) {
 
 DeviceKind KindOf(Handle handle) {
   switch (GetFileType(ToWin32(handle))) {
-    case FILE_TYPE_CHAR:
-      return DeviceKind::kCharacter;
+    case FILE_TYPE_CHAR: {
+      // NUL is a character device too; only a console has a mode.
+      DWORD mode = 0;
+      return GetConsoleMode(ToWin32(handle), &mode) ? DeviceKind::kTerminal
+                                                    : DeviceKind::kCharacter;
+    }
     case FILE_TYPE_DISK:
       return DeviceKind::kDisk;
     case FILE_TYPE_PIPE:
