@@ -1,5 +1,6 @@
 #include "console/run_options.h"
 
+#include <optional>
 #include <string_view>
 
 #include "console/console_question.h"
@@ -36,6 +37,8 @@ constexpr KnownWord kKnownWords[] = {
     {"-r", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
     {"-keepcase", SlashForm::kAlso, [](TRunOptions* o) { o->keepCase = true; }},
     {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
+    {"-gitignore", SlashForm::kAlso, [](TRunOptions* o) { o->gitignore = true; }},
+    {"-hidden", SlashForm::kAlso, [](TRunOptions* o) { o->hidden = true; }},
     {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
     {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
     // The words other console tools answer. No "/" form: on POSIX it would hide a path.
@@ -43,10 +46,35 @@ constexpr KnownWord kKnownWords[] = {
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
 };
 
+// The words that carry a value after their "=", which may not be empty: the word and its
+// "=" are compared as the words above, the rest is the value as given. Their "/" forms
+// join no short list: on POSIX "/exclude=x" is a path.
+struct ValueWord {
+  std::string_view dashForm;
+  SlashForm slashForm;
+  void (*apply)(TRunOptions* options, std::string_view value);
+};
+
+constexpr ValueWord kValueWords[] = {
+    {"-exclude=", SlashForm::kAlso,
+     [](TRunOptions* o, std::string_view value) { o->excludePatterns.emplace_back(value); }},
+    {"--exclude=", SlashForm::kNone,
+     [](TRunOptions* o, std::string_view value) { o->excludePatterns.emplace_back(value); }},
+};
+
 bool IsWordOf(const KnownWord& known, std::string_view word) {
   if (CompareIgnoringCase(word, known.dashForm) == 0) return true;
   return known.slashForm == SlashForm::kAlso && TextEquals(CopyOf(word, 1, 1), "/") &&
          CompareIgnoringCase(word.substr(1), known.dashForm.substr(1)) == 0;
+}
+
+// The value `word` gives a value word, if it is one with a value.
+std::optional<std::string_view> ValueOf(const ValueWord& known, std::string_view word) {
+  std::size_t size = known.dashForm.size();
+  if (word.size() <= size) return std::nullopt;
+  KnownWord head{known.dashForm, known.slashForm, nullptr};
+  if (!IsWordOf(head, word.substr(0, size))) return std::nullopt;
+  return word.substr(size);
 }
 
 bool IsKnownWord(std::string_view word) {
@@ -73,6 +101,12 @@ bool ApplyOptionWord(const std::string& word, TRunOptions* options) {
     if (!IsWordOf(row, word)) continue;
     row.apply(options);
     known = true;
+  }
+  for (const ValueWord& row : kValueWords) {
+    if (std::optional<std::string_view> value = ValueOf(row, word)) {
+      row.apply(options, *value);
+      known = true;
+    }
   }
   return known;
 }

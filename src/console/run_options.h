@@ -41,6 +41,12 @@ struct TRunOptions {
   bool recurse = false;
   // Merge: member names keep the case the listing gives them.
   bool keepCase = false;
+  // Merge: names that match one of these masks are left out (listing_filter.h).
+  std::vector<std::string> excludePatterns;
+  // Merge: the .git folder and what the tree's .gitignore files exclude are left out.
+  bool gitignore = false;
+  // Merge: hidden files and folders are merged too.
+  bool hidden = false;
   // Extract: targets are written with LF line ends.
   bool lineFeedsOnly = false;
   // Merge and extract: the overwrite questions, answered here or asked.
@@ -57,7 +63,8 @@ extern TRunOptions RunOptions;
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
   // forms of the known words are (/?, /merge, /extract, /list, /nice, /debug, /recurse,
-  // /r, /keepcase, /lf, /overwrite, /skip), since absolute paths begin with "/" there.
+  // /r, /keepcase, /lf, /gitignore, /hidden, /overwrite, /skip), since absolute paths
+  // begin with "/" there; a word with a value ("/exclude=...") is never among them.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.
@@ -69,7 +76,9 @@ OptionRules PosixOptionRules();
 const OptionRules& HostOptionRules();
 
 // What the arguments 1..count say, before any question: the option words (compared
-// whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form),
+// whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form;
+// "-exclude=PATTERN", also "--exclude=PATTERN", compared up to its "=" and taken as often
+// as given, PATTERN as it is; without a PATTERN it is an unknown word),
 // the first two paths, whether more paths followed, and the option words that are none of
 // the tool's. No arguments, or the single argument "?", ask for the usage text.
 struct OptionWords {

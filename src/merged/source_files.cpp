@@ -1,6 +1,12 @@
 #include "merged/source_files.h"
 
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "console/console_question.h"
+#include "merged/merged_format.h"
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
@@ -8,6 +14,7 @@
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
 #include "runtime/path_names.h"
+#include "runtime/string_rules.h"
 
 namespace quillpack {
 namespace {
@@ -21,39 +28,85 @@ std::size_t NextDelimiter(std::string_view path, std::size_t from) {
   return std::string_view::npos;
 }
 
+// Every name that cannot come back is named, one line each, before the merge stops: one
+// run tells the user all there is to leave out.
+void RaiseRefusals(const std::vector<std::string>& refusals) {
+  if (refusals.empty()) return;
+  for (const std::string& sentence : refusals)
+    WriteErrorLine(sentence);
+  std::size_t count = refusals.size();
+  RaiseError(myException(std::to_string(count) + (count == 1 ? " name cannot" : " names cannot") +
+                         " come back; nothing was merged."));
+}
+
+// One count of a kind, as "1 hidden name" or "2 hidden names".
+void AddCount(int64_t count, std::string_view one, std::string_view many, std::string* line) {
+  if (count == 0) return;
+  *line += line->empty() ? "Passed over: " : ", ";
+  *line += std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 }  // namespace
+
+std::string PassedOverLine(const PassedOver& passedOver, platform::HostSystem host) {
+  bool windows = host == platform::HostSystem::kWindows;
+  std::string line;
+  AddCount(passedOver.hiddenNames, "hidden name", "hidden names", &line);
+  AddCount(passedOver.linksToFolders, "link to a folder", "links to folders", &line);
+  AddCount(passedOver.linksLeadingNowhere, "link that leads nowhere", "links that lead nowhere",
+           &line);
+  AddCount(passedOver.notRegularFiles, windows ? "system file" : "file that is not regular",
+           windows ? "system files" : "files that are not regular", &line);
+  return line.empty() ? line : line + ".";
+}
 
 SourceDirectory::SourceDirectory(std::string path) : path_(std::move(path)) {
   platform::OpenDirectory(path_, &held_);
 }
 
-std::vector<Source> SourceDirectory::List(std::string_view mask, bool recurse,
-                                          const IdentifiedFile& output) {
-  if (!held_.IsOpen()) return {};
+void SourceDirectory::Admit(ListedFile file, const IdentifiedFile& output, SourceNames* names) {
+  // Where the listing tells no identity (Win32), the file is asked for it now, so that
+  // one swapped later is told apart all the same.
+  if (!file.identity) {
+    platform::FileIdentity identity;
+    if (platform::IdentifyFile(path_ + file.name, &identity) == 0) file.identity = identity;
+  }
+  if (output.IsListedAs(path_, file)) {
+    WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
+  } else {
+    names->Add(std::move(file));
+  }
+}
+
+SourceListing SourceDirectory::List(const ListingRequest& request, const IdentifiedFile& output) {
+  SourceListing listing;
+  if (!held_.IsOpen()) return listing;
   char delimiter = HostPathRules().pathDelimiter;
-  std::vector<ListedFile> listed;
-  if (!recurse) {
-    listed = ListMatchingFilesIn(held_, mask);
-  } else if (std::string unlisted;
-             ListMatchingFilesBelow(held_, mask, delimiter, &listed, &unlisted) != 0) {
-    RaiseError(myException("Directory " + path_ + unlisted + " cannot be listed."));
+  ListingFilter filter(request.choices, delimiter);
+  TreeListing tree;
+  ListingRules rules{request.mask, request.recurse, delimiter,
+                     static_cast<std::size_t>(kMaxMemberNameBytes)};
+  if (ListSources(held_, rules, filter, &tree) != 0) {
+    RaiseError(myException((tree.unreadableFile ? "File " : "Directory ") + path_ +
+                           tree.failedPath +
+                           (tree.unreadableFile ? " cannot be read." : " cannot be listed.")));
+  }
+  listing.passedOver = tree.passedOver;
+  for (const std::string& link : tree.linksLeavingTree) {
+    WriteErrorLine("Leaving out " + PrintableText(link) +
+                   ": it is a link that leads out of the tree.");
+    listing.leftOut = true;
   }
   TStringList order;
-  SourceNames sources(order, delimiter);
-  for (ListedFile& file : listed) {
-    // Where the listing tells no identity (Win32), the file is asked for it now, so that
-    // one swapped later is told apart all the same.
-    if (!file.identity) {
-      platform::FileIdentity identity;
-      if (platform::IdentifyFile(path_ + file.name, &identity) == 0) file.identity = identity;
-    }
-    if (output.IsListedAs(path_, file)) {
-      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
-    } else {
-      sources.Add(std::move(file));
-    }
-  }
-  return sources.TakeSorted();
+  SourceNames names(order, delimiter);
+  for (const std::string& folder : tree.foldersTooDeep)
+    names.RefuseFolder(folder);
+  for (ListedFile& file : tree.files)
+    Admit(std::move(file), output, &names);
+  std::vector<ListedFile>().swap(tree.files);
+  listing.sources = names.TakeSorted();
+  RaiseRefusals(names.Refusals());
+  return listing;
 }
 
 int32_t SourceDirectory::Open(const Source& source, TextLineFile* file,
