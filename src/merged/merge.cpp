@@ -230,8 +230,8 @@ bool MergeFiles() {
                    (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
-  SourceListing listing = directory.List(ListingRequestOf(searchPath.substr(directoryPath.size())),
-                                         IdentifiedFile(outputName));
+  std::string_view mask = std::string_view(searchPath).substr(directoryPath.size());
+  SourceListing listing = directory.List(ListingRequestOf(mask), IdentifiedFile(outputName));
   if (listing.sources.empty()) {
     SayWhatWasPassedOver(listing.passedOver);
     RaiseError(myException("No files matched."));
