@@ -77,12 +77,6 @@ TEST_F(TreeListingTest, WalksTheTreeAndCountsWhatItPassesOver) {
   PassedOver expected{2, 1, 1, 0};
   EXPECT_EQ(listing_.passedOver, expected);
 
-  // Hidden names taken, and what the filter leaves out is not counted.
-  ASSERT_EQ(List({"*.txt", true}, {{"deeper", "dangling.txt"}, false, true}), 0);
-  EXPECT_EQ(Files(), HostNames({".hid/e.txt", ".hidden.txt", "a.txt", "sub/c.txt"}));
-  expected = {0, 1, 0, 0};
-  EXPECT_EQ(listing_.passedOver, expected);
-
   // Flat: the folders count for nothing.
   ASSERT_EQ(List({"*.*", false}), 0);
   EXPECT_EQ(Files(), HostNames({"a.txt", "b.md"}));

@@ -6,8 +6,7 @@ import os
 import subprocess
 import threading
 
-from scenario_harness import (ScenarioFailure, closing_block, lines, member, refused_names,
-                              scenario)
+from scenario_harness import ScenarioFailure, lines, member, refused_names, scenario
 
 # The peak memory a merge of a very deep tree may take.
 MEMORY_LIMIT_KB = 64 * 1024
@@ -131,31 +130,22 @@ def the_walk_stops_where_no_name_fits(t):
 
 @scenario(hosts=("posix",))
 def links_that_lead_out_of_the_tree(t):
-    """Within a tree a link to a file is merged only when the file lies within the tree,
-    however the link gets there; one that leads out is left out and named, the run ends
-    with status 1. A flat merge takes links as ever."""
+    """Within a tree a link to a file is merged only when the file lies within the tree
+    (the ways a link may take are tree_listing_test's); one that leads out is left out and
+    named, and the run ends with status 1. A flat merge takes links as ever."""
     t.write("secret.txt", "root:x:0:0\n")
     t.write("src/real.txt", "real\n")
-    t.write("src/sub/own.txt", "own\n")
     os.symlink("../secret.txt", t.path("src/pw.txt"))
-    os.symlink(t.path("secret.txt"), t.path("src/sub/abs-out.txt"))
+    t.mkdir("src/sub")
     os.symlink("../../src/real.txt", t.path("src/sub/round.txt"))
-    os.symlink(t.path("src/sub/own.txt"), t.path("src/abs-in.txt"))
     os.symlink("../pw.txt", t.path("src/sub/via.txt"))
-    progress = t.merge_progress("src/*.*", "o.txt")
     t.run("-merge", "-r", "src", "o.txt").expect(
-        stdout=progress + lines("Adding ABS-IN.TXT", "Adding REAL.TXT", "Adding SUB\\OWN.TXT",
-                                "Adding SUB\\ROUND.TXT"),
+        stdout=t.merge_progress("src/*.*", "o.txt") + lines("Adding REAL.TXT",
+                                                            "Adding SUB\\ROUND.TXT"),
         stderr=lines("Leaving out pw.txt: it is a link that leads out of the tree.",
-                     "Leaving out sub/abs-out.txt: it is a link that leads out of the tree.",
                      "Leaving out sub/via.txt: it is a link that leads out of the tree."),
         status=1)
-    t.expect_file("o.txt", member("ABS-IN.TXT", "own") + member("REAL.TXT", "real")
-                  + member("SUB\\OWN.TXT", "own") + member("SUB\\ROUND.TXT", "real"))
-    # Nothing but links that lead out: nothing to merge, and they are named all the same.
-    t.run("-merge", "-r", "src/pw.*", "o2.txt").expect(
-        stdout=t.merge_progress("src/pw.*", "o2.txt") + closing_block("No files matched."),
-        stderr=lines("Leaving out pw.txt: it is a link that leads out of the tree."), status=1)
-    t.run("-merge", "src/pw.txt", "o3.txt").expect(
-        stdout=t.merge_progress("src/pw.txt", "o3.txt") + lines("Adding PW.TXT"), status=0)
-    t.expect_file("o3.txt", member("PW.TXT", "root:x:0:0"))
+    t.expect_file("o.txt", member("REAL.TXT", "real") + member("SUB\\ROUND.TXT", "real"))
+    t.run("-merge", "src/pw.txt", "o2.txt").expect(
+        stdout=t.merge_progress("src/pw.txt", "o2.txt") + lines("Adding PW.TXT"), status=0)
+    t.expect_file("o2.txt", member("PW.TXT", "root:x:0:0"))
