@@ -78,6 +78,17 @@ class Result:
         return self.expect(stderr=stderr, status=status)
 
 
+    def expect_one_pair_of(self, pairs, status=None):
+        """For output whose order the platform decides: standard output and error output
+        equal to any one of the (stdout, stderr) `pairs`."""
+        if (self.stdout, self.stderr) not in pairs:
+            raise ScenarioFailure(
+                f"{self.args}: output\n  got      {show(self.stdout)} {show(self.stderr)}\n"
+                + "".join(f"  or       {show(o)} {show(e)}\n" for o, e in pairs)
+                + self.context())
+        return self.expect(stderr=None, status=status)
+
+
 class Scenario:
     """The context one scenario runs in."""
 
@@ -342,3 +353,11 @@ class BufferedPipe:
 def written_pieces(data):
     """What an abandoned file holds of `data`: the whole 128-byte pieces only."""
     return data[:len(data) // 128 * 128]
+
+
+def refused_names(*sentences):
+    """What a merge that refuses names writes: each refusal on the error output, one line
+    each, and the closing block that counts them. Returns (error output, closing block)."""
+    count = len(sentences)
+    names = "1 name cannot" if count == 1 else f"{count} names cannot"
+    return lines(*sentences), closing_block(f"{names} come back; nothing was merged.")

@@ -1,5 +1,6 @@
 #include "console/run_options.h"
 
+#include <optional>
 #include <string_view>
 
 #include "console/console_question.h"
@@ -19,6 +20,7 @@ namespace {
 // with "/" in place of the leading "-"; on POSIX those are the only "/" arguments that are
 // option words, since any other is a path.
 enum class SlashForm { kNone, kAlso };
+enum class ValueRule { kMayBeEmpty, kNotEmpty };
 struct KnownWord {
   std::string_view dashForm;
   SlashForm slashForm;
@@ -36,6 +38,8 @@ constexpr KnownWord kKnownWords[] = {
     {"-r", SlashForm::kAlso, [](TRunOptions* o) { o->recurse = true; }},
     {"-keepcase", SlashForm::kAlso, [](TRunOptions* o) { o->keepCase = true; }},
     {"-lf", SlashForm::kAlso, [](TRunOptions* o) { o->lineFeedsOnly = true; }},
+    {"-gitignore", SlashForm::kAlso, [](TRunOptions* o) { o->gitignore = true; }},
+    {"-hidden", SlashForm::kAlso, [](TRunOptions* o) { o->hidden = true; }},
     {"-overwrite", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kAll; }},
     {"-skip", SlashForm::kAlso, [](TRunOptions* o) { o->overwrites = Overwrites::kNone; }},
     {"-escape", SlashForm::kAlso, [](TRunOptions* o) { o->escape = true; }},
@@ -46,11 +50,13 @@ constexpr KnownWord kKnownWords[] = {
     {"--version", SlashForm::kNone, [](TRunOptions* o) { o->version = true; }},
 };
 
-// The words that carry a value: the word up to and including its "=", then the value.
+// The words that carry a value: the word up to and including its "=", then the value as
+// given. Their "/" forms join the short list on POSIX like the others.
 struct ValuedWord {
   std::string_view dashForm;
   SlashForm slashForm;
   void (*apply)(TRunOptions* options, std::string_view value);
+  ValueRule valueRule = ValueRule::kMayBeEmpty;
 };
 
 constexpr ValuedWord kValuedWords[] = {
@@ -58,6 +64,13 @@ constexpr ValuedWord kValuedWords[] = {
      [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
     {"--files-from=", SlashForm::kNone,
      [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
+    // An empty pattern would match nothing: "-exclude=" alone is no word of the tool's.
+    {"-exclude=", SlashForm::kAlso,
+     [](TRunOptions* o, std::string_view pattern) { o->excludePatterns.emplace_back(pattern); },
+     ValueRule::kNotEmpty},
+    {"--exclude=", SlashForm::kNone,
+     [](TRunOptions* o, std::string_view pattern) { o->excludePatterns.emplace_back(pattern); },
+     ValueRule::kNotEmpty},
 };
 
 bool IsFormOf(std::string_view dashForm, SlashForm slashForm, std::string_view word) {
@@ -73,7 +86,8 @@ bool IsWordOf(const KnownWord& known, std::string_view word) {
 // Whether `word` is `valued` with a value, which `*value` then receives.
 bool IsWordOf(const ValuedWord& valued, std::string_view word, std::string_view* value) {
   std::size_t size = valued.dashForm.size();
-  if (word.size() < size || !IsFormOf(valued.dashForm, valued.slashForm, word.substr(0, size))) {
+  std::size_t least = valued.valueRule == ValueRule::kNotEmpty ? size + 1 : size;
+  if (word.size() < least || !IsFormOf(valued.dashForm, valued.slashForm, word.substr(0, size))) {
     return false;
   }
   *value = word.substr(size);

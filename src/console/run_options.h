@@ -42,6 +42,12 @@ struct TRunOptions {
   bool recurse = false;
   // Merge: member names keep the case the listing gives them.
   bool keepCase = false;
+  // Merge: names that match one of these masks are left out (listing_filter.h).
+  std::vector<std::string> excludePatterns;
+  // Merge: the .git folder and what the tree's .gitignore files exclude are left out.
+  bool gitignore = false;
+  // Merge: hidden files and folders are merged too.
+  bool hidden = false;
   // Extract: targets are written with LF line ends.
   bool lineFeedsOnly = false;
   // Merge: member lines escaped, behind the escape marker (merged/merged_format.h).
@@ -65,8 +71,8 @@ extern TRunOptions RunOptions;
 struct OptionRules {
   // Win32: every argument that begins with "/" is an option word. POSIX: only the "/"
   // forms of the known words are (/?, /merge, /extract, /list, /nice, /debug, /recurse,
-  // /r, /keepcase, /lf, /overwrite, /skip, /quiet, /q, /escape, and /files-from= with its
-  // value), since absolute paths begin with "/" there.
+  // /r, /keepcase, /lf, /gitignore, /hidden, /overwrite, /skip, /quiet, /q, /escape, and
+  // /files-from= and /exclude= with their values), since absolute paths begin with "/" there.
   bool everySlashWordIsAnOption;
   // POSIX: a shell expands an unquoted mask into many paths, so a third path is refused
   // rather than silently ignored.
@@ -79,7 +85,8 @@ const OptionRules& HostOptionRules();
 
 // What the arguments 1..count say, before any question: the option words (compared
 // whole, ignoring ASCII case, "-" or "/" form; "--help" and "--version" have no "/" form;
-// a word that takes a value, "-files-from=FILE" or "--files-from=FILE", is compared up to
+// a word that takes a value, "-files-from=FILE", "-exclude=PATTERN" (taken as often as
+// given; without a PATTERN it is an unknown word) or their "--" forms, is compared up to
 // its "=", and the rest, as given, is the value),
 // the first two paths, whether more paths followed, and the option words that are none of
 // the tool's. No arguments, or the single argument "?", ask for the usage text.

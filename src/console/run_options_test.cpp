@@ -128,9 +128,9 @@ TEST(ReadOptionWords, UnknownWordsListed) {
   const Case cases[] = {
       {{}, {}, {}},
       {{"-MERGE", "-Nice", "--HELP", "--version", "-?", "-debug", "-extract"}, {}, {}},
-      {{"-x", "-", "a", "--exclude=*.h", "-merg", "-x"},
-       {"-x", "--exclude=*.h", "-merg", "-x"},
-       {"-x", "--exclude=*.h", "-merg", "-x"}},
+      {{"-x", "-", "a", "--include=*.h", "-merg", "-x"},
+       {"-x", "--include=*.h", "-merg", "-x"},
+       {"-x", "--include=*.h", "-merg", "-x"}},
       {{"/x", "/MERGE", "/data/in.txt", "/", "-?x"}, {"/x", "/data/in.txt", "/", "-?x"}, {"-?x"}},
       {{"/help", "/version", "/-merge", "-/merge"},
        {"/help", "/version", "/-merge", "-/merge"},
@@ -177,6 +177,63 @@ TEST(ReadOptionWords, TreeWords) {
     }
   }
   EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath, "/rx");
+}
+
+// The words that choose what a listing takes: -exclude= as often as given, its pattern as
+// typed; on POSIX only a "/" argument of the short list is a word, "/exclude=" among them.
+TEST(ReadOptionWords, ListingWords) {
+  struct Case {
+    Arguments arguments;
+    Arguments patterns;
+    bool gitignore;
+    bool hidden;
+    Arguments unknown;
+    std::string firstPath;
+  };
+  const Case windows[] = {
+      {{"-exclude=*.o", "--EXCLUDE=Build/", "/exclude=a\\b"},
+       {"*.o", "Build/", "a\\b"},
+       false,
+       false,
+       {},
+       ""},
+      {{"/gitignore", "/HIDDEN"}, {}, true, true, {}, ""},
+      {{"-exclude=", "--exclude", "-exclude", "-excludes=x"},
+       {},
+       false,
+       false,
+       {"-exclude=", "--exclude", "-exclude", "-excludes=x"},
+       ""},
+  };
+  const Case posix[] = {
+      {{"-exclude=*.o", "--EXCLUDE=Build/", "-Exclude==x"},
+       {"*.o", "Build/", "=x"},
+       false,
+       false,
+       {},
+       ""},
+      {{"/gitignore", "/HIDDEN"}, {}, true, true, {}, ""},
+      {{"/exclude=x", "-GitIgnore", "-hidden", "-gitignores"},
+       {"x"},
+       true,
+       true,
+       {"-gitignores"},
+       ""},
+      {{"-exclude=", "/--exclude=x"}, {}, false, false, {"-exclude="}, "/--exclude=x"},
+  };
+  auto check = [](const Case& c, const OptionRules& rules, const char* host) {
+    OptionWords read = ReadOptionWords(c.arguments, rules);
+    std::string label = std::string(host) + " " + c.arguments.front();
+    EXPECT_EQ(read.options.excludePatterns, c.patterns) << label;
+    EXPECT_EQ(read.options.gitignore, c.gitignore) << label;
+    EXPECT_EQ(read.options.hidden, c.hidden) << label;
+    EXPECT_EQ(read.unknownWords, c.unknown) << label;
+    EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+  };
+  for (const Case& c : windows)
+    check(c, WindowsOptionRules(), "windows");
+  for (const Case& c : posix)
+    check(c, PosixOptionRules(), "posix");
 }
 
 // The words for scripts: the later of -overwrite and -skip counts, -list is an action, and

@@ -239,6 +239,23 @@ bool MayOverwriteOutput() {
          Overwrite::kYes;
 }
 
+ListingRequest ListingRequestOf(std::string_view mask) {
+  ListingRequest request;
+  request.mask = mask;
+  request.recurse = RunOptions.recurse;
+  request.choices.excludePatterns = RunOptions.excludePatterns;
+  request.choices.gitignore = RunOptions.gitignore;
+  request.choices.hidden = RunOptions.hidden;
+  return request;
+}
+
+// A name passed over without a word is counted at the end, so that nothing vanishes
+// unseen; the status stays as it is.
+void SayWhatWasPassedOver(const PassedOver& passedOver) {
+  std::string line = PassedOverLine(passedOver, platform::kHostSystem);
+  if (!line.empty()) WriteErrorLine(line);
+}
+
 }  // namespace
 
 bool MergeFiles() {
@@ -253,25 +270,28 @@ bool MergeFiles() {
                     (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
-  std::string mask = searchPath.substr(directoryPath.size());
-  bool allTaken = true;
-  std::vector<Source> sources;
+  std::string_view mask = std::string_view(searchPath).substr(directoryPath.size());
+  SourceListing listing;
   if (RunOptions.filesFrom) {
     std::vector<std::string> names;
     WithOperationMessage("Error while reading " + *RunOptions.filesFrom,
                          [&] { names = ReadNameList(*RunOptions.filesFrom); });
-    sources = directory.ListNamed(names, mask, IdentifiedFile(outputName), &allTaken);
+    listing = directory.ListNamed(names, ListingRequestOf(mask), IdentifiedFile(outputName));
   } else {
-    sources = directory.List(mask, RunOptions.recurse, IdentifiedFile(outputName));
+    listing = directory.List(ListingRequestOf(mask), IdentifiedFile(outputName));
   }
-  if (sources.empty()) RaiseError(myException("No files matched."));
+  if (listing.sources.empty()) {
+    SayWhatWasPassedOver(listing.passedOver);
+    RaiseError(myException("No files matched."));
+  }
   if (!outputName.empty() && IsExistingFile(outputName) && !MayOverwriteOutput()) {
     RaiseError(myException("Operation Cancelled."));
   }
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
-                       [&] { exact = WriteMergedFile(sources, directory, outputName); });
-  return exact && allTaken;
+                       [&] { exact = WriteMergedFile(listing.sources, directory, outputName); });
+  SayWhatWasPassedOver(listing.passedOver);
+  return exact && !listing.leftOut;
 }
 
 }  // namespace quillpack

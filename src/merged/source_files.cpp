@@ -1,8 +1,13 @@
 #include "merged/source_files.h"
 
+#include <cstdint>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "console/console_question.h"
+#include "merged/merged_format.h"
 #include "merged/source_list.h"
 #include "platform/mask_match.h"
 #include "runtime/checked_steps.h"
@@ -12,6 +17,7 @@
 #include "runtime/line_files.h"
 #include "runtime/name_list.h"
 #include "runtime/path_names.h"
+#include "runtime/string_rules.h"
 
 namespace quillpack {
 namespace {
@@ -25,66 +31,137 @@ std::size_t NextDelimiter(std::string_view path, std::size_t from) {
   return std::string_view::npos;
 }
 
+// Every name that cannot come back is named, one line each, before the merge stops: one
+// run tells the user all there is to leave out.
+// Whether an exclude pattern leaves out `path` (parts joined by `delimiter`), or a folder
+// on its way, which a walk would not have entered.
+bool Excluded(const ListingFilter& filter, std::string_view path, char delimiter) {
+  for (std::size_t end = path.find(delimiter); end != std::string_view::npos;
+       end = path.find(delimiter, end + 1)) {
+    std::string_view folder = path.substr(0, end);
+    std::size_t nameStart = folder.rfind(delimiter) + 1;
+    if (filter.Judge(folder, nameStart, true, false) == ListingFilter::Verdict::kLeftOut) {
+      return true;
+    }
+  }
+  std::size_t nameStart = path.rfind(delimiter) + 1;
+  return filter.Judge(path, nameStart, false, false) == ListingFilter::Verdict::kLeftOut;
+}
+
+void RaiseRefusals(const std::vector<std::string>& refusals) {
+  if (refusals.empty()) return;
+  for (const std::string& sentence : refusals)
+    WriteErrorLine(sentence);
+  std::size_t count = refusals.size();
+  RaiseError(myException(std::to_string(count) + (count == 1 ? " name cannot" : " names cannot") +
+                         " come back; nothing was merged."));
+}
+
+// One count of a kind, as "1 hidden name" or "2 hidden names".
+void AddCount(int64_t count, std::string_view one, std::string_view many, std::string* line) {
+  if (count == 0) return;
+  *line += line->empty() ? "Passed over: " : ", ";
+  *line += std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 }  // namespace
+
+std::string PassedOverLine(const PassedOver& passedOver, platform::HostSystem host) {
+  bool windows = host == platform::HostSystem::kWindows;
+  std::string line;
+  AddCount(passedOver.hiddenNames, "hidden name", "hidden names", &line);
+  AddCount(passedOver.linksToFolders, "link to a folder", "links to folders", &line);
+  AddCount(passedOver.linksLeadingNowhere, "link that leads nowhere", "links that lead nowhere",
+           &line);
+  AddCount(passedOver.notRegularFiles, windows ? "system file" : "file that is not regular",
+           windows ? "system files" : "files that are not regular", &line);
+  return line.empty() ? line : line + ".";
+}
 
 SourceDirectory::SourceDirectory(std::string path) : path_(std::move(path)) {
   platform::OpenDirectory(path_, &held_);
 }
 
-std::vector<Source> SourceDirectory::List(std::string_view mask, bool recurse,
-                                          const IdentifiedFile& output) {
-  if (!held_.IsOpen()) return {};
-  char delimiter = HostPathRules().pathDelimiter;
-  std::vector<ListedFile> listed;
-  if (!recurse) {
-    listed = ListMatchingFilesIn(held_, mask);
-  } else if (std::string unlisted;
-             ListMatchingFilesBelow(held_, mask, delimiter, &listed, &unlisted) != 0) {
-    RaiseError(myException("Directory " + path_ + unlisted + " cannot be listed."));
+void SourceDirectory::Admit(ListedFile file, const IdentifiedFile& output, SourceNames* names) {
+  // Where the listing tells no identity (Win32), the file is asked for it now, so that
+  // one swapped later is told apart all the same.
+  if (!file.identity) {
+    platform::FileIdentity identity;
+    if (platform::IdentifyFile(path_ + file.name, &identity) == 0) file.identity = identity;
   }
-  TStringList order;
-  SourceNames sources(order, delimiter);
-  for (ListedFile& file : listed) {
-    // Where the listing tells no identity (Win32), the file is asked for it now, so that
-    // one swapped later is told apart all the same.
-    if (!file.identity) {
-      platform::FileIdentity identity;
-      if (platform::IdentifyFile(path_ + file.name, &identity) == 0) file.identity = identity;
-    }
-    if (output.IsListedAs(path_, file)) {
-      WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
-    } else {
-      sources.Add(std::move(file));
-    }
+  if (output.IsListedAs(path_, file)) {
+    WriteErrorLine("Leaving out " + file.name + ": it is the merge's own output.");
+  } else {
+    names->Add(std::move(file));
   }
-  return sources.TakeSorted();
 }
 
-std::vector<Source> SourceDirectory::ListNamed(const std::vector<std::string>& names,
-                                               std::string_view mask, const IdentifiedFile& output,
-                                               bool* allTaken) {
-  if (!held_.IsOpen()) return {};
+SourceListing SourceDirectory::List(const ListingRequest& request, const IdentifiedFile& output) {
+  SourceListing listing;
+  if (!held_.IsOpen()) return listing;
+  char delimiter = HostPathRules().pathDelimiter;
+  ListingFilter filter(request.choices, delimiter);
+  TreeListing tree;
+  ListingRules rules{request.mask, request.recurse, delimiter,
+                     static_cast<std::size_t>(kMaxMemberNameBytes)};
+  if (ListSources(held_, rules, filter, &tree) != 0) {
+    RaiseError(myException((tree.unreadableFile ? "File " : "Directory ") + path_ +
+                           tree.failedPath +
+                           (tree.unreadableFile ? " cannot be read." : " cannot be listed.")));
+  }
+  listing.passedOver = tree.passedOver;
+  for (const std::string& link : tree.linksLeavingTree) {
+    WriteErrorLine("Leaving out " + PrintableText(link) +
+                   ": it is a link that leads out of the tree.");
+    listing.leftOut = true;
+  }
   TStringList order;
-  SourceNames sources(order, HostPathRules().pathDelimiter);
+  SourceNames names(order, delimiter);
+  for (const std::string& folder : tree.foldersTooDeep)
+    names.RefuseFolder(folder);
+  for (ListedFile& file : tree.files)
+    Admit(std::move(file), output, &names);
+  std::vector<ListedFile>().swap(tree.files);
+  listing.sources = names.TakeSorted();
+  RaiseRefusals(names.Refusals());
+  return listing;
+}
+
+SourceListing SourceDirectory::ListNamed(const std::vector<std::string>& names,
+                                         const ListingRequest& request,
+                                         const IdentifiedFile& output) {
+  SourceListing listing;
+  if (!held_.IsOpen()) return listing;
+  char delimiter = HostPathRules().pathDelimiter;
+  // The list chose its names, hidden ones too; only the user's exclude patterns still
+  // leave names out, as they would in a walk.
+  ListingChoices exclusions;
+  exclusions.excludePatterns = request.choices.excludePatterns;
+  ListingFilter filter(exclusions, delimiter);
+  TStringList order;
+  SourceNames sources(order, delimiter);
   std::set<std::string> taken;
   for (const std::string& listed : names) {
     ListedFile file;
     std::string_view why = "it leads outside the source directory.";
     if (PathBelowDirectory(listed, &file.name)) {
       std::string_view leaf = std::string_view(file.name).substr(DirectoryPartOf(file.name).size());
-      if (!platform::MatchesMask(mask, leaf) || !taken.insert(file.name).second) continue;
+      if (!platform::MatchesMask(request.mask, leaf) || Excluded(filter, file.name, delimiter) ||
+          !taken.insert(file.name).second) {
+        continue;
+      }
       why = WhyNotMergeable(file.name, &file);
     }
     if (!why.empty()) {
       WriteErrorLine("Leaving out " + listed + ": " + std::string(why));
-      *allTaken = false;
-    } else if (output.IsListedAs(path_, file)) {
-      WriteErrorLine("Leaving out " + listed + ": it is the merge's own output.");
+      listing.leftOut = true;
     } else {
-      sources.Add(std::move(file));
+      Admit(std::move(file), output, &sources);
     }
   }
-  return sources.TakeSorted();
+  listing.sources = sources.TakeSorted();
+  RaiseRefusals(sources.Refusals());
+  return listing;
 }
 
 // What is there is looked up by its very name, through the folders held, none of them a

@@ -26,11 +26,10 @@ class SourceNames {
   // comparison. `delimiter` joins the parts of a listed name: the host's path delimiter.
   SourceNames(const TStrings& order, char delimiter) : order_(order), delimiter_(delimiter) {}
 
-  // Takes a listed file, or raises myException for a name whose member could not be given
-  // back as it is:
+  // Takes a listed file, or refuses it when its member could not be given back as it is,
+  // with one of these sentences (N the name, control bytes shown as "?"):
   // - "File name N holds a control character, which a member header cannot carry." for a
-  //   byte below 32 or 127 (LF, CR and Ctrl-Z would end the header or the merged file),
-  //   shown as "?";
+  //   byte below 32 or 127 (LF, CR and Ctrl-Z would end the header or the merged file);
   // - "File name N holds a \\, which an extract takes for a folder separator." where
   //   "\\" is no delimiter of the host;
   // - "File name N ends in a dot or a space, which an extract would drop." for a part that
@@ -39,17 +38,37 @@ class SourceNames {
   //   that is.
   void Add(ListedFile file);
 
-  // Puts the files taken in the order of their member names and hands them over. Raises
-  // myException "Files A and B differ only in case; one of them would be lost." for two
-  // names whose headers would be equal (equal member names after UpperCaseAscii), whatever
-  // the order says, and for two names the order cannot tell apart; A is the one listed
-  // first. Time O(n log n), with no memory per name but a pointer.
+  // Refuses the folder `path` (below the directory listed), below which no member name
+  // fits: "Folder P is too deep: no name below it fits the 120 bytes a member header
+  // keeps."
+  void RefuseFolder(const std::string& path);
+
+  // Puts the files taken in the order of their member names and hands them over. Refuses,
+  // with "Files A and B differ only in case; one of them would be lost.", every two
+  // neighbours whose headers would be equal (equal member names after UpperCaseAscii),
+  // whatever the order says, and every two that the order cannot tell apart; A is the one
+  // listed first. Time O(n log n), with no memory per name but a pointer.
   std::vector<Source> TakeSorted();
 
+  // Once TakeSorted has run: every refusal, one sentence each, in the order of the member
+  // names they are about (ASCII case ignored), whatever order the listing gave. The
+  // sources handed over mean nothing when there is any.
+  std::vector<std::string> Refusals() const;
+
  private:
+  struct Refusal {
+    std::string member;
+    std::string sentence;
+  };
+
+  void Refuse(const std::string& name, std::string sentence);
+  template <typename Compare>
+  void RefuseNeighbours(const std::vector<Source*>& sorted, const Compare& compare);
+
   const TStrings& order_;
   char delimiter_;
   std::vector<Source> files_;
+  std::vector<Refusal> refusals_;
 };
 
 }  // namespace quillpack

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/error_objects.h"
 #include "runtime/string_rules.h"
 
 namespace quillpack {
@@ -34,21 +33,25 @@ class UnusualOrderList : public TStringList {
   }
 };
 
-// The message raised for `names`, listed with `delimiter` between the parts, or "" when
-// every one is taken; the member names taken, in the order, in `sorted`.
+// The refusals for `names`, listed with `delimiter` between the parts, one line each, or
+// "" when every one is taken; the member names taken, in the order, in `sorted`.
 std::string RefusalOf(const std::vector<std::string>& names, const TStrings& order,
-                      std::vector<std::string>* sorted = nullptr, char delimiter = '/') {
+                      std::vector<std::string>* sorted = nullptr, char delimiter = '/',
+                      const std::vector<std::string>& deepFolders = {}) {
   SourceNames sources(order, delimiter);
-  try {
-    for (const std::string& name : names)
-      sources.Add({name, {}});
-    for (const Source& source : sources.TakeSorted()) {
-      if (sorted) sorted->push_back(source.member);
-    }
-  } catch (myException& error) {
-    return error.Message();
+  for (const std::string& folder : deepFolders)
+    sources.RefuseFolder(folder);
+  for (const std::string& name : names)
+    sources.Add({name, {}});
+  std::vector<Source> taken = sources.TakeSorted();
+  std::string refusals;
+  for (const std::string& sentence : sources.Refusals())
+    refusals += (refusals.empty() ? "" : "\n") + sentence;
+  if (sorted && refusals.empty()) {
+    for (const Source& source : taken)
+      sorted->push_back(source.member);
   }
-  return "";
+  return refusals;
 }
 
 TEST(SourceNames, RefusesWhatCannotComeBack) {
@@ -65,7 +68,7 @@ TEST(SourceNames, RefusesWhatCannotComeBack) {
       {{"a.txt", "b\n>>>>>>>>>> .PROFILE"}, "File name b?>>>>>>>>>> .PROFILE" + control},
       {{"cr\r.txt"}, "File name cr?.txt" + control},
       {{"z\x1a.txt"}, "File name z?.txt" + control},
-      {{"tab\t", "del\x7f"}, "File name tab?" + control},
+      {{"tab\t", "del\x7f"}, "File name del?" + control + "\nFile name tab?" + control},
       {{"\x01\x1f.txt"}, "File name ??.txt" + control},
       // An extract writes these as A and B, on every system.
       {{"a", "a."}, "File name a." + dropped},
@@ -91,6 +94,36 @@ TEST(SourceNames, RefusesWhatCannotComeBack) {
     UnusualOrderList order;
     EXPECT_EQ(RefusalOf(c.names, order), c.refusal) << c.names.back();
   }
+}
+
+// Every name that cannot come back is named in one run, in the order of the member names
+// whatever the listing's, each once; a folder too deep for a name below it among them.
+TEST(SourceNames, NamesEveryRefusalInOneRun) {
+  UnusualOrderList order;
+  const std::string deep = "Folder " + std::string(119, 'd') +
+                           " is too deep: no name below it fits the 120 bytes a member header "
+                           "keeps.";
+  const std::string expected =
+      "File name a. ends in a dot or a space, which an extract would drop.\n"
+      "Files b/README and b/readme differ only in case; one of them would be lost.\n"
+      "File name c?.txt holds a control character, which a member header cannot carry.\n" +
+      deep + "\n" + "File name " + std::string(121, 'z') +
+      " is longer than the 120 bytes a member header keeps.\n"
+      "Files \xE9.txt and \xC9.txt differ only in case; one of them would be lost.";
+  std::vector<std::string> names = {std::string(121, 'z'),
+                                    "\xE9.txt",
+                                    "c\t.txt",
+                                    "b/README",
+                                    "ok.txt",
+                                    "a.",
+                                    "b/readme",
+                                    "\xC9.txt"};
+  EXPECT_EQ(RefusalOf(names, order, nullptr, '/', {std::string(119, 'd')}), expected);
+  std::reverse(names.begin(), names.end());
+  EXPECT_EQ(RefusalOf(names, order, nullptr, '/', {std::string(119, 'd')}),
+            std::string(expected)
+                .replace(expected.find("b/README and b/readme"), 21, "b/readme and b/README")
+                .replace(expected.find("\xE9.txt and \xC9.txt"), 15, "\xC9.txt and \xE9.txt"));
 }
 
 // The header rule refuses; it does not reorder: i stays behind J, as this order has it.

@@ -296,7 +296,9 @@ class Directory {
   bool IsOpen() const { return handle_.IsOpen(); }
   Handle handle() const { return handle_.get(); }
   // The path it was opened by, ending in a delimiter; Win32 makes the names inside it
-  // from this path, while the held handle keeps the directory from being moved.
+  // from this path, while the held handle keeps the directory from being moved. POSIX
+  // reaches every name through the handle, and a folder opened inside another keeps no
+  // path, so that a deep walk does not hold a full path for every level.
   const std::string& path() const { return path_; }
 
  private:
@@ -361,6 +363,15 @@ int32_t RenameIn(const Directory& directory, const std::string& from, const std:
 
 // Removes the file or link `name` inside `directory`, never what a link points to.
 int32_t RemoveFileIn(const Directory& directory, const std::string& name);
+
+// Follows the link `name` inside `folder`, and every link on its way, to what it leads
+// to, step by step from directories held, never by a path. `folder` is `top` or a folder
+// below it. Returns 0 when it leads to a regular file, with `*within` telling whether that
+// file lies in `top` or a folder below it and `*identity` what file it is; otherwise the
+// platform's code: kNotRegularFile for anything else at its end, 2 or 3 when it leads
+// nowhere, 3 after too many links in a row.
+int32_t FollowLinkIn(const Directory& top, const Directory& folder, const std::string& name,
+                     bool* within, FileIdentity* identity);
 
 // As FindFirst, for the entries of the held `directory` that match `mask`, a last
 // component without any directory part: the directory is read through the handle held,

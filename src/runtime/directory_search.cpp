@@ -44,90 +44,18 @@ int32_t AcceptEntry(TSearchRec* search) {
   return 0;
 }
 
-// A search of `directory` for `mask` when a directory is given, else of the pattern.
 int32_t StartSearch(std::string_view pattern, uint32_t includeMask, platform::EntryDetail detail,
-                    TSearchRec* search, const platform::Directory* directory = nullptr) {
+                    TSearchRec* search) {
   search->skipMask = ~includeMask & kSelectingAttributes;
-  int32_t code = directory ? platform::FindFirstIn(*directory, std::string(pattern),
-                                                   &search->search, &search->platformEntry, detail)
-                           : platform::FindFirst(std::string(pattern), &search->search,
-                                                 &search->platformEntry, detail);
+  int32_t code =
+      platform::FindFirst(std::string(pattern), &search->search, &search->platformEntry, detail);
   if (code != 0) return code;
   code = AcceptEntry(search);
   if (code != 0) EndSearch(search);
   return code;
 }
 
-// The ordinary files only; every code ends the list alike: the normal end, no match, a
-// missing directory.
-std::vector<ListedFile> ListFiles(std::string_view pattern, const platform::Directory* directory) {
-  std::vector<ListedFile> files;
-  TSearchRec search;
-  for (int32_t code =
-           StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search, directory);
-       code == 0; code = FindNextMatch(&search)) {
-    files.push_back({search.fileName, search.platformEntry.identity});
-  }
-  return files;
-}
-
-// The entries the tree listing passes over, whatever they are.
-constexpr uint32_t kPassedOver =
-    platform::kAttributeHidden | platform::kAttributeSystem | platform::kAttributeVolumeLabel;
-
-struct TreeListing {
-  std::string_view mask;
-  char delimiter;
-  std::vector<ListedFile>* files;
-  std::string* unlisted;
-};
-
-// Lists `directory`, whose path below the tree's top is `prefix` (empty, or ending in the
-// delimiter), then the directories in it, one after another.
-int32_t ListTree(const platform::Directory& directory, const std::string& prefix,
-                 const TreeListing& listing) {
-  std::vector<std::string> subdirectories;
-  platform::Search search;
-  platform::FoundEntry entry;
-  int32_t code =
-      platform::FindFirstIn(directory, "*", &search, &entry, platform::EntryDetail::kNamesAndKinds);
-  for (; code == 0; code = platform::FindNext(search, &entry)) {
-    uint32_t attributes = entry.attributes;
-    if ((attributes & kPassedOver) != 0 || entry.name == "." || entry.name == "..") continue;
-    if ((attributes & platform::kAttributeDirectory) == 0) {
-      if (platform::MatchesMask(listing.mask, entry.name)) {
-        listing.files->push_back({prefix + entry.name, entry.identity});
-      }
-    } else if ((attributes & platform::kAttributeReparsePoint) == 0) {
-      subdirectories.push_back(std::move(entry.name));
-    }
-  }
-  search.Close();
-  if (code != platform::kNoMoreFiles && code != platform::kFileNotFound) {
-    *listing.unlisted = prefix;
-    return code;
-  }
-  for (const std::string& name : subdirectories) {
-    platform::Directory inner;
-    int32_t opened = platform::OpenSubdirectory(directory, name, &inner);
-    // A directory swapped for a link since it was listed is not entered, as a link is not.
-    if (opened == platform::kStoppedOnLink) continue;
-    if (opened != 0) {
-      *listing.unlisted = prefix + name;
-      return opened;
-    }
-    if (int32_t failed = ListTree(inner, prefix + name + listing.delimiter, listing)) return failed;
-  }
-  return 0;
-}
-
 }  // namespace
-
-int32_t ListMatchingFilesBelow(const platform::Directory& directory, std::string_view mask,
-                               char delimiter, std::vector<ListedFile>* files,
-                               std::string* unlisted) {
-  return ListTree(directory, "", {mask, delimiter, files, unlisted});
-}
 
 int32_t FindFirstMatch(std::string_view pattern, uint32_t includeMask, TSearchRec* search) {
   return StartSearch(pattern, includeMask, platform::EntryDetail::kFull, search);
@@ -142,13 +70,16 @@ void EndSearch(TSearchRec* search) {
   search->search.Close();
 }
 
+// The ordinary files only; every code ends the list alike: the normal end, no match, a
+// missing directory.
 std::vector<ListedFile> ListMatchingFiles(std::string_view pattern) {
-  return ListFiles(pattern, nullptr);
-}
-
-std::vector<ListedFile> ListMatchingFilesIn(const platform::Directory& directory,
-                                            std::string_view mask) {
-  return ListFiles(mask, &directory);
+  std::vector<ListedFile> files;
+  TSearchRec search;
+  for (int32_t code = StartSearch(pattern, 0, platform::EntryDetail::kNamesAndKinds, &search);
+       code == 0; code = FindNextMatch(&search)) {
+    files.push_back({search.fileName, search.platformEntry.identity});
+  }
+  return files;
 }
 
 bool IsExistingFile(std::string_view name) {

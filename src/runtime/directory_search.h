@@ -61,24 +61,6 @@ struct ListedFile {
 // the platform's order. Any failure ends the list silently.
 std::vector<ListedFile> ListMatchingFiles(std::string_view pattern);
 
-// As ListMatchingFiles, for the files of the held `directory` whose names match `mask` (a
-// last component without directory part): the listing reads the directory held, whatever
-// its path names meanwhile.
-std::vector<ListedFile> ListMatchingFilesIn(const platform::Directory& directory,
-                                            std::string_view mask);
-
-// The ordinary files at every level below the held `directory` whose names match `mask`
-// (a last component, matched by the same rules as a listing's), each named by its path
-// below `directory` with its parts joined by `delimiter`. Every directory is entered,
-// whatever the mask, but for hidden ones and links to directories (no loops, nothing
-// outside the tree); hidden and system files are passed over as in a listing. Each
-// directory is held open only while it and those below it are listed. Returns 0, or the
-// platform's code for a directory that could not be listed, with that directory's path
-// below `directory` in `*unlisted`; `*files` then holds what was found before.
-int32_t ListMatchingFilesBelow(const platform::Directory& directory, std::string_view mask,
-                               char delimiter, std::vector<ListedFile>* files,
-                               std::string* unlisted);
-
 // Whether `name` is there and is not a directory: what opening `name` would reach. On
 // Win32 that is the first entry the platform finds for it; on POSIX only an entry of this
 // very name counts, not one in another case nor one the name matches as a mask. Hidden,

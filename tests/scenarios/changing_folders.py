@@ -10,7 +10,7 @@ import subprocess
 import time
 
 from scenario_harness import (CANCELLED, ScenarioFailure, closing_block, end_process, lines,
-                              member, overwrite_question, scenario)
+                              member, overwrite_question, refused_names, scenario)
 from scenarios.terminal import PATIENCE, read_exactly, wait_until_reading_input
 
 
@@ -325,7 +325,7 @@ def names_that_cannot_come_back(t):
                 os.remove(t.path(os.path.join(d, name)))
         for name in names:
             t.write("src/" + name, b"x\n")
+        stderr, closing = refused_names(f"File name {refused} {why}")
         t.run("-merge", "src", "out.txt", stdin=b"y\n").expect(
-            stdout=t.merge_progress("src/*.*", "out.txt")
-            + closing_block(f"File name {refused} {why}"), status=1)
+            stdout=t.merge_progress("src/*.*", "out.txt") + closing, stderr=stderr, status=1)
         t.expect_file("out.txt", b"old\r\n")

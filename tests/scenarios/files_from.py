@@ -47,6 +47,10 @@ def files_from_a_list_of_lines_or_of_nul_ended_names(t):
     t.run("-merge", "-files-from=lines.txt", "-keepcase", "src/*.md", "-").expect(
         stdout=member("notes.md", "n") + member("sub\\deeper\\c.md", "c"), stderr=None,
         status=0)
+    # The user's exclude patterns still leave listed names out, a folder on their way too.
+    t.run("-merge", "-files-from=lines.txt", "-exclude=deeper", "-exclude=notes.*", "src",
+          "-").expect(stdout=member("A.TXT", "a") + member("SUB\\B.TXT", "b"), stderr=None,
+                      status=0)
 
 
 @scenario

@@ -5,7 +5,7 @@ import shutil
 import subprocess
 
 from scenario_harness import (ACTION_QUESTION, ARROW, PLAIN, ScenarioFailure, closing_block,
-                              lines, member, scenario, written_pieces)
+                              lines, member, refused_names, scenario, written_pieces)
 
 NO_MATCH = closing_block(b"No files matched.")
 EXAMPLES = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(
@@ -118,8 +118,11 @@ def merge_passes_over_hidden_files_and_directories(t):
     t.write("src/sub.txt/inner.txt", "i\n")
     if not t.windows:
         os.mkfifo(t.path("src/fifo.txt"))  # neither a file nor a directory: a system entry
+    # Counted at the end, the status unchanged.
+    passed = "1 hidden name" + ("" if t.windows else ", 1 file that is not regular")
     t.run("-merge", "src/*", "o.txt").expect(
-        stdout=t.merge_progress("src/*", "o.txt") + lines("Adding A.TXT"), status=0)
+        stdout=t.merge_progress("src/*", "o.txt") + lines("Adding A.TXT"),
+        stderr=lines(f"Passed over: {passed}."), status=0)
     t.expect_file("o.txt", member("A.TXT", "x"))
 
 
@@ -130,15 +133,19 @@ def merge_with_nothing_to_merge(t):
     t.mkdir("only/sub")
     # A directory stands for its files (directories.py); a name that is missing, or a file
     # followed by a delimiter, matches nothing.
+    # What was passed over is said before the closing block.
+    hidden = lines("Passed over: 1 hidden name.")
     for mask in ("nowhere/*.txt", "nowhere", "src/*.md", "only/*"):
         t.run("-merge", mask, "o.txt").expect(
-            stdout=t.merge_progress(mask, "o.txt") + NO_MATCH, status=1)
+            stdout=t.merge_progress(mask, "o.txt") + NO_MATCH,
+            stderr=hidden if mask.startswith("only") else b"", status=1)
         t.expect_no_file("o.txt")
     for path in ("only", "src/a.txt/"):
         mask = t.join(*path.rstrip("/").split("/"), "*.*")
         t.run("-merge", path, "o.txt").expect(
             stdout=lines(b"Adding files from " + t.host_path() + t.sep + mask,
-                         b"...............to " + t.host_path("o.txt")) + NO_MATCH, status=1)
+                         b"...............to " + t.host_path("o.txt")) + NO_MATCH,
+            stderr=hidden if path == "only" else b"", status=1)
         t.expect_no_file("o.txt")
 
 
@@ -304,9 +311,10 @@ def merge_refuses_names_that_differ_only_in_case(t):
     progress = t.merge_progress("src/*", "o.txt")
     message = "Files {} and {} differ only in case; one of them would be lost."
     # Which of the two is listed first is the directory's matter.
-    t.run("-merge", "src/*", "o.txt").expect_one_of(
-        [progress + closing_block(message.format(*pair))
-         for pair in (("README", "readme"), ("readme", "README"))], status=1)
+    refusals = [refused_names(message.format(*pair))
+                for pair in (("README", "readme"), ("readme", "README"))]
+    t.run("-merge", "src/*", "o.txt").expect_one_pair_of(
+        [(progress + closing, stderr) for stderr, closing in refusals], status=1)
     t.expect_no_file("o.txt")
 
 
@@ -337,9 +345,9 @@ def merge_refuses_names_a_header_cannot_carry(t):
         t.write("src/a.txt", "a\n")
         with open(os.path.join(t.path("src").encode(), name), "wb") as f:
             f.write(b"x\n")
+        stderr, closing = refused_names(b"File name " + shown + message.encode())
         t.run("-merge", "src/*", "out.txt").expect(
-            stdout=t.merge_progress("src/*", "out.txt")
-            + closing_block(b"File name " + shown + message.encode()), status=1)
+            stdout=t.merge_progress("src/*", "out.txt") + closing, stderr=stderr, status=1)
         t.expect_file("out.txt", b"old\r\n")
 
 
@@ -364,9 +372,10 @@ def merge_refuses_twins_by_their_headers_in_any_locale(t):
                 f.write(name + b"\n")
         progress = t.merge_progress(directory + "/*", "o.txt")
         # Which of the two is listed first is the directory's matter.
-        t.run("-merge", directory + "/*", "o.txt", env=env).expect_one_of(
-            [progress + closing_block(message.format(*pair).encode("latin-1"))
-             for pair in ((first.decode("latin-1"), second.decode("latin-1")),
-                          (second.decode("latin-1"), first.decode("latin-1")))], status=1)
+        refusals = [refused_names(message.format(*pair).encode("latin-1"))
+                    for pair in ((first.decode("latin-1"), second.decode("latin-1")),
+                                 (second.decode("latin-1"), first.decode("latin-1")))]
+        t.run("-merge", directory + "/*", "o.txt", env=env).expect_one_pair_of(
+            [(progress + closing, stderr) for stderr, closing in refusals], status=1)
         t.expect_no_file("o.txt")
 

@@ -61,16 +61,16 @@ def unknown_words_are_named(t):
     slash = ["/x"] if t.windows else []
     merged = t.merge_progress("src/*.txt", "o.txt") + lines("Adding A.TXT")
     rows = [
-        ([*slash, "-merge", "--exclude=*.h", "src/*.txt", "o.txt", "-X"], merged, 0),
-        ([*slash, "-?", "--exclude=*.h", "-X"], USAGE, 0),
-        ([*slash, "--help", "--exclude=*.h", "-X"], HELP, 0),
-        ([*slash, "--exclude=*.h", "--version", "-X"], VERSION, 0),
-        ([*slash, "-extract", "--exclude=*.h", "-X", "none.txt"],
+        ([*slash, "-merge", "--include=*.h", "src/*.txt", "o.txt", "-X"], merged, 0),
+        ([*slash, "-?", "--include=*.h", "-X"], USAGE, 0),
+        ([*slash, "--help", "--include=*.h", "-X"], HELP, 0),
+        ([*slash, "--include=*.h", "--version", "-X"], VERSION, 0),
+        ([*slash, "-extract", "--include=*.h", "-X", "none.txt"],
          closing_block(b"File none.txt does not exist."), 1),
     ]
     for args, stdout, status in rows:
         t.run(*args, stdin=b"\r\n").expect(
-            stdout=stdout, stderr=unknown_words(*slash, "--exclude=*.h", "-X"), status=status)
+            stdout=stdout, stderr=unknown_words(*slash, "--include=*.h", "-X"), status=status)
     t.expect_file("o.txt", member("A.TXT", "x"))
     t.expect_files(["src/a.txt", "o.txt"])
 

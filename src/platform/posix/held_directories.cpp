@@ -70,7 +70,7 @@ int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Direc
   if (HoldsNul(name)) return kPathNotFound;
   int fd = openat(DescriptorOf(parent), NameInDirectory(name), kDirectoryOpenFlags | O_NOFOLLOW);
   if (fd >= 0) {
-    *directory = Directory(OwnedHandle(fd), parent.path() + name + "/");
+    *directory = Directory(OwnedHandle(fd), std::string());
     return 0;
   }
   int error = errno;
