@@ -14,7 +14,6 @@ namespace {
 // The Win32 codes of the failures below that the layers above do not name.
 constexpr int32_t kGeneralFailure = 31;
 constexpr int32_t kInvalidParameter = 87;
-constexpr int32_t kBusy = 170;
 constexpr int32_t kFileTooLarge = 223;
 constexpr int32_t kPipeClosing = 232;
 constexpr int32_t kDeviceFailure = 1117;
@@ -42,6 +41,7 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EINVAL, kInvalidParameter},
     {ETXTBSY, kSharingViolation},
     {EBUSY, kBusy},
+    {EXDEV, kNotSameDevice},
     {EAGAIN, kBusy},
     {ENOSPC, kDiskFull},
     {EDQUOT, kDiskFull},

@@ -50,6 +50,14 @@ void UseCollationOfEnvironment();
 // true, so that the read is made again and goes on; false for any other fault.
 bool CoverCutMapping(const siginfo_t* info);
 
+// Puts the temporary file `name` inside the directory open on `directory` in the care of
+// the interrupt handlers, which are installed at the first call (see CreateTemporaryFileIn).
+void NoteTemporaryFile(int directory, const std::string& name);
+
+// Removes the file in care, if any, and takes it out of care. Async-signal-safe: the
+// interrupt and fault handlers call it.
+void RemoveNotedFile();
+
 // Makes sure a SIGBUS reaches CoverCutMapping, also in a process that installed no fault
 // handler; once installed, the handler stays.
 void HandleBusErrors();
