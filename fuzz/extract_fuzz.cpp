@@ -1,8 +1,9 @@
 // Extract of an arbitrary merged file into a fresh directory in which the input has
 // planted links that lead outside it, a dangling link and a FIFO, answering every question
-// as the input chooses: no crash, no hang, and nothing outside the target directory
-// created or changed. Then the same extract again, answering No to everything: a member
-// skipped must write nothing, so the target stays exactly as the first run left it.
+// as the input chooses: no crash, no hang, nothing outside the target directory created or
+// changed, and no hidden new file left behind, however the run ended. Then the same
+// extract again, answering No to everything: a member skipped must write nothing, so the
+// target stays exactly as the first run left it.
 
 #include <sys/stat.h>
 
@@ -108,6 +109,14 @@ void Extract(const fs::path& merged, const fs::path& target, const fs::path& ans
   quillpack::TakeFailureCode();
 }
 
+// Whether a hidden new file of the tool's is left anywhere below `directory`.
+bool LeavesHiddenFile(const fs::path& directory) {
+  for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+    if (entry.path().filename().string().rfind(".quillpack-", 0) == 0) return true;
+  }
+  return false;
+}
+
 bool OutsideUntouched(const fs::path& outside) {
   std::ifstream in(outside / "v", std::ios::binary);
   std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -136,9 +145,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Extract(root / "merged", root / "target", workspace / "answers");
   if (EntriesOf(root) != std::set<std::string>{"merged", "outside", "target"}) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
+  if (LeavesHiddenFile(root / "target")) std::abort();
 
   std::map<std::string, std::string> written = TreeOf(root / "target");
   Extract(root / "merged", root / "target", workspace / "no");
+  if (LeavesHiddenFile(root / "target")) std::abort();
   if (TreeOf(root / "target") != written) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
   if (EntriesOf(workspace) != std::set<std::string>{"answers", "no", "root"}) std::abort();
