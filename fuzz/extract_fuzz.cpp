@@ -1,11 +1,12 @@
 // Extract of an arbitrary merged file into a fresh directory in which the input has
 // planted links that lead outside it, a dangling link and a FIFO, answering every question
-// as the input chooses: no crash, no hang, and nothing outside the target directory
-// created or changed. Then the same extract again, answering No to everything: a member
-// skipped must write nothing, so the target stays exactly as the first run left it. The
-// input may begin with the escape marker, so that escaped reading meets the same checks.
-// Last, the input as a source file: an escaped merge of its lines reads back line for
-// line, and no member line of it is a header by the format's rules.
+// as the input chooses: no crash, no hang, nothing outside the target directory created or
+// changed, and no hidden new file left behind, however the run ended. Then the same
+// extract again, answering No to everything: a member skipped must write nothing, so the
+// target stays exactly as the first run left it. The input may begin with the escape
+// marker, so that escaped reading meets the same checks. Last, the input as a source
+// file: an escaped merge of its lines reads back line for line, and no member line of it
+// is a header by the format's rules.
 
 #include <sys/stat.h>
 
@@ -168,6 +169,18 @@ void CheckEscapedRoundTrip(std::string text, const fs::path& trip) {
   fs::remove_all(trip);
 }
 
+// Whether a hidden new file of the tool's is left anywhere below `directory`: a name that
+// begins with ".quillpack-" and that no member of `merged` gave it. A header's name is
+// read without the CRs that no LF follows, so they are left out of the search.
+bool LeavesHiddenFile(const fs::path& directory, std::string merged) {
+  std::erase(merged, '\r');
+  for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(".quillpack-", 0) == 0 && merged.find(name) == std::string::npos) return true;
+  }
+  return false;
+}
+
 bool OutsideUntouched(const fs::path& outside) {
   std::ifstream in(outside / "v", std::ios::binary);
   std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -188,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Plant(root / "target", root / "outside", selector);
   std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string marker = selector & 32 ? std::string(quillpack::kEscapeMarker) + "\r\n" : "";
-  WriteFile(root / "merged", marker + input);
+  std::string merged = marker + input;
+  WriteFile(root / "merged", merged);
   WriteFile(workspace / "answers", Answers(selector));
   std::string no;
   for (int i = 0; i < 64; ++i)
@@ -198,9 +212,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Extract(root / "merged", root / "target", workspace / "answers");
   if (EntriesOf(root) != std::set<std::string>{"merged", "outside", "target"}) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
+  if (LeavesHiddenFile(root / "target", merged)) std::abort();
 
   std::map<std::string, std::string> written = TreeOf(root / "target");
   Extract(root / "merged", root / "target", workspace / "no");
+  if (LeavesHiddenFile(root / "target", merged)) std::abort();
   if (TreeOf(root / "target") != written) std::abort();
   if (!OutsideUntouched(root / "outside")) std::abort();
   if (EntriesOf(workspace) != std::set<std::string>{"answers", "no", "root"}) std::abort();

@@ -10,10 +10,12 @@
 #include "merged/member_target.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
+#include "merged/replacement_notes.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
 #include "runtime/directory_search.h"
 #include "runtime/error_objects.h"
+#include "runtime/file_replacement.h"
 #include "runtime/line_files.h"
 #include "runtime/path_names.h"
 #include "runtime/string_rules.h"
@@ -157,6 +159,20 @@ class Extraction {
   // Returns false, with a line on the error output, when the input held no member header:
   // it is no merged file.
   bool Run() {
+    try {
+      return ExtractMembers();
+    } catch (EInOutError& failure) {
+      // A replacement that ran out of space left the old file whole: the user is told so.
+      if (failure.FailureCode() == platform::kDiskFull && place_ &&
+          place_->replacement().KeepsOldFile()) {
+        WriteErrorLine(NoSpaceNote(memberName_));
+      }
+      ReRaise();
+    }
+  }
+
+ private:
+  bool ExtractMembers() {
     input_.AssignName(InputName());
     CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
@@ -191,7 +207,6 @@ class Extraction {
     return false;
   }
 
- private:
   bool AtEndOfInput() { return CheckedAtEnd(input_); }
 
   // Reads one line, writing it to the open target unless it is a header; returns whether
@@ -223,12 +238,32 @@ class Extraction {
     CheckedCopyLines(input_, targetOpen_ ? &targetFile_ : nullptr, StopPrefixesOf(escape_));
   }
 
-  // A member that replaces a file takes its name only now, once it is whole.
+  // A member's file takes its name only now, once it is whole.
   void CloseTarget() {
     if (!targetOpen_) return;
     targetOpen_ = false;
     CheckedClose(targetFile_);
-    CheckedPlatformStep(place_->Finish());
+    bool inPlace = place_->replacement().WrittenInPlace() != FileReplacement::InPlace::kNo;
+    int32_t code = place_->Finish();
+    if (code == platform::kFileExists) code = ReplaceTakenName();
+    if (!inPlace) SayIfWrittenInPlace();
+    CheckedPlatformStep(code);
+  }
+
+  // A new member's name that another program took while the member was written is a name
+  // that exists: asked about as any.
+  int32_t ReplaceTakenName() {
+    if (MayOverwrite(memberName_, place_->LookUp())) return place_->ReplaceTaken();
+    place_.reset();
+    return 0;
+  }
+
+  // Where the folder or the mount kept the member from being written beside its file, the
+  // error output says why it was written in place.
+  void SayIfWrittenInPlace() {
+    if (!place_) return;
+    FileReplacement::InPlace why = place_->replacement().WrittenInPlace();
+    if (why != FileReplacement::InPlace::kNo) WriteErrorLine(InPlaceNote(memberName_, why));
   }
 
   // A name that leaves the target, names a device, holds a byte no file name may hold, ends
@@ -266,6 +301,7 @@ class Extraction {
   // Reaches the directory of the member's file, refusing a name or a directory part that
   // leads elsewhere; a directory that is missing fails once the console has named it.
   void Reach(const std::string& name, MemberTarget* place) {
+    memberName_ = name;
     RefuseUnsafeName(name);
     targetFile_.AssignName(target_ + name);
     int32_t reached = place->Reach(directory_, WrittenParts(name));
@@ -312,11 +348,12 @@ class Extraction {
     MemberTarget& place = place_.emplace();
     Reach(name, &place);
     platform::EntryKind taken = platform::EntryKind::kMissing;
-    int32_t created = place.CreateUnlessTaken(&targetFile_, &taken);
+    int32_t created = place.StartUnlessTaken(&targetFile_, &taken);
     if (created != 0 || taken == platform::EntryKind::kMissing) {
       Extracting(name, created);
     } else if (MayOverwrite(name, taken)) {
       Extracting(name, place.BeginReplacement(&targetFile_));
+      SayIfWrittenInPlace();
     }
   }
 
@@ -327,6 +364,8 @@ class Extraction {
   // The member's place lives while its file is written, and goes after the file, so that
   // an unfinished replacement is removed once its file is closed.
   std::optional<MemberTarget> place_;
+  // The member being written, as its header names it.
+  std::string memberName_;
   TextLineFile input_;
   TextLineFile targetFile_;
   bool targetOpen_ = false;

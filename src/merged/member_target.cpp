@@ -27,8 +27,9 @@ int32_t OpenOrCreate(const platform::Directory& parent, const std::string& name,
 TargetDirectory::TargetDirectory(const std::string& path)
     : openCode_(platform::OpenDirectory(path, &directory_)) {}
 
-int32_t MemberTarget::Reach(const TargetDirectory& target, std::vector<std::string> parts) {
+int32_t MemberTarget::Reach(TargetDirectory& target, std::vector<std::string> parts) {
   if (int32_t code = target.openCode()) return code;
+  target_ = &target;
   directory_ = &target.directory();
   name_ = std::move(parts.back());
   parts.pop_back();
@@ -41,7 +42,14 @@ int32_t MemberTarget::Reach(const TargetDirectory& target, std::vector<std::stri
   return 0;
 }
 
-int32_t MemberTarget::CreateUnlessTaken(TextLineFile* file, platform::EntryKind* taken) {
+int32_t MemberTarget::StartUnlessTaken(TextLineFile* file, platform::EntryKind* taken) {
+  *taken = LookUp();
+  if (*taken != platform::EntryKind::kMissing) return 0;
+  if (target_->MakesNewFilesInPlace()) return CreateInPlace(file, taken);
+  return replacement_.BeginNew(*directory_, name_, FileReplacement::Flush::kNo, file);
+}
+
+int32_t MemberTarget::CreateInPlace(TextLineFile* file, platform::EntryKind* taken) {
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
     platform::OwnedHandle handle;
     platform::DeviceKind kind = platform::DeviceKind::kUnknown;
@@ -51,14 +59,21 @@ int32_t MemberTarget::CreateUnlessTaken(TextLineFile* file, platform::EntryKind*
       *taken = platform::EntryKind::kMissing;
       return code;
     }
-    *taken = platform::LookUpEntry(*directory_, name_);
+    *taken = LookUp();
     if (*taken != platform::EntryKind::kMissing) return 0;
   }
   return platform::kSharingViolation;
 }
 
 int32_t MemberTarget::BeginReplacement(TextLineFile* file) {
-  return replacement_.Begin(*directory_, name_, file);
+  return replacement_.Begin(*directory_, name_, FileReplacement::Flush::kNo, file);
+}
+
+int32_t MemberTarget::Finish() {
+  if (!replacement_.IsPending()) return 0;
+  int32_t code = replacement_.Finish();
+  if (replacement_.NamedOnlyByReplacing()) target_->MakeNewFilesInPlace();
+  return code;
 }
 
 }  // namespace quillpack

@@ -28,9 +28,16 @@ class TargetDirectory {
   const platform::Directory& directory() const { return directory_; }
   int32_t openCode() const { return openCode_; }
 
+  // Whether new members are made under their own names, where nothing is, rather than
+  // beside them: once a file system here turned out to give a new file its name only by
+  // replacing what is there, writing beside would cost a claim and a rename per member.
+  bool MakesNewFilesInPlace() const { return newFilesInPlace_; }
+  void MakeNewFilesInPlace() { newFilesInPlace_ = true; }
+
  private:
   platform::Directory directory_;
   int32_t openCode_;
+  bool newFilesInPlace_ = false;
 };
 
 // One member's file: the directory that holds it, held open, and its name there. Stays
@@ -45,23 +52,38 @@ class MemberTarget {
   // from `target` through the parts before it, making those that are missing. Returns 0,
   // platform::kStoppedOnLink when one of them is a link, or the platform's code (3 when one
   // is a file).
-  int32_t Reach(const TargetDirectory& target, std::vector<std::string> parts);
+  int32_t Reach(TargetDirectory& target, std::vector<std::string> parts);
 
-  // Creates the file when nothing is there, `file` taking it over for writing, and sets
-  // `*taken` to kMissing; when something is there, sets `*taken` to what it is and
-  // creates nothing. A name found gone on the look after a failed create is created
-  // again, so that nothing is ever taken for there that is not. Returns 0, or the
+  // When something is at the name, sets `*taken` to what it is and starts nothing. When
+  // nothing is, sets `*taken` to kMissing and starts the member's file, `file` taking it
+  // over for writing: a new file beside the name, which takes the name only once it is
+  // whole (Finish); where the target makes new files in place, the file itself, created
+  // only where nothing is (a name found gone again on the look after a failed create is
+  // created again, so that nothing is ever taken for there that is not). Returns 0, or the
   // platform's code (32 when the name keeps changing). REQUIRES: Reach returned 0.
-  int32_t CreateUnlessTaken(TextLineFile* file, platform::EntryKind* taken);
+  int32_t StartUnlessTaken(TextLineFile* file, platform::EntryKind* taken);
 
   // Starts writing the file anew, to take the place of whatever is at the name when the
   // file is finished (FileReplacement::Begin). Returns 0 or the platform's code.
   int32_t BeginReplacement(TextLineFile* file);
 
-  // Once `file` is closed: a replacement takes the name. Returns 0 or the platform's code.
-  int32_t Finish() { return replacement_.IsPending() ? replacement_.Finish() : 0; }
+  // Once `file` is closed: a new file takes the name (FileReplacement::Finish). Returns 0,
+  // platform::kFileExists when a new member's name was taken while it was written (the new
+  // file waits for ReplaceTaken, or goes with this object), or the platform's code.
+  int32_t Finish();
+
+  // After Finish found the name taken: the new file takes its place.
+  int32_t ReplaceTaken() { return replacement_.ReplaceTaken(); }
+
+  // What is at the name now.
+  platform::EntryKind LookUp() const { return platform::LookUpEntry(*directory_, name_); }
+
+  const FileReplacement& replacement() const { return replacement_; }
 
  private:
+  int32_t CreateInPlace(TextLineFile* file, platform::EntryKind* taken);
+
+  TargetDirectory* target_ = nullptr;
   const platform::Directory* directory_ = nullptr;
   platform::Directory reached_;
   std::string name_;

@@ -13,12 +13,14 @@
 #include "merged/merged_format.h"
 #include "merged/merged_output.h"
 #include "merged/operation_failures.h"
+#include "merged/replacement_notes.h"
 #include "merged/source_files.h"
 #include "merged/source_list.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
 #include "runtime/checked_steps.h"
 #include "runtime/error_objects.h"
+#include "runtime/file_replacement.h"
 #include "runtime/file_warmer.h"
 #include "runtime/identified_file.h"
 #include "runtime/line_files.h"
@@ -201,10 +203,61 @@ bool AddMember(const Source& source, SourceDirectory& directory, TextLineFile& f
   return exact && !changed;
 }
 
+// Whether an existing output may be written over: asked, unless the command line answered.
+bool MayOverwriteOutput() {
+  switch (RunOptions.overwrites) {
+    case Overwrites::kAll:
+      return true;
+    case Overwrites::kNone:
+      return false;
+    case Overwrites::kAsk:
+      break;
+  }
+  return AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
+         Overwrite::kYes;
+}
+
+[[noreturn]] void RefuseChangedOutput() {
+  RaiseError(myException("Not writing " + RunOptions.secondPath +
+                         ": it changed to a link, a folder or a device after the decision to "
+                         "write it."));
+}
+
+// Opens the output as the decision to write it saw it. A file that came where nothing was
+// is asked about as any existing output; anything else that came (a link, a folder, a
+// device) is asked about where a question can be asked, and is otherwise not written.
+void OpenOutput(MergedOutput& output) {
+  for (;;) {
+    MergedOutput::Change change = output.ChangeSinceLook();
+    if (change == MergedOutput::Change::kNone) break;
+    output.LookAgain();
+    bool mayAsk = RunOptions.overwrites == Overwrites::kAsk;
+    if (change == MergedOutput::Change::kNoLongerAsDecided && !mayAsk) RefuseChangedOutput();
+    if (!MayOverwriteOutput()) RaiseError(myException("Operation Cancelled."));
+    output.Accept();
+  }
+  output.Open();
+}
+
+// A new output takes its name; one that something took meanwhile is asked about when it
+// is a file, and otherwise not written through.
+void FinishOutput(MergedOutput& output) {
+  if (output.Finish()) return;
+  if (output.KindNow() != platform::EntryKind::kFile) RefuseChangedOutput();
+  if (!MayOverwriteOutput()) RaiseError(myException("Operation Cancelled."));
+  output.ReplaceTaken();
+}
+
+void SayIfWrittenInPlace(const MergedOutput& output) {
+  FileReplacement::InPlace why = output.WrittenInPlace();
+  if (why != FileReplacement::InPlace::kNo) WriteErrorLine(InPlaceNote(RunOptions.secondPath, why));
+}
+
 // Returns false when a source was left out or a warning was given.
-bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory,
-                     const std::string& outputName) {
-  MergedOutput output(outputName);
+bool WriteSources(const std::vector<Source>& sources, SourceDirectory& directory,
+                  MergedOutput& output) {
+  OpenOutput(output);
+  SayIfWrittenInPlace(output);
   if (EscapeOfRun() == LineEscape::kBars) CheckedWriteTextLine(output.file(), kEscapeMarker);
   TextLineFile file;
   bool exact = true;
@@ -221,22 +274,23 @@ bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& direct
     warmer.Reached(static_cast<int32_t>(i));
     if (!AddMember(sources[i], directory, file, output.file())) exact = false;
   }
-  output.Finish();
+  bool inPlace = output.WrittenInPlace() != FileReplacement::InPlace::kNo;
+  FinishOutput(output);
+  if (!inPlace) SayIfWrittenInPlace(output);
   return exact;
 }
 
-// Whether an existing output may be written over: asked, unless the command line answered.
-bool MayOverwriteOutput() {
-  switch (RunOptions.overwrites) {
-    case Overwrites::kAll:
-      return true;
-    case Overwrites::kNone:
-      return false;
-    case Overwrites::kAsk:
-      break;
+// As WriteSources; a replacement that runs out of space says that the old bundle is kept.
+bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& directory,
+                     MergedOutput& output) {
+  try {
+    return WriteSources(sources, directory, output);
+  } catch (EInOutError& failure) {
+    if (failure.FailureCode() == platform::kDiskFull && output.KeepsOldFile()) {
+      WriteErrorLine(NoSpaceNote(RunOptions.secondPath));
+    }
+    ReRaise();
   }
-  return AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
-         Overwrite::kYes;
 }
 
 ListingRequest ListingRequestOf(std::string_view mask) {
@@ -284,12 +338,15 @@ bool MergeFiles() {
     SayWhatWasPassedOver(listing.passedOver);
     RaiseError(myException("No files matched."));
   }
-  if (!outputName.empty() && IsExistingFile(outputName) && !MayOverwriteOutput()) {
-    RaiseError(myException("Operation Cancelled."));
+  // The answer is given for what the output is now.
+  MergedOutput output(outputName);
+  if (!outputName.empty() && IsExistingFile(outputName)) {
+    if (!MayOverwriteOutput()) RaiseError(myException("Operation Cancelled."));
+    output.Accept();
   }
   bool exact = true;
   WithOperationMessage("Error creating " + RunOptions.secondPath,
-                       [&] { exact = WriteMergedFile(listing.sources, directory, outputName); });
+                       [&] { exact = WriteMergedFile(listing.sources, directory, output); });
   SayWhatWasPassedOver(listing.passedOver);
   return exact && !listing.leftOut;
 }

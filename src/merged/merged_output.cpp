@@ -1,38 +1,106 @@
 #include "merged/merged_output.h"
 
+#include <utility>
+
 #include "runtime/checked_steps.h"
 #include "runtime/path_names.h"
 
 namespace quillpack {
 
-MergedOutput::MergedOutput(const std::string& name) {
+MergedOutput::MergedOutput(const std::string& name) : name_(name) {
   file_.AssignName(name);
-  if (!BeginReplacement(name)) CheckedOpenForWriting(file_);
+  std::string directory = DirectoryPartOf(name);
+  last_ = name.substr(directory.size());
+  bool splitAgain =
+      platform::kHostSystem == platform::HostSystem::kWindows && last_.find('/') != last_.npos;
+  byName_ = last_.empty() || splitAgain;
+  if (byName_) return;
+  if (directory.empty()) directory = CurrentDirectory();
+  directoryCode_ = platform::OpenDirectory(WithTrailingDelimiter(directory), &directory_);
+  LookAgain();
+}
+
+void MergedOutput::LookAgain() {
+  kind_ = KindNow();
+  linked_ = IdentityOfLinked();
+}
+
+platform::EntryKind MergedOutput::KindNow() const {
+  if (byName_ || directoryCode_ != 0) return platform::EntryKind::kMissing;
+  return platform::LookUpEntry(directory_, last_);
+}
+
+std::optional<platform::FileIdentity> MergedOutput::IdentityOfLinked() const {
+  platform::FileIdentity identity;
+  if (kind_ != platform::EntryKind::kLink || platform::IdentifyFile(name_, &identity) != 0) {
+    return std::nullopt;
+  }
+  return identity;
+}
+
+MergedOutput::Change MergedOutput::ChangeSinceLook() const {
+  platform::EntryKind now = KindNow();
+  switch (now) {
+    case platform::EntryKind::kMissing:
+      return Change::kNone;
+    case platform::EntryKind::kFile:
+      return accepted_ ? Change::kNone : Change::kNameTaken;
+    case platform::EntryKind::kLink:
+      // Followed only where an answer was given for this very link, leading where it led.
+      if (!accepted_ || kind_ != now || IdentityOfLinked() != linked_) {
+        return Change::kNoLongerAsDecided;
+      }
+      return Change::kNone;
+    case platform::EntryKind::kDirectory:
+    case platform::EntryKind::kOther:
+      break;
+  }
+  return now == kind_ ? Change::kNone : Change::kNoLongerAsDecided;
+}
+
+void MergedOutput::Open() {
+  if (byName_) {
+    CheckedOpenForWriting(file_);
+  } else if (!BeginBeside()) {
+    WriteAsItIs();
+  }
   // A pipe or a redirected standard output takes the merged text in blocks too.
   file_.MoveInBlocks();
 }
 
-bool MergedOutput::BeginReplacement(const std::string& name) {
-  std::string directory = DirectoryPartOf(name);
-  std::string last = name.substr(directory.size());
-  // A last part that the file system still splits (Win32 takes "/" too) is left to it.
-  bool splitAgain =
-      platform::kHostSystem == platform::HostSystem::kWindows && last.find('/') != last.npos;
-  if (last.empty() || splitAgain) return false;
-  if (directory.empty()) directory = CurrentDirectory();
-  if (platform::OpenDirectory(WithTrailingDelimiter(directory), &directory_) != 0) return false;
-  platform::EntryKind kind = platform::LookUpEntry(directory_, last);
-  if (kind != platform::EntryKind::kFile && kind != platform::EntryKind::kMissing) return false;
-  int32_t code = replacement_.Begin(directory_, last, &file_);
+bool MergedOutput::BeginBeside() {
+  CheckedPlatformStep(directoryCode_);
+  platform::EntryKind now = KindNow();
+  if (now != platform::EntryKind::kFile && now != platform::EntryKind::kMissing) return false;
+  constexpr auto kFlush = FileReplacement::Flush::kToDisk;
+  int32_t code = now == platform::EntryKind::kMissing
+                     ? replacement_.BeginNew(directory_, last_, kFlush, &file_)
+                     : replacement_.Begin(directory_, last_, kFlush, &file_);
   // What only looked like a file (a device, on Win32) is written as it is.
   if (code == platform::kNotRegularFile) return false;
   CheckedPlatformStep(code);
   return true;
 }
 
-void MergedOutput::Finish() {
+// Through the directory held, never creating anything: what a link leads to must exist.
+void MergedOutput::WriteAsItIs() {
+  platform::OwnedHandle handle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  CheckedPlatformStep(platform::OpenExistingForWritingIn(directory_, last_, &handle, &kind));
+  file_.AdoptForWriting(std::move(handle), kind);
+}
+
+bool MergedOutput::Finish() {
   CheckedClose(file_);
-  if (replacement_.IsPending()) CheckedPlatformStep(replacement_.Finish());
+  if (!replacement_.IsPending()) return true;
+  int32_t code = replacement_.Finish();
+  if (code == platform::kFileExists) return false;
+  CheckedPlatformStep(code);
+  return true;
+}
+
+void MergedOutput::ReplaceTaken() {
+  CheckedPlatformStep(replacement_.ReplaceTaken());
 }
 
 }  // namespace quillpack

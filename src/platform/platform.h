@@ -44,6 +44,8 @@ inline constexpr int32_t kPathNotFound = 3;
 inline constexpr int32_t kTooManyOpenFiles = 4;
 inline constexpr int32_t kAccessDenied = 5;
 inline constexpr int32_t kInvalidHandle = 6;
+// Two names on different devices (or mounts): one cannot be renamed to the other.
+inline constexpr int32_t kNotSameDevice = 17;
 inline constexpr int32_t kNoMoreFiles = 18;
 inline constexpr int32_t kSharingViolation = 32;
 inline constexpr int32_t kFileExists = 80;
@@ -54,10 +56,14 @@ inline constexpr int32_t kBrokenPipe = 109;
 // code.
 inline constexpr int32_t kStandardOutputGone = 0x20000000 | 232;
 inline constexpr int32_t kDiskFull = 112;
+// In use by the system: on POSIX also a name where something is mounted.
+inline constexpr int32_t kBusy = 170;
 inline constexpr int32_t kInvalidName = 123;
 // Win32's "not supported", given here also where a regular file is needed and something
 // else is there: a directory, a FIFO, a device.
 inline constexpr int32_t kNotRegularFile = 50;
+// Win32's "incorrect function": the file system cannot do what was asked of it.
+inline constexpr int32_t kUnsupportedOperation = 1;
 
 // ---------------------------------------------------------------------------------------
 // Files and standard handles
@@ -349,17 +355,68 @@ int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Own
 int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
                            OwnedHandle* handle);
 
-// Creates a new, empty file for writing inside `directory` under a hidden name of its own
-// that begins with ".quillpack" and names nothing yet; `*name` receives it. The file
-// takes the permission bits of the file `permissionsOf` is open on, unless that is
-// kNoHandle. Shared for reading only, as a file being written.
-int32_t CreateTemporaryFileIn(const Directory& directory, Handle permissionsOf, std::string* name,
+// Opens what `name` inside `directory` is, as it is, for writing: a device, a FIFO (whose
+// open waits for a reader, as with any output a user names), or what a link leads to;
+// nothing is ever created. A regular file is held as a file being written is held (32
+// when anyone holds it open) and only then emptied; `identity`, when given, receives its
+// identity, and nothing for anything else. Fails with 2 when nothing is there, 5 for a
+// directory.
+int32_t OpenExistingForWritingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind,
+                                 std::optional<FileIdentity>* identity = nullptr);
+
+// Creates a new, empty file for reading and writing inside `directory` under a hidden name
+// of its own that begins with ".quillpack-" and names nothing yet; `*name` receives it.
+// With `like` kNoHandle the file gets the access any new file gets there: it is to be a
+// new name. Otherwise it is open to this process's user alone (POSIX: 0600; Win32: made
+// with the DACL of the file `like` is open on), so that nobody can read what is written
+// into it whom that file does not let read it; TakeAccessOf gives it the rest later.
+// From its creation until ForgetTemporaryFile names it, an interrupt that ends the process
+// (SIGINT, SIGTERM, SIGHUP; on Win32 Ctrl-C, Ctrl-Break and closing the console) removes
+// the file first and then ends the process as the interrupt would have: only a SIGKILL or
+// a power cut can leave one behind. One file at a time: a later one takes the place of an
+// earlier one in that care.
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::string* name,
                               OwnedHandle* handle, DeviceKind* kind);
+
+// The temporary file `name` has taken its name or is gone: an interrupt leaves that name
+// alone from now on. Nothing changes while another file is in that care.
+void ForgetTemporaryFile(const std::string& name);
+
+// Gives the file open on `to` the access of the file open on `from`, in this order: owner
+// and group, as far as this process may give them away (where either cannot be kept, the
+// set-user-ID and set-group-ID bits are left off); the extended attributes, the access ACL
+// among them, where the file system keeps them (best effort: one that cannot be copied is
+// left out quietly, and so are file capabilities, which a write into the old file would
+// drop too); then the permission bits. Win32: the DACL, best effort. Returns 0, or the
+// platform's code when the permission bits cannot be set.
+int32_t TakeAccessOf(Handle from, Handle to);
+
+// A second handle on the file `handle` is open on, closed on its own.
+int32_t DuplicateHandleOf(Handle handle, OwnedHandle* copy);
+
+// Writes the data of the file open for writing on `handle` through to the disk, so that a
+// power cut after it returned 0 cannot take it away (fdatasync; FlushFileBuffers).
+int32_t FlushToDisk(Handle handle);
+
+// Empties the file held on `held` (HoldForReplacingIn), and unless `from` is kNoHandle
+// writes into it all that the file open for reading on `from` holds, from its start.
+int32_t WriteInPlace(Handle held, Handle from);
 
 // Puts the file `from` inside `directory` in the place of `to` in one step, replacing the
 // file or link `to` names (a link itself, never what it points to): whoever opens `to`
-// finds the old file or the new one, never a mix. A directory at `to` fails (5).
+// finds the old file or the new one, never a mix. Fails with 5 for a directory at `to` and
+// where the folder lets no file take that name, with kBusy where something is mounted at
+// `to` and kNotSameDevice where `to` lies on another mount.
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to);
+
+// Gives the file `from` inside `directory` the name `to` while nothing by that name exists,
+// `to` never half there; when something does (a file, a link, a directory, even one that
+// came a moment ago), fails with 80 and changes nothing. POSIX renames without replacing
+// (RENAME_NOREPLACE) or, on a file system that cannot, links the new name and removes the
+// old one; kUnsupportedOperation where the file system can do neither.
+int32_t RenameUnlessTakenIn(const Directory& directory, const std::string& from,
+                            const std::string& to);
 
 // Removes the file or link `name` inside `directory`, never what a link points to.
 int32_t RemoveFileIn(const Directory& directory, const std::string& name);

@@ -277,11 +277,13 @@ def a_full_disk_leaves_the_old_file_whole(t):
         t.run("-extract", "big.txt", "small", stdin=b"y\n").expect(
             stdout=t.extract_progress("big.txt", "small") + overwrite_question(
                 t.join("small", "A.TXT")) + lines("Extracting A.TXT")
-            + closing_block("Error while processing big.txt"), status=1)
+            + closing_block("Error while processing big.txt"),
+            stderr=lines("No space left to replace A.TXT; the old file is kept."), status=1)
         t.write("src/big.txt", b"new line\n" * 60000)
         t.run("-merge", "src", "small/m.txt", stdin=b"y\n").expect(
             stdout=t.merge_progress("src/*.*", "small/m.txt") + b"Overwrite small/m.txt(Yes/No)?"
-            + lines("Adding BIG.TXT") + closing_block("Error creating small/m.txt"), status=1)
+            + lines("Adding BIG.TXT") + closing_block("Error creating small/m.txt"),
+            stderr=lines("No space left to replace small/m.txt; the old file is kept."), status=1)
         t.expect_file("small/A.TXT", old)
         t.expect_file("small/m.txt", old)
         t.expect_no_temporary_files()

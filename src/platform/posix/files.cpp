@@ -135,6 +135,36 @@ int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKin
   return 0;
 }
 
+int32_t DuplicateHandleOf(Handle handle, OwnedHandle* copy) {
+  *copy = OwnedHandle();
+  int fd = fcntl(static_cast<int>(handle), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return CodeOfErrno(errno);
+  *copy = OwnedHandle(fd);
+  return 0;
+}
+
+int32_t FlushToDisk(Handle handle) {
+  while (fdatasync(static_cast<int>(handle)) != 0) {
+    if (errno != EINTR) return CodeOfErrno(errno);
+  }
+  return 0;
+}
+
+int32_t WriteInPlace(Handle held, Handle from) {
+  int to = static_cast<int>(held);
+  if (ftruncate(to, 0) != 0 || lseek(to, 0, SEEK_SET) != 0) return CodeOfErrno(errno);
+  if (from == kNoHandle) return 0;
+  char buffer[64 * 1024];
+  for (off_t at = 0;;) {
+    ssize_t got = pread(static_cast<int>(from), buffer, sizeof buffer, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return CodeOfErrno(errno);
+    if (got == 0) return 0;
+    if (int32_t code = WriteAll(held, buffer, static_cast<std::size_t>(got))) return code;
+    at += got;
+  }
+}
+
 int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
   if (ownName) ownName->clear();
   if (HoldsNul(name)) return kPathNotFound;

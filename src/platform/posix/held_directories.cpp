@@ -3,10 +3,14 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <utility>
 
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
@@ -17,6 +21,7 @@ namespace quillpack::platform {
 using posix::CodeOfErrno;
 using posix::FailAndClose;
 using posix::HoldsNul;
+using posix::KindOfOpened;
 using posix::LockForSharing;
 
 namespace {
@@ -47,11 +52,34 @@ constexpr int kTemporaryNameAttempts = 100;
 
 // The process, the moment and the attempt make names that rarely meet.
 std::string TemporaryName(int attempt) {
+  static const uint64_t process = static_cast<uint64_t>(getpid());
   struct timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return TemporaryFileName(
-      (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
-      static_cast<uint64_t>(now.tv_nsec) ^ static_cast<uint64_t>(attempt) << 48);
+  return TemporaryFileName(process << 32 ^ static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
+                           static_cast<uint64_t>(now.tv_nsec) ^
+                           static_cast<uint64_t>(attempt) << 48);
+}
+
+int RenameWithoutReplacing(int directory, const char* from, const char* to) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+  return renameat2(directory, from, directory, to, RENAME_NOREPLACE);
+#elif defined(SYS_renameat2)
+  constexpr unsigned kRenameNoReplace = 1;
+  return static_cast<int>(syscall(SYS_renameat2, directory, from, directory, to, kRenameNoReplace));
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+// What a kernel or file system answers for a rename flag it does not know.
+bool KnowsNoSuchRename(int error) {
+  return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// What a file system answers when it keeps no hard links (vfat answers EPERM).
+bool KeepsNoHardLinks(int error) {
+  return error == EPERM || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 }  // namespace
@@ -131,37 +159,75 @@ int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
   return 0;
 }
 
-int32_t CreateTemporaryFileIn(const Directory& directory, Handle permissionsOf, std::string* name,
-                              OwnedHandle* handle, DeviceKind* kind) {
+int32_t OpenExistingForWritingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind,
+                                 std::optional<FileIdentity>* identity) {
   *handle = OwnedHandle();
-  int fd = -1;
-  std::string candidate;
-  for (int attempt = 0; fd < 0 && attempt < kTemporaryNameAttempts; ++attempt) {
-    candidate = TemporaryName(attempt);
-    fd = openat(DescriptorOf(directory), candidate.c_str(),
-                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 && errno != EEXIST) return CodeOfErrno(errno);
+  if (identity) identity->reset();
+  if (HoldsNul(name)) return kPathNotFound;
+  // Without O_CREAT a link leads only to what exists: nothing is made at its other end.
+  int fd = openat(DescriptorOf(directory), NameInDirectory(name), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return CodeOfErrno(errno);
+  struct stat info;
+  if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+  if (S_ISREG(info.st_mode)) {
+    // Emptied only once the lock says nobody else holds it.
+    if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+    if (info.st_size > 0 && ftruncate(fd, 0) != 0) return FailAndClose(fd, CodeOfErrno(errno));
+    if (identity) *identity = posix::IdentityOf(info.st_dev, info.st_ino);
   }
-  if (fd < 0) return kFileExists;
-  // Nobody else knows the name yet, so the lock cannot conflict.
-  LockForSharing(fd, LOCK_EX);
-  struct stat like;
-  if (permissionsOf != kNoHandle && fstat(static_cast<int>(permissionsOf), &like) == 0 &&
-      fchmod(fd, like.st_mode & 07777) != 0) {
-    int32_t code = CodeOfErrno(errno);
-    unlinkat(DescriptorOf(directory), candidate.c_str(), 0);
-    return FailAndClose(fd, code);
-  }
-  if (kind) *kind = DeviceKind::kDisk;
-  *name = candidate;
+  if (kind) *kind = KindOfOpened(fd, info.st_mode);
   *handle = OwnedHandle(fd);
   return 0;
+}
+
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::string* name,
+                              OwnedHandle* handle, DeviceKind* kind) {
+  *handle = OwnedHandle();
+  int at = DescriptorOf(directory);
+  // Beside a file it is to replace, the new file is its writer's alone until the old file's
+  // access comes to it, after its content (TakeAccessOf); a new name gets what any new
+  // file gets, umask and default ACL included.
+  mode_t mode = like == kNoHandle ? 0666 : 0600;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    std::string candidate = TemporaryName(attempt);
+    // In care before it exists, so that no interrupt can fall between its making and its
+    // care; the name is random enough that one taken meanwhile is another run's by chance.
+    posix::NoteTemporaryFile(at, candidate);
+    int fd = openat(at, candidate.c_str(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0) {
+      if (kind) *kind = DeviceKind::kDisk;
+      *name = std::move(candidate);
+      *handle = OwnedHandle(fd);
+      return 0;
+    }
+    int error = errno;
+    ForgetTemporaryFile(candidate);
+    if (error != EEXIST) return CodeOfErrno(error);
+  }
+  return kFileExists;
 }
 
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to) {
   if (HoldsNul(from) || HoldsNul(to)) return kPathNotFound;
   int fd = DescriptorOf(directory);
   return renameat(fd, from.c_str(), fd, NameInDirectory(to)) == 0 ? 0 : CodeOfErrno(errno);
+}
+
+int32_t RenameUnlessTakenIn(const Directory& directory, const std::string& from,
+                            const std::string& to) {
+  if (HoldsNul(from) || HoldsNul(to)) return kPathNotFound;
+  int at = DescriptorOf(directory);
+  const char* target = NameInDirectory(to);
+  if (RenameWithoutReplacing(at, from.c_str(), target) == 0) return 0;
+  if (!KnowsNoSuchRename(errno)) return CodeOfErrno(errno);
+  // A hard link is refused on a taken name just as well (NFS, older kernels).
+  if (linkat(at, from.c_str(), at, target, 0) != 0) {
+    return KeepsNoHardLinks(errno) ? kUnsupportedOperation : CodeOfErrno(errno);
+  }
+  unlinkat(at, from.c_str(), 0);
+  return 0;
 }
 
 int32_t RemoveFileIn(const Directory& directory, const std::string& name) {

@@ -15,7 +15,6 @@ namespace {
 constexpr int32_t kNotEnoughMemory = 8;
 constexpr int32_t kGeneralFailure = 31;
 constexpr int32_t kInvalidParameter = 87;
-constexpr int32_t kBusy = 170;
 constexpr int32_t kFileTooLarge = 223;
 constexpr int32_t kPipeClosing = 232;
 constexpr int32_t kDeviceFailure = 1117;
@@ -43,6 +42,7 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EINVAL, kInvalidParameter},
     {ETXTBSY, kSharingViolation},
     {EBUSY, kBusy},
+    {EXDEV, kNotSameDevice},
     {EAGAIN, kBusy},
     {ENOSPC, kDiskFull},
     {EDQUOT, kDiskFull},

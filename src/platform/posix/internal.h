@@ -45,6 +45,14 @@ void HoldMissingStandardDescriptors();
 // Start-up: takes the collation from the environment (LC_COLLATE).
 void UseCollationOfEnvironment();
 
+// Puts the temporary file `name` inside the directory open on `directory` in the care of
+// the interrupt handlers, which are installed at the first call (see CreateTemporaryFileIn).
+void NoteTemporaryFile(int directory, const std::string& name);
+
+// Removes the file in care, if any, and takes it out of care. Async-signal-safe: the
+// interrupt and fault handlers call it.
+void RemoveNotedFile();
+
 }  // namespace quillpack::platform::posix
 
 #endif  // QUILLPACK_PLATFORM_POSIX_INTERNAL_H_

@@ -36,6 +36,7 @@ int32_t RunErrorOf(int signalNumber) {
 }
 
 void OnFaultSignal(int number, siginfo_t* info, void* context) {
+  posix::RemoveNotedFile();
   int32_t runError = RunErrorOf(number);
   if (faultHandler) faultHandler(runError, FaultingPosition(info, context));
   _exit(runError);

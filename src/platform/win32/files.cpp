@@ -105,6 +105,38 @@ int32_t CreateNewForWriting(const std::string& name, OwnedHandle* handle, Device
   return Open(name, GENERIC_WRITE, CREATE_NEW, handle, kind);
 }
 
+int32_t DuplicateHandleOf(Handle handle, OwnedHandle* copy) {
+  *copy = OwnedHandle();
+  HANDLE self = GetCurrentProcess();
+  HANDLE duplicate = nullptr;
+  if (!DuplicateHandle(self, ToWin32(handle), self, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return LastError();
+  }
+  *copy = OwnedHandle(FromWin32(duplicate));
+  return 0;
+}
+
+int32_t FlushToDisk(Handle handle) {
+  return FlushFileBuffers(ToWin32(handle)) ? 0 : LastError();
+}
+
+int32_t WriteInPlace(Handle held, Handle from) {
+  LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(ToWin32(held), start, nullptr, FILE_BEGIN) ||
+      !SetEndOfFile(ToWin32(held))) {
+    return LastError();
+  }
+  if (from == kNoHandle) return 0;
+  if (!SetFilePointerEx(ToWin32(from), start, nullptr, FILE_BEGIN)) return LastError();
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(ToWin32(from), buffer, sizeof buffer, &got, nullptr)) return LastError();
+    if (got == 0) return 0;
+    if (int32_t code = WriteAll(held, buffer, got)) return code;
+  }
+}
+
 int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
   if (ownName) ownName->clear();
   if (HoldsNul(name)) return kInvalidName;

@@ -131,18 +131,56 @@ int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
   return 0;
 }
 
-// Windows keeps no permission bits beyond the read-only attribute, and a read-only file
-// cannot be replaced anyway: `permissionsOf` has nothing to give.
-int32_t CreateTemporaryFileIn(const Directory& directory, Handle, std::string* name,
+int32_t OpenExistingForWritingIn(const Directory& directory, const std::string& name,
+                                 OwnedHandle* handle, DeviceKind* kind,
+                                 std::optional<FileIdentity>* identity) {
+  if (identity) identity->reset();
+  DeviceKind opened = DeviceKind::kUnknown;
+  // OPEN_EXISTING leads through a link only to what exists, and makes nothing.
+  if (int32_t code = Open(directory.path() + name, GENERIC_WRITE, OPEN_EXISTING, handle, &opened)) {
+    return code;
+  }
+  if (kind) *kind = opened;
+  if (opened != DeviceKind::kDisk) return 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  // The share mode kept other writers out before anything is emptied.
+  if (!SetEndOfFile(win32::ToWin32(handle->get())) ||
+      !GetFileInformationByHandle(win32::ToWin32(handle->get()), &info)) {
+    int32_t code = LastError();
+    handle->Close();
+    return code;
+  }
+  if (identity) *identity = win32::IdentityOfInformation(info);
+  return 0;
+}
+
+int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::string* name,
                               OwnedHandle* handle, DeviceKind* kind) {
+  *handle = OwnedHandle();
+  // Beside a file it replaces, the new file is made with that file's DACL alone, so that
+  // nobody reads it whom the old one keeps out; TakeAccessOf gives it the rest.
+  win32::SecurityOf security(like, win32::SecurityOf::kForNewFile);
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, security.descriptor(), FALSE};
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     LARGE_INTEGER now = {};
     QueryPerformanceCounter(&now);
     std::string candidate = TemporaryFileName((static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
                                               static_cast<uint64_t>(now.QuadPart) ^
                                               static_cast<uint64_t>(attempt) << 48);
-    int32_t code = Open(directory.path() + candidate, GENERIC_WRITE, CREATE_NEW, handle, kind);
-    if (code == 0) *name = candidate;
+    win32::NoteTemporaryFile(directory.path(), candidate);
+    // Delete sharing lets the console handler remove it while it is being written.
+    HANDLE made =
+        CreateFileA((directory.path() + candidate).c_str(),
+                    GENERIC_READ | GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    &attributes, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made != INVALID_HANDLE_VALUE) {
+      *name = candidate;
+      *handle = OwnedHandle(FromWin32(made));
+      if (kind) *kind = DeviceKind::kDisk;
+      return 0;
+    }
+    int32_t code = LastError();
+    ForgetTemporaryFile(candidate);
     if (code != kFileExists) return code;
   }
   return kFileExists;
@@ -153,6 +191,14 @@ int32_t RenameIn(const Directory& directory, const std::string& from, const std:
   bool moved = MoveFileExA((directory.path() + from).c_str(), (directory.path() + to).c_str(),
                            MOVEFILE_REPLACE_EXISTING);
   return moved ? 0 : LastError();
+}
+
+int32_t RenameUnlessTakenIn(const Directory& directory, const std::string& from,
+                            const std::string& to) {
+  if (HoldsNul(from) || HoldsNul(to)) return kInvalidName;
+  if (MoveFileExA((directory.path() + from).c_str(), (directory.path() + to).c_str(), 0)) return 0;
+  int32_t code = LastError();
+  return code == ERROR_ALREADY_EXISTS ? kFileExists : code;
 }
 
 int32_t RemoveFileIn(const Directory& directory, const std::string& name) {

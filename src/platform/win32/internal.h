@@ -34,6 +34,36 @@ int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHand
 // Whether `path` names a directory (links followed).
 bool IsDirectoryAt(const std::string& path);
 
+// Puts the temporary file `name` inside the directory `directoryPath` (which ends in a
+// delimiter) in the care of the console handler, installed at the first call (see
+// CreateTemporaryFileIn).
+void NoteTemporaryFile(const std::string& directoryPath, const std::string& name);
+
+// Removes the file in care, if any, and takes it out of care (after a machine fault).
+void RemoveNotedFile();
+
+// The DACL of the file open on a handle, read once and freed with this object; nothing when
+// the handle is kNoHandle or its DACL cannot be read. kForNewFile marks it protected, so
+// that a file made with it takes nothing more from its folder's inheritable entries.
+class SecurityOf {
+ public:
+  enum Use { kForNewFile, kAsItIs };
+  SecurityOf(Handle handle, Use use);
+  ~SecurityOf();
+  SecurityOf(const SecurityOf&) = delete;
+  SecurityOf& operator=(const SecurityOf&) = delete;
+
+  PSECURITY_DESCRIPTOR descriptor() const { return descriptor_; }
+  PACL dacl() const { return dacl_; }
+  // Whether the DACL takes nothing from the folder's inheritable entries.
+  bool isProtected() const { return isProtected_; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  PACL dacl_ = nullptr;
+  bool isProtected_ = false;
+};
+
 FileIdentity IdentityOfInformation(const BY_HANDLE_FILE_INFORMATION& info);
 FileStamp StampOfInformation(const BY_HANDLE_FILE_INFORMATION& info);
 

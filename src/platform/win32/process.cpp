@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/internal.h"
 
 namespace quillpack::platform {
 namespace {
@@ -27,6 +28,7 @@ int32_t RunErrorOf(DWORD exceptionCode) {
 
 LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* fault) {
   const EXCEPTION_RECORD* record = fault->ExceptionRecord;
+  win32::RemoveNotedFile();
   int32_t runError = RunErrorOf(record->ExceptionCode);
   if (faultHandler) faultHandler(runError, record->ExceptionAddress);
   ExitProcess(static_cast<UINT>(runError));
