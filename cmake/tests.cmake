@@ -19,7 +19,7 @@ endif()
 
 # One test executable for every layer's tests, each listed beside its layer's sources.
 set(QUILLPACK_TEST_SOURCES)
-foreach(layer IN ITEMS platform runtime console merged)
+foreach(layer IN ITEMS platform failures text files process console merged)
   string(TOUPPER ${layer} upper)
   list(TRANSFORM QUILLPACK_${upper}_TESTS PREPEND ${PROJECT_SOURCE_DIR}/src/${layer}/)
   list(APPEND QUILLPACK_TEST_SOURCES ${QUILLPACK_${upper}_TESTS})

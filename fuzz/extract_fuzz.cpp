@@ -24,13 +24,13 @@
 #include <vector>
 
 #include "console/run_options.h"
+#include "failures/error_objects.h"
+#include "failures/failure_codes.h"
 #include "merged/extract.h"
 #include "merged/merge.h"
 #include "merged/merged_format.h"
-#include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
-#include "runtime/line_files.h"
 #include "support/line_model.h"
+#include "text/line_files.h"
 
 namespace {
 

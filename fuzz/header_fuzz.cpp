@@ -11,7 +11,7 @@
 
 #include "merged/member_names.h"
 #include "merged/merged_format.h"
-#include "runtime/string_rules.h"
+#include "text/string_rules.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/failure_codes.h"
-#include "runtime/line_files.h"
+#include "failures/failure_codes.h"
 #include "support/line_model.h"
+#include "text/line_files.h"
 
 namespace {
 

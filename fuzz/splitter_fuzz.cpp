@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "runtime/arguments.h"
+#include "process/arguments.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

@@ -7,10 +7,10 @@
 
 #include "console/console_question.h"
 #include "console/run_options.h"
+#include "failures/error_objects.h"
 #include "merged/extract.h"
 #include "merged/merge.h"
-#include "runtime/error_objects.h"
-#include "runtime/process_end.h"
+#include "process/process_end.h"
 
 namespace quillpack {
 namespace {

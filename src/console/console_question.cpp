@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "console/run_options.h"
+#include "failures/error_objects.h"
+#include "failures/failure_codes.h"
 #include "platform/platform.h"
-#include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
-#include "runtime/line_files.h"
-#include "runtime/string_rules.h"
+#include "text/line_files.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 

@@ -4,11 +4,11 @@
 #include <string_view>
 
 #include "console/console_question.h"
+#include "failures/error_objects.h"
+#include "files/path_names.h"
 #include "platform/platform.h"
-#include "runtime/arguments.h"
-#include "runtime/error_objects.h"
-#include "runtime/path_names.h"
-#include "runtime/string_rules.h"
+#include "process/arguments.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 

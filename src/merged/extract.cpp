@@ -6,19 +6,19 @@
 
 #include "console/console_question.h"
 #include "console/run_options.h"
+#include "failures/error_objects.h"
+#include "files/directory_search.h"
+#include "files/file_replacement.h"
+#include "files/path_names.h"
 #include "merged/member_names.h"
 #include "merged/member_target.h"
 #include "merged/merged_format.h"
 #include "merged/operation_failures.h"
 #include "merged/replacement_notes.h"
 #include "platform/platform.h"
-#include "runtime/checked_steps.h"
-#include "runtime/directory_search.h"
-#include "runtime/error_objects.h"
-#include "runtime/file_replacement.h"
-#include "runtime/line_files.h"
-#include "runtime/path_names.h"
-#include "runtime/string_rules.h"
+#include "text/checked_steps.h"
+#include "text/line_files.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "runtime/string_rules.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

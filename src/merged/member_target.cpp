@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "runtime/line_files.h"
+#include "text/line_files.h"
 
 namespace quillpack {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "files/file_replacement.h"
 #include "platform/platform.h"
-#include "runtime/file_replacement.h"
 
 namespace quillpack {
 

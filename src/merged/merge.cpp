@@ -10,6 +10,11 @@
 
 #include "console/console_question.h"
 #include "console/run_options.h"
+#include "failures/error_objects.h"
+#include "files/file_replacement.h"
+#include "files/file_warmer.h"
+#include "files/identified_file.h"
+#include "files/path_names.h"
 #include "merged/merged_format.h"
 #include "merged/merged_output.h"
 #include "merged/operation_failures.h"
@@ -18,14 +23,9 @@
 #include "merged/source_list.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
-#include "runtime/checked_steps.h"
-#include "runtime/error_objects.h"
-#include "runtime/file_replacement.h"
-#include "runtime/file_warmer.h"
-#include "runtime/identified_file.h"
-#include "runtime/line_files.h"
-#include "runtime/path_names.h"
-#include "runtime/string_rules.h"
+#include "text/checked_steps.h"
+#include "text/line_files.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/line_files.h"
+#include "text/line_files.h"
 
 namespace quillpack {
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "runtime/checked_steps.h"
-#include "runtime/path_names.h"
+#include "files/path_names.h"
+#include "text/checked_steps.h"
 
 namespace quillpack {
 

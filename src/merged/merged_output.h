@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "files/file_replacement.h"
 #include "platform/platform.h"
-#include "runtime/file_replacement.h"
-#include "runtime/line_files.h"
+#include "text/line_files.h"
 
 namespace quillpack {
 

@@ -7,7 +7,7 @@
 
 #include "console/console_question.h"
 #include "console/run_options.h"
-#include "runtime/error_objects.h"
+#include "failures/error_objects.h"
 
 namespace quillpack {
 

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "runtime/checked_steps.h"
-#include "runtime/error_objects.h"
-#include "runtime/line_files.h"
+#include "failures/error_objects.h"
 #include "support/temporary_directory.h"
+#include "text/checked_steps.h"
+#include "text/line_files.h"
 
 namespace quillpack {
 namespace {

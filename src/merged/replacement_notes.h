@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/file_replacement.h"
+#include "files/file_replacement.h"
 
 namespace quillpack {
 

@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "console/console_question.h"
+#include "failures/error_objects.h"
+#include "files/directory_search.h"
+#include "files/identified_file.h"
+#include "files/path_names.h"
 #include "merged/merged_format.h"
 #include "merged/source_list.h"
 #include "platform/mask_match.h"
-#include "runtime/checked_steps.h"
-#include "runtime/directory_search.h"
-#include "runtime/error_objects.h"
-#include "runtime/identified_file.h"
-#include "runtime/line_files.h"
-#include "runtime/name_list.h"
-#include "runtime/path_names.h"
-#include "runtime/string_rules.h"
+#include "text/checked_steps.h"
+#include "text/line_files.h"
+#include "text/name_list.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

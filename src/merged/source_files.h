@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "files/listing_filter.h"
+#include "files/tree_listing.h"
 #include "merged/source_names.h"
 #include "platform/platform.h"
-#include "runtime/listing_filter.h"
-#include "runtime/tree_listing.h"
 
 namespace quillpack {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 
 #include "console/run_options.h"
+#include "failures/error_objects.h"
+#include "failures/failure_codes.h"
 #include "platform/platform.h"
-#include "runtime/error_objects.h"
-#include "runtime/failure_codes.h"
 
 namespace quillpack {
 namespace {

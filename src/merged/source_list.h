@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/path_names.h"
+#include "files/path_names.h"
 
 namespace quillpack {
 

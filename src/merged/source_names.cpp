@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "merged/merged_format.h"
-#include "runtime/string_rules.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

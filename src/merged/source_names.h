@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/directory_search.h"
-#include "runtime/name_list.h"
+#include "files/directory_search.h"
+#include "text/name_list.h"
 
 namespace quillpack {
 

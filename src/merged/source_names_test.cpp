@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/string_rules.h"
+#include "text/string_rules.h"
 
 namespace quillpack {
 namespace {

@@ -1,0 +1,220 @@
+#include "text/line_files.h"
+
+#include <cstring>
+#include <utility>
+
+#include "failures/failure_codes.h"
+
+// Naming, opening and closing; the reading side is in line_reading.cpp, the writing side
+// in line_writing.cpp.
+
+namespace quillpack {
+
+TextLineFile::TextLineFile() : TextLineFile(Role::kNamed) {}
+
+TextLineFile::TextLineFile(Role role) : role_(role) {}
+
+// An abandoned writer keeps what 128-byte transfers would have written by now, on a
+// standard handle too; a named file's handle then closes with it.
+TextLineFile::~TextLineFile() {
+  if (openMode_ != TextFileMode::kWriting) return;
+  std::size_t whole = waiting_ / kTransferBytes * kTransferBytes;
+  if (whole > 0) platform::WriteAll(handle_, buffer_.get(), whole);
+}
+
+void TextLineFile::AssignName(std::string_view name) {
+  // The waiting bytes are lost, but the handle and the sharing it holds are released.
+  ownedHandle_.Close();
+  assignedName_.assign(name);
+  openMode_ = TextFileMode::kClosed;
+  handle_ = platform::kNoHandle;
+  onConsole_ = false;
+  flushEachWrite_ = false;
+  read_ = ReadState();
+  waiting_ = 0;
+}
+
+void TextLineFile::OpenForReading() {
+  Open(TextFileMode::kReading);
+}
+
+void TextLineFile::OpenForWriting() {
+  Open(TextFileMode::kWriting);
+}
+
+// A file whose final write failed is still open: reopening closes it all the same.
+void TextLineFile::CloseBeforeReopening() {
+  CloseFile();
+  ownedHandle_.Close();
+  openMode_ = TextFileMode::kClosed;
+}
+
+// The bytes waiting to be written move into the larger buffer.
+void TextLineFile::ReserveBuffer(std::size_t size) {
+  if (bufferSize_ >= size) return;
+  auto larger = std::make_unique<char[]>(size);
+  if (waiting_ > 0) std::memcpy(larger.get(), buffer_.get(), waiting_);
+  buffer_ = std::move(larger);
+  bufferSize_ = size;
+}
+
+void TextLineFile::OpenForReadingIn(const platform::Directory& directory, const std::string& name,
+                                    platform::OpenedFile* opened) {
+  Open(TextFileMode::kReading, &directory, &name, opened);
+}
+
+platform::FileStamp TextLineFile::CurrentStamp() {
+  platform::FileStamp stamp;
+  if (openMode_ != TextFileMode::kReading) {
+    RecordFailure(kFileNotOpenForReading);
+  } else if (int32_t code = platform::StampOf(handle_, &stamp)) {
+    RecordFailure(code);
+  }
+  return stamp;
+}
+
+// `directory` and `name`, where given, reach the assigned name from a directory held;
+// `opened` then receives what the open told.
+void TextLineFile::Open(TextFileMode mode, const platform::Directory* directory,
+                        const std::string* name, platform::OpenedFile* opened) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
+  platform::OwnedHandle owned;
+  platform::Handle handle = platform::kNoHandle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  uint64_t size = 0;
+  int32_t code;
+  if (assignedName_.empty()) {
+    code = platform::GetStandardHandle(StandardStreamFor(mode), &handle);
+    if (code == 0) kind = platform::KindOf(handle);
+  } else if (assignedName_.size() > platform::kMaxPathBytes) {
+    code = platform::kPathNotFound;
+  } else if (mode == TextFileMode::kReading && directory) {
+    platform::OpenedFile told;
+    code = platform::OpenExistingForReadingIn(*directory, *name, &owned, &told);
+    kind = told.kind;
+    size = told.stamp.size;
+    if (opened) *opened = told;
+  } else if (mode == TextFileMode::kReading) {
+    code = platform::OpenExistingForReading(assignedName_, &owned, &kind, &size);
+  } else {
+    code = platform::CreateForWriting(assignedName_, &owned, &kind);
+  }
+  // A named file of no known kind is closed again as `owned` goes.
+  if (code == 0 && mode == TextFileMode::kWriting && kind == platform::DeviceKind::kUnknown) {
+    code = kFileNotOpenForWriting;
+  }
+  if (code != 0) {
+    RecordFailure(code);
+    return;
+  }
+  if (owned.IsOpen()) handle = owned.get();
+  Adopt(handle, std::move(owned), kind, mode, size);
+}
+
+void TextLineFile::AdoptForWriting(platform::OwnedHandle handle, platform::DeviceKind kind) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
+  platform::Handle raw = handle.get();
+  Adopt(raw, std::move(handle), kind, TextFileMode::kWriting);
+}
+
+void TextLineFile::AdoptForReading(platform::OwnedHandle handle, platform::DeviceKind kind) {
+  if (openMode_ != TextFileMode::kClosed) CloseBeforeReopening();
+  platform::Handle raw = handle.get();
+  Adopt(raw, std::move(handle), kind, TextFileMode::kReading);
+}
+
+void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
+                         platform::DeviceKind kind, TextFileMode mode, uint64_t sizeAtOpening) {
+  bool namedDisk = owned.IsOpen() && kind == platform::DeviceKind::kDisk;
+  read_ = ReadState();
+  waiting_ = 0;
+  // The error output holds back nothing, wherever it leads: its lines are words about the
+  // run, due at once, and reports written straight to its handle must not overtake them.
+  // Only a terminal is a console: /dev/null and other devices take their bytes as a pipe.
+  onConsole_ = kind == platform::DeviceKind::kTerminal;
+  flushEachWrite_ = mode == TextFileMode::kWriting && (onConsole_ || role_ == Role::kStandardError);
+  // Standard output led into a file writes as a named disk file does: only pipes and
+  // consoles need every 128 bytes to go out as they come.
+  bool diskOutput = role_ == Role::kStandardOutput && kind == platform::DeviceKind::kDisk;
+  transferSize_ = namedDisk || diskOutput ? kDiskBlockBytes : kTransferBytes;
+  // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only a
+  // read of 0 bytes ends such a file.
+  read_.shortFillEnds = namedDisk && sizeAtOpening > 0;
+  read_.sizeAtOpening = sizeAtOpening;
+  ReserveBuffer(transferSize_);
+  handle_ = handle;
+  ownedHandle_ = std::move(owned);
+  openMode_ = mode;
+}
+
+platform::StandardStream TextLineFile::StandardStreamFor(TextFileMode mode) const {
+  if (mode == TextFileMode::kReading) return platform::StandardStream::kInput;
+  return role_ == Role::kStandardError ? platform::StandardStream::kError
+                                       : platform::StandardStream::kOutput;
+}
+
+bool TextLineFile::IsStandardWriter() const {
+  return role_ == Role::kStandardOutput || role_ == Role::kStandardError;
+}
+
+// A file not open in `mode` records `code`, except the standard files of that direction,
+// which open themselves on first use.
+bool TextLineFile::ReadyFor(TextFileMode mode, bool opensItself, int32_t code) {
+  if (openMode_ == mode) return true;
+  if (opensItself && openMode_ == TextFileMode::kClosed) {
+    Open(mode);
+    if (openMode_ == mode) return true;
+  }
+  RecordFailure(code);
+  return false;
+}
+
+bool TextLineFile::IsConsole() {
+  if (openMode_ == TextFileMode::kClosed && IsStandardWriter()) Open(TextFileMode::kWriting);
+  return openMode_ != TextFileMode::kClosed && onConsole_;
+}
+
+void TextLineFile::CloseFile() {
+  if (openMode_ == TextFileMode::kClosed) {
+    if (role_ != Role::kStandardInput) RecordFailure(kFileNotOpen);
+    return;
+  }
+  if (openMode_ == TextFileMode::kWriting && waiting_ > 0) {
+    std::size_t waiting = waiting_;
+    waiting_ = 0;
+    if (int32_t code = platform::WriteAll(handle_, buffer_.get(), waiting)) {
+      RecordFailure(code);
+      return;
+    }
+  }
+  if (!ownedHandle_.IsOpen()) return;
+  openMode_ = TextFileMode::kClosed;
+  handle_ = platform::kNoHandle;
+  if (int32_t code = ownedHandle_.Close()) RecordFailure(code);
+}
+
+TextLineFile& StandardInput() {
+  static TextLineFile file(TextLineFile::Role::kStandardInput);
+  return file;
+}
+
+TextLineFile& StandardOutput() {
+  static TextLineFile file(TextLineFile::Role::kStandardOutput);
+  return file;
+}
+
+TextLineFile& StandardError() {
+  static TextLineFile file(TextLineFile::Role::kStandardError);
+  return file;
+}
+
+int32_t CloseStandardFiles() {
+  StandardInput().CloseFile();
+  TakeFailureCode();
+  bool writing = StandardOutput().Mode() == TextFileMode::kWriting;
+  StandardOutput().CloseFile();
+  int32_t code = TakeFailureCode();
+  return writing ? code : 0;
+}
+
+}  // namespace quillpack
