@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   quillpack::platform::LeadByteSet leadBytes;
   if (data[0] & 1) {
-    for (int byte = 0x81; byte <= 0x9F; ++byte)
+    for (std::size_t byte = 0x81; byte <= 0x9F; ++byte)
       leadBytes.set(byte);
-    for (int byte = 0xE0; byte <= 0xFC; ++byte)
+    for (std::size_t byte = 0xE0; byte <= 0xFC; ++byte)
       leadBytes.set(byte);
   }
   std::string_view line(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -52,7 +52,7 @@ void FileWarmer::Reached(int32_t index) {
   // The files passed leave the window, warmed or not.
   int32_t lastHandedOut = std::min(index, next_ - 1);
   for (int32_t passed = reached_ + 1; passed <= lastHandedOut; ++passed) {
-    charged_ -= charges_[passed % limits_.filesAhead];
+    charged_ -= ChargeOf(passed);
   }
   reached_ = index;
   next_ = std::max(next_, index + 1);
@@ -83,7 +83,7 @@ void FileWarmer::Work() {
     }
     if (stopping_ || next_ >= count_) break;
     int32_t index = next_++;
-    charges_[index % limits_.filesAhead] = bytesPerFile_;
+    ChargeOf(index) = bytesPerFile_;
     charged_ += bytesPerFile_;
     lock.unlock();
     uint64_t bytes = WarmQuietly(index);
@@ -119,7 +119,7 @@ void FileWarmer::Settle(int32_t index, uint64_t bytes) {
   needlessRun_ = bytes == 0 ? needlessRun_ + 1 : 0;
   if (limits_.needlessRunToStop > 0 && needlessRun_ >= limits_.needlessRunToStop) StopLocked();
   if (index <= reached_) return;
-  uint64_t& charge = charges_[index % limits_.filesAhead];
+  uint64_t& charge = ChargeOf(index);
   charged_ = charged_ - charge + bytes;
   charge = bytes;
 }

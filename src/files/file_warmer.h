@@ -107,6 +107,10 @@ class FileWarmer {
   // window, by index modulo filesAhead.
   uint64_t charged_ = 0;
   std::vector<uint64_t> charges_;
+  // The charge of file `index`, in the place it takes while within the window.
+  uint64_t& ChargeOf(int32_t index) {
+    return charges_[static_cast<std::size_t>(index % limits_.filesAhead)];
+  }
   // Files in a row, as they were settled, that needed no warming.
   int32_t needlessRun_ = 0;
   // Helpers asleep until the window moves (a wakeup counts them out at once).

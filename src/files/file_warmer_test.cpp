@@ -191,7 +191,8 @@ TEST(FileWarmer, PassesOverNamesThatFail) {
   {
     FileWarmer warmer(
         static_cast<int32_t>(names.size()),
-        [&](int32_t i) -> const std::string& { return names[i]; }, {2, 64, kPlenty, 2, 32}, warm);
+        [&](int32_t i) -> const std::string& { return names[static_cast<std::size_t>(i)]; },
+        {2, 64, kPlenty, 2, 32}, warm);
     warmer.WaitUntilIdle();
   }
   EXPECT_EQ(asked, (std::vector<int32_t>{0, 1, 1, 1, 1, 1})) << "file 0 is the caller's";

@@ -60,7 +60,8 @@ bool ReadNamedClass(std::string_view text, std::size_t* i, std::size_t close,
   std::string_view name = text.substr(*i + 2, close - *i - 2);
   for (int c = 0; c < 256; ++c) {
     bool known = false;
-    if (InNamedClass(name, static_cast<unsigned char>(c), &known)) set->set(c);
+    if (InNamedClass(name, static_cast<unsigned char>(c), &known))
+      set->set(static_cast<std::size_t>(c));
     if (!known) return false;
   }
   *i = close + 2;
@@ -91,7 +92,7 @@ bool ReadSet(std::string_view text, std::size_t* i, std::bitset<256>* set) {
       if (!ReadSetByte(text, i, &high)) return false;
     }
     for (int c = low; c <= high; ++c)
-      set->set(c);
+      set->set(static_cast<std::size_t>(c));
   }
   ++*i;
   if (negated) set->flip();
@@ -100,7 +101,7 @@ bool ReadSet(std::string_view text, std::size_t* i, std::bitset<256>* set) {
 
 void FoldSet(std::bitset<256>* set) {
   for (int c = 0; c < 256; ++c) {
-    if (!set->test(c)) continue;
+    if (!set->test(static_cast<std::size_t>(c))) continue;
     set->set(LowerAscii(static_cast<unsigned char>(c)));
     set->set(UpperAscii(static_cast<unsigned char>(c)));
   }

@@ -265,7 +265,9 @@ bool WriteSources(const std::vector<Source>& sources, SourceDirectory& directory
   // read, whatever their folder: each is named by its path below the directory held.
   FileWarmer warmer(
       static_cast<int32_t>(sources.size()),
-      [&](int32_t index) -> const std::string& { return sources[index].listed.name; },
+      [&](int32_t index) -> const std::string& {
+        return sources[static_cast<std::size_t>(index)].listed.name;
+      },
       kDefaultWarmingLimits,
       [&](const std::string& name, uint64_t maxBytes) {
         return platform::WarmFileIn(directory.held(), name, maxBytes);

@@ -136,7 +136,7 @@ TEST(BarEscape, MergeAddsAndExtractTakesOneBar) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NeedsEscape(c.line), c.escaped != c.line) << c.line;
-    for (std::size_t size : {0, 1, 2, 3, 7, 11}) {
+    for (std::size_t size : {0u, 1u, 2u, 3u, 7u, 11u}) {
       EXPECT_EQ(Through(BarEscape::Direction::kAdd, c.line, size), c.escaped) << c.line << size;
       if (!c.escaped.starts_with(kEscapeBar)) continue;
       EXPECT_EQ(Through(BarEscape::Direction::kRemove, c.escaped, size), c.line) << c.line << size;

@@ -401,7 +401,7 @@ TEST(Platform, NewFileTakesTheOldFilesAccessAfterItsContent) {
   Directory top;
   ASSERT_EQ(OpenDirectory(AsDirectory(dir.Path()), &top), 0);
   bool root = geteuid() == 0;
-  for (mode_t mode : {0600, 0640, 0755, 04755, 02750, 0444}) {
+  for (mode_t mode : {0600u, 0640u, 0755u, 04755u, 02750u, 0444u}) {
     std::string old = dir.Write("old.txt", "old");
     // uid 1234 and gid 1234 need no account: only root can give a file to them.
     if (root) {

@@ -111,7 +111,8 @@ std::string ArgumentAt(int32_t index) {
   std::string line;
   if (platform::RawCommandLine(&line)) return ArgumentOf(line, index, platform::AnsiLeadBytes());
   const std::vector<std::string>& delivered = platform::DeliveredArguments();
-  return static_cast<std::size_t>(index) < delivered.size() ? delivered[index] : std::string();
+  std::size_t at = static_cast<std::size_t>(index);
+  return at < delivered.size() ? delivered[at] : std::string();
 }
 
 }  // namespace quillpack

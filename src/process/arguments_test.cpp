@@ -41,9 +41,9 @@ Arguments SplitAfterProgram(std::string_view line, const platform::LeadByteSet& 
 
 platform::LeadByteSet ShiftJisLeadBytes() {
   platform::LeadByteSet leadBytes;
-  for (int byte = 0x81; byte <= 0x9F; ++byte)
+  for (std::size_t byte = 0x81; byte <= 0x9F; ++byte)
     leadBytes.set(byte);
-  for (int byte = 0xE0; byte <= 0xFC; ++byte)
+  for (std::size_t byte = 0xE0; byte <= 0xFC; ++byte)
     leadBytes.set(byte);
   return leadBytes;
 }

@@ -16,6 +16,11 @@
 namespace quillpack {
 namespace {
 
+// The i-th letter of a run of lines that makes each line tell where it came from.
+char LetterOf(int i) {
+  return static_cast<char>('a' + i % 26);
+}
+
 using test_support::ModelLines;
 using test_support::ReadBytes;
 using test_support::TemporaryDirectory;
@@ -166,7 +171,7 @@ TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
 TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
   std::string bytes;
   for (int i = 0; i < 5000; ++i)
-    bytes += std::string(i % 300, 'a' + i % 26) + (i % 3 ? "\r\n" : "\n");
+    bytes += std::string(static_cast<std::size_t>(i % 300), LetterOf(i)) + (i % 3 ? "\r\n" : "\n");
   bytes += "\rtail\r";
   std::string path = dir_.Write("views.txt", bytes);
   TextLineFile file;
@@ -191,7 +196,7 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
                                      "x\r\n\r./ A\r\ny\r\n.\r/B\r\n>>>>>\r>>>>> C\r\n\r\r\n"};
   std::string big;
   for (int i = 0; big.size() < 3 * kDiskBlockBytes; ++i) {
-    big += std::string(i % 97, 'a' + i % 26);
+    big += std::string(static_cast<std::size_t>(i % 97), LetterOf(i));
     big += (i % 5 == 0 ? "\n" : i % 7 == 0 ? "\r" : i % 11 == 0 ? "\n./h" : "\r\n");
   }
   inputs.push_back(big);
@@ -245,7 +250,7 @@ TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
 TEST_F(LineFilesTest, SourceInADirectoryGivesTheBytesItHolds) {
   std::string bytes;
   for (int i = 0; bytes.size() < 4 * kDiskBlockBytes; ++i) {
-    bytes += std::string(i % 301, 'a' + i % 26);
+    bytes += std::string(static_cast<std::size_t>(i % 301), LetterOf(i));
     bytes += i % 3 == 0 ? "\n" : i % 7 == 0 ? "\r" : "\r\n";
   }
   // A CR LF split by the first block's edge, and a line that runs over the second.
@@ -449,7 +454,8 @@ TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
   };
   std::string text;
   for (int i = 0; text.size() < 2 * kDiskBlockBytes + 300; ++i)
-    text += std::string(i % 7 == 0 ? 70000 : i % 120, 'a' + i % 26) + "\r\n";
+    text +=
+        std::string(static_cast<std::size_t>(i % 7 == 0 ? 70000 : i % 120), LetterOf(i)) + "\r\n";
   const std::size_t all = text.size();
   const std::size_t pieces = all / kTransferBytes * kTransferBytes;
   const std::size_t blocks = all / kDiskBlockBytes * kDiskBlockBytes;

@@ -24,7 +24,7 @@ TEST(LineScan, AgreesWithAByteByByteSearch) {
   const char kBytes[] = {'a', '\n', '\r', 26, 9, 11, 12, 25, 27, '\xff', 0};
   for (int round = 0; round < 2000; ++round) {
     std::size_t size = random() % 300;
-    int density = 1 + random() % 40;
+    std::size_t density = 1 + random() % 40;
     std::string text(size, 'x');
     for (char& c : text) {
       if (random() % density == 0) c = kBytes[random() % sizeof kBytes];
@@ -43,9 +43,9 @@ TEST(LineScan, AgreesWithAByteByByteSearch) {
 // byte lanes are summed, where a count of 255 or more per lane would wrap.
 TEST(LineScan, CountsLineFeedsAsAByteByByteCount) {
   std::mt19937 random(11);
-  for (std::size_t size :
-       {0, 1, 15, 16, 31, 32, 33, 64, 255 * 32 - 1, 255 * 32, 255 * 32 + 33, 3 * 255 * 32 + 17}) {
-    for (int density : {1, 2, 50}) {
+  for (std::size_t size : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 64u, 255u * 32 - 1, 255u * 32,
+                           255u * 32 + 33, 3u * 255 * 32 + 17}) {
+    for (std::size_t density : {1u, 2u, 50u}) {
       std::string text(size + 1, 'x');
       for (char& c : text) {
         if (random() % density == 0) c = density == 1 || random() % 2 ? '\n' : '\r';
@@ -79,11 +79,11 @@ TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
   const std::string kSpecials[] = {"\n", "\r", "\x1a", ">", ".", "|", "\r\r\n", "\n\n"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
-    int lines = random() % 12;
-    int rarity = 2 + random() % 30;
-    int longest = round % 5 == 0 ? 400 : 90;
-    for (int i = 0; i < lines; ++i) {
-      text += std::string(random() % longest, 'a' + i);
+    std::size_t lines = random() % 12;
+    std::size_t rarity = 2 + random() % 30;
+    std::size_t longest = round % 5 == 0 ? 400 : 90;
+    for (std::size_t i = 0; i < lines; ++i) {
+      text += std::string(random() % longest, static_cast<char>('a' + i));
       if (random() % rarity == 0)
         text.insert(random() % (text.size() + 1), kSpecials[random() % std::size(kSpecials)]);
       text += "\r\n";

@@ -24,14 +24,14 @@ TStringList::TStringList() = default;
 
 TStringList::~TStringList() {
   for (int32_t i = 0; i < count_; ++i)
-    delete items_[i];
+    delete Slot(i);
 }
 
 const std::string& TStringList::ItemAt(int32_t index) const {
   if (index < 0 || index >= count_) {
     RaiseError(EStringListError(FormatText("List index out of bounds (%d)", {index})));
   }
-  return *items_[index];
+  return *Slot(index);
 }
 
 int32_t TStringList::CompareItems(std::string_view a, std::string_view b) const {
@@ -63,7 +63,7 @@ bool TStringList::LocateItem(std::string_view text, int32_t* index) const {
   while (lo <= hi) {
     int32_t mid = lo + (hi - lo) / 2;
     // The stored item comes first, the sought text second.
-    int32_t order = CompareItems(*items_[mid], text);
+    int32_t order = CompareItems(*Slot(mid), text);
     if (order < 0) {
       lo = mid + 1;
       continue;
@@ -83,9 +83,9 @@ void TStringList::InsertAt(int32_t index, std::string_view text) {
   // The copy is made first, so that a failing allocation leaves the list as it was.
   auto item = std::make_unique<std::string>(text);
   if (count_ == capacity_) GrowCapacity();
-  std::memmove(&items_[index + 1], &items_[index],
+  std::memmove(&Slot(index + 1), &Slot(index),
                static_cast<std::size_t>(count_ - index) * sizeof items_[0]);
-  items_[index] = item.release();
+  Slot(index) = item.release();
   ++count_;
 }
 

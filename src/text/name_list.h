@@ -114,6 +114,8 @@ class TStringList : public TStrings {
   // One entry per capacity slot; entries 0 to count - 1 own their texts. Pointers, so
   // that an insertion moves the entries behind it in one block.
   std::unique_ptr<std::string*[]> items_;
+  // The slot of item `index`, which the caller has checked to lie within the list.
+  std::string*& Slot(int32_t index) const { return items_[static_cast<std::size_t>(index)]; }
   int32_t count_ = 0;
   int32_t capacity_ = 0;
   bool sortedMode_ = false;

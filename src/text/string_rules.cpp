@@ -63,7 +63,8 @@ std::string CopyOf(std::string_view text, int32_t index, int32_t count) {
   int32_t length = static_cast<int32_t>(text.size());
   if (index > length || count < 0) return std::string();
   int32_t available = length - index + 1;
-  return std::string(text.substr(index - 1, std::min(count, available)));
+  return std::string(text.substr(static_cast<std::size_t>(index - 1),
+                                 static_cast<std::size_t>(std::min(count, available))));
 }
 
 int32_t LocaleCompareIgnoringCase(std::string_view a, std::string_view b) {

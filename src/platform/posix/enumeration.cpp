@@ -39,8 +39,10 @@ uint32_t PackDosTime(time_t seconds) {
   if (localtime_r(&seconds, &local) == nullptr) return 0;
   int year = local.tm_year + 1900;
   if (year < 1980 || year > 2107) return 0;
-  uint32_t date = ((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday;
-  uint32_t time = (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2);
+  uint32_t date =
+      static_cast<uint32_t>(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  uint32_t time =
+      static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   return (date << 16) | time;
 }
 

@@ -76,7 +76,7 @@ int32_t TakeAccessOf(Handle from, Handle to) {
   if (fstat(old, &like) != 0) return posix::CodeOfErrno(errno);
   mode_t bits = like.st_mode & 07777;
   // A set-user-ID or set-group-ID file would otherwise run as someone it does not belong to.
-  if (!KeepOwnerAndGroup(fresh, like)) bits &= ~(S_ISUID | S_ISGID);
+  if (!KeepOwnerAndGroup(fresh, like)) bits &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
   CopyExtendedAttributes(old, fresh);
   // Last: a change of owner clears set-user-ID and set-group-ID.
   return fchmod(fresh, bits) == 0 ? 0 : posix::CodeOfErrno(errno);

@@ -124,7 +124,7 @@ int32_t CreateForWriting(const std::string& name, OwnedHandle* handle, DeviceKin
   // Not O_TRUNC: the file is emptied only once the lock says nobody else holds it.
   int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) return CodeOfOpenFailure(errno, name);
-  if (int32_t code = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, code);
+  if (int32_t locked = LockForSharing(fd, LOCK_EX)) return FailAndClose(fd, locked);
   struct stat info;
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));
   if (S_ISREG(info.st_mode) && info.st_size > 0 && ftruncate(fd, 0) != 0) {

@@ -129,7 +129,7 @@ void InstallFaultHandler(FaultHandler handler) {
   sigaltstack(&stack, nullptr);
   struct sigaction action = {};
   action.sa_sigaction = &OnFaultSignal;
-  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  action.sa_flags = static_cast<int>(SA_SIGINFO | SA_ONSTACK | SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   for (int number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL})
     sigaction(number, &action, nullptr);

@@ -32,7 +32,7 @@ bool ToFoldedWide(std::string_view text, std::wstring* wide) {
       return false;
     }
     if (used == 0) used = 1;  // an embedded NUL
-    wide->push_back(static_cast<wchar_t>(towlower(character)));
+    wide->push_back(static_cast<wchar_t>(towlower(static_cast<wint_t>(character))));
     i += used;
   }
   return true;

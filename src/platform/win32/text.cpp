@@ -40,7 +40,7 @@ LeadByteSet AnsiLeadBytes() {
     BYTE first = info.LeadByte[i];
     BYTE last = info.LeadByte[i + 1];
     if (first == 0 && last == 0) break;
-    for (int byte = first; byte <= last; ++byte)
+    for (std::size_t byte = first; byte <= last; ++byte)
       set.set(byte);
   }
   return set;
