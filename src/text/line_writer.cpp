@@ -1,37 +1,37 @@
-// The writing side of the text line files: the buffer of waiting bytes, its transfers and
-// the flush rules.
+#include "text/line_writer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "failures/failure_codes.h"
-#include "text/line_files.h"
 
 namespace quillpack {
 
-bool TextLineFile::ReadyToWrite() {
-  return ReadyFor(TextFileMode::kWriting, IsStandardWriter(), kFileNotOpenForWriting);
+void LineWriter::Start(platform::Handle handle, std::size_t transferBytes, WriteRule rule) {
+  handle_ = handle;
+  rule_ = rule;
+  transferSize_ = transferBytes;
+  waiting_ = 0;
+  ReserveBuffer(transferSize_);
 }
 
-void TextLineFile::WriteText(std::string_view text) {
-  Write(text, std::string_view());
+void LineWriter::Reset() {
+  handle_ = platform::kNoHandle;
+  rule_ = WriteRule::kWhenFull;
+  waiting_ = 0;
 }
 
-void TextLineFile::WriteTextLine(std::string_view text) {
-  Write(text, lineEnd_);
+// The bytes waiting to be written move into the larger buffer.
+void LineWriter::ReserveBuffer(std::size_t size) {
+  if (bufferSize_ >= size) return;
+  auto larger = std::make_unique<char[]>(size);
+  if (waiting_ > 0) std::memcpy(larger.get(), buffer_.get(), waiting_);
+  buffer_ = std::move(larger);
+  bufferSize_ = size;
 }
 
-void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
-  if (ReadyToWrite() && Append(text)) Append(lineEnd);
-  if (openMode_ == TextFileMode::kClosed) {
-    if (!IsStandardWriter()) RecordFailure(kFileNotOpen);
-  } else if (openMode_ == TextFileMode::kWriting && flushEachWrite_) {
-    WriteWaiting();
-  }
-}
-
-bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
+bool LineWriter::AppendAndTransfer(std::string_view bytes) {
   if (transferSize_ > kTransferBytes) return AppendInBlocks(bytes);
   while (!bytes.empty()) {
     std::size_t taken = std::min(transferSize_ - waiting_, bytes.size());
@@ -49,10 +49,10 @@ bool TextLineFile::AppendAndTransfer(std::string_view bytes) {
   return true;
 }
 
-// A file that moves blocks takes whole blocks: the waiting bytes and the text that
+// A writer that moves blocks takes whole blocks: the waiting bytes and the text that
 // completes them go out in one write, straight from where they are; the rest waits.
 // REQUIRES: the bytes fill the buffer at least, so that a whole block goes out.
-bool TextLineFile::AppendInBlocks(std::string_view bytes) {
+bool LineWriter::AppendInBlocks(std::string_view bytes) {
   std::size_t whole = (waiting_ + bytes.size()) / transferSize_ * transferSize_;
   std::size_t taken = whole - waiting_;
   std::size_t waiting = std::exchange(waiting_, 0);
@@ -69,25 +69,26 @@ bool TextLineFile::AppendInBlocks(std::string_view bytes) {
 
 // A block write is whole pieces; a blocking pipe cuts one short only when its reader has
 // gone, and Linux has then passed on whole pages of it, each a whole number of pieces.
-void TextLineFile::MoveInBlocks() {
-  if (openMode_ != TextFileMode::kWriting || flushEachWrite_) return;
+void LineWriter::MoveInBlocks() {
+  if (rule_ == WriteRule::kEachWrite) return;
   ReserveBuffer(kDiskBlockBytes);
   transferSize_ = kDiskBlockBytes;
 }
 
-void TextLineFile::WriteWaiting() {
-  if (waiting_ == 0) return;
-  std::size_t waiting = waiting_;
-  waiting_ = 0;
-  if (int32_t code = platform::WriteAll(handle_, buffer_.get(), waiting)) RecordFailure(code);
+bool LineWriter::Flush() {
+  if (waiting_ == 0) return true;
+  std::size_t waiting = std::exchange(waiting_, 0);
+  if (int32_t code = platform::WriteAll(handle_, buffer_.get(), waiting)) {
+    RecordFailure(code);
+    return false;
+  }
+  return true;
 }
 
-void TextLineFile::FlushOutput() {
-  if (openMode_ == TextFileMode::kWriting) {
-    WriteWaiting();
-  } else if (openMode_ == TextFileMode::kClosed && !IsStandardWriter()) {
-    RecordFailure(kFileNotOpen);
-  }
+void LineWriter::Abandon() {
+  std::size_t whole = waiting_ / kTransferBytes * kTransferBytes;
+  waiting_ = 0;
+  if (whole > 0) platform::WriteAll(handle_, buffer_.get(), whole);
 }
 
 }  // namespace quillpack
