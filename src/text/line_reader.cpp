@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "failures/failure_codes.h"
+#include "text/line_convert.h"
 #include "text/line_scan.h"
 #include "text/line_writer.h"
 
@@ -57,6 +58,22 @@ bool Emit(LineWriter* target, const char* from, const char* to) {
 
 bool EmitLineEnd(LineWriter* target) {
   return !target || target->AppendLineEnd();
+}
+
+static_assert(LineWriter::kSpareBytes >= kConvertRoom);
+
+// Converts whole lines straight into the target's buffer, a transfer at a time. Returns
+// the start of the first line left, or null when a transfer failed.
+const char* ConvertInto(LineWriter& target, const char* line, const char* end, ConvertTo to,
+                        const char (&stops)[3]) {
+  for (;;) {
+    char* space = target.Space();
+    ConvertedLines done =
+        ConvertLines(line, end, space, target.SpaceEnd(), to, stops[0], stops[1], stops[2]);
+    if (done.next == line) return line;
+    if (!target.Commit(static_cast<std::size_t>(done.out - space))) return nullptr;
+    line = done.next;
+  }
 }
 
 }  // namespace
@@ -241,23 +258,32 @@ bool LineReader::FirstBlockHoldsNul() {
   return std::memchr(buffer_.get() + position_, 0, end_ - position_) != nullptr;
 }
 
+// Lines that end in CR LF already are what most targets take: they go out as one run,
+// straight from the buffer. From the first line that ends in LF alone, or from the start
+// for a target that takes LF, lines are converted into the target's buffer instead, which
+// takes every line end of 64 bytes at once.
 void LineReader::CopyLinesTo(LineWriter* target, std::span<const std::string_view> stopPrefixes) {
   // The bulk scan stops at lines that begin with a stop prefix's first byte, of which it
   // tells three apart; Ctrl-Z fills an unused place, as it stops the scan anyway.
   char stopBytes[3] = {kCtrlZ, kCtrlZ, kCtrlZ};
   bool crLfRuns = !target || target->LineEndBytes() == kLineEnd;
-  bool bulkScan = crLfRuns && FirstBytesOf(stopPrefixes, stopBytes);
+  bool stopsScanned = FirstBytesOf(stopPrefixes, stopBytes);
+  bool bulkScan = crLfRuns && stopsScanned;
+  bool converts = target && stopsScanned;
+  ConvertTo convertTo = crLfRuns ? ConvertTo::kCrLf : ConvertTo::kLf;
   bool threeStops = stopBytes[2] != kCtrlZ;
   for (;;) {
     if (position_ == end_ && !Fill()) return;
     const char* end = buffer_.get() + end_;
     const char* line = buffer_.get() + position_;
-    // Lines that end in CR LF already are what WriteTextLine writes to most targets: they go
-    // out as one run.
     const char* run = line;
     bool simpleLines = true;
     bool leftToCaller = false;
     while (line < end) {
+      if (converts && !crLfRuns) {
+        line = run = ConvertInto(*target, line, end, convertTo, stopBytes);
+        if (!line) return;
+      }
       if (bulkScan) {
         const char* stop = threeStops
                                ? SkipCrLfLines(line, end, stopBytes[0], stopBytes[1], stopBytes[2])
@@ -265,11 +291,14 @@ void LineReader::CopyLinesTo(LineWriter* target, std::span<const std::string_vie
         if (stop < end && *stop == kLineFeed) {
           if (!Emit(target, run, stop) || !EmitLineEnd(target)) return;
           line = run = stop + 1;
+          if (converts) line = run = ConvertInto(*target, line, end, convertTo, stopBytes);
+          if (!line) return;
           continue;
         }
         line = stop;
         if (line == end) break;
       }
+      if (line == end) break;
       if (*line == kCtrlZ || StartsStopLine(line, end, stopPrefixes)) {
         leftToCaller = true;
         break;

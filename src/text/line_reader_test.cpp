@@ -7,6 +7,7 @@
 
 #include "failures/failure_codes.h"
 #include "platform/platform.h"
+#include "support/line_halves.h"
 #include "support/line_model.h"
 #include "support/temporary_directory.h"
 #include "text/line_writer.h"
@@ -14,6 +15,8 @@
 namespace quillpack {
 namespace {
 
+using test_support::FileReader;
+using test_support::FileWriter;
 using test_support::ModelLines;
 using test_support::ReadBytes;
 using test_support::TemporaryDirectory;
@@ -22,37 +25,6 @@ using test_support::TemporaryDirectory;
 char LetterOf(int i) {
   return static_cast<char>('a' + i % 26);
 }
-
-// A reader of a file on the disk, filling its buffer as a pipe does (128 bytes a fill, to
-// the read of 0 bytes) or as a named disk file does (blocks, to a short fill at the size).
-class FileReader {
- public:
-  FileReader(const std::string& path, std::size_t blockBytes) {
-    uint64_t size = 0;
-    EXPECT_EQ(platform::OpenExistingForReading(path, &handle_, nullptr, &size), 0) << path;
-    InputEndRule rule =
-        blockBytes == kTransferBytes ? InputEndRule::kEmptyRead : InputEndRule::kShortReadAtSize;
-    reader.Start(handle_.get(), blockBytes, rule, size);
-  }
-  LineReader reader;
-
- private:
-  platform::OwnedHandle handle_;
-};
-
-// A writer into a new file, moving blocks as a named disk file does.
-class FileWriter {
- public:
-  explicit FileWriter(const std::string& path) {
-    EXPECT_EQ(platform::CreateForWriting(path, &handle_), 0) << path;
-    writer.Start(handle_.get(), kDiskBlockBytes, WriteRule::kWhenFull);
-  }
-  ~FileWriter() { EXPECT_TRUE(writer.Flush()); }
-  LineWriter writer;
-
- private:
-  platform::OwnedHandle handle_;
-};
 
 const std::size_t kBlockSizes[] = {kTransferBytes, kDiskBlockBytes};
 

@@ -8,44 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "support/scan_levels.h"
+
 namespace quillpack {
 namespace {
 
-const char* NameOf(ScanLevel level) {
-  switch (level) {
-    case ScanLevel::kPlain:
-      return "Plain";
-    case ScanLevel::kSse2:
-      return "Sse2";
-    case ScanLevel::kAvx2:
-      return "Avx2";
-    case ScanLevel::kAvx512:
-      return "Avx512";
-  }
-  return "?";
-}
-
-std::string LevelName(const ::testing::TestParamInfo<ScanLevel>& level) {
-  return NameOf(level.param);
-}
-
-// Each test runs once per level the scan has, the scan forced to it; a level this
-// processor lacks is skipped with a line that says so.
-class LineScan : public ::testing::TestWithParam<ScanLevel> {
- protected:
-  void SetUp() override {
-    if (GetParam() > BestScanLevel()) {
-      GTEST_SKIP() << "this processor or build has no " << NameOf(GetParam()) << " scan";
-    }
-    UseScanLevel(GetParam());
-  }
-  void TearDown() override { UseScanLevel(BestScanLevel()); }
-};
-
-INSTANTIATE_TEST_SUITE_P(EveryLevel, LineScan,
-                         ::testing::Values(ScanLevel::kPlain, ScanLevel::kSse2, ScanLevel::kAvx2,
-                                           ScanLevel::kAvx512),
-                         LevelName);
+// Each test runs once per level the scan has.
+class LineScan : public test_support::AtEveryScanLevel {};
+INSTANTIATE_TEST_SUITE_P(EveryLevel, LineScan, test_support::kEveryScanLevel,
+                         test_support::LevelName);
 
 const char* NaiveFind(const char* p, const char* end) {
   while (p < end && *p != '\n' && *p != '\r' && *p != 26)

@@ -13,7 +13,7 @@ void LineWriter::Start(platform::Handle handle, std::size_t transferBytes, Write
   rule_ = rule;
   transferSize_ = transferBytes;
   waiting_ = 0;
-  ReserveBuffer(transferSize_);
+  ReserveBuffer(transferSize_ + kSpareBytes);
 }
 
 void LineWriter::Reset() {
@@ -71,8 +71,24 @@ bool LineWriter::AppendInBlocks(std::string_view bytes) {
 // gone, and Linux has then passed on whole pages of it, each a whole number of pieces.
 void LineWriter::MoveInBlocks() {
   if (rule_ == WriteRule::kEachWrite) return;
-  ReserveBuffer(kDiskBlockBytes);
+  ReserveBuffer(kDiskBlockBytes + kSpareBytes);
   transferSize_ = kDiskBlockBytes;
+}
+
+// Bytes past a transfer wait for the next one, at the start of the buffer.
+bool LineWriter::Commit(std::size_t count) {
+  waiting_ += count;
+  std::size_t sent = 0;
+  for (; waiting_ - sent >= transferSize_; sent += transferSize_) {
+    if (int32_t code = platform::WriteAll(handle_, buffer_.get() + sent, transferSize_)) {
+      waiting_ = 0;
+      RecordFailure(code);
+      return false;
+    }
+  }
+  if (sent > 0) std::memmove(buffer_.get(), buffer_.get() + sent, waiting_ - sent);
+  waiting_ -= sent;
+  return true;
 }
 
 bool LineWriter::Flush() {

@@ -82,6 +82,15 @@ class LineWriter {
 
   std::size_t WaitingBytes() const { return waiting_; }
 
+  // Room to write bytes into directly, behind the waiting ones: [Space(), SpaceEnd()),
+  // always at least kSpareBytes long. Commit(count) then takes the first `count` of them
+  // as appended, handing full transfers to the platform; false when one failed (recorded;
+  // the waiting bytes are dropped). Any other operation may change the room.
+  char* Space() { return buffer_.get() + waiting_; }
+  char* SpaceEnd() { return buffer_.get() + transferSize_ + kSpareBytes; }
+  bool Commit(std::size_t count);
+  static constexpr std::size_t kSpareBytes = 256;
+
  private:
   bool AppendAndTransfer(std::string_view bytes);
   bool AppendInBlocks(std::string_view bytes);
