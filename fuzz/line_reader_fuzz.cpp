@@ -1,7 +1,9 @@
 // The line reader against a plain byte-at-a-time model of the line rules: LF or CR LF
 // ends a line, any other CR is dropped, Ctrl-Z ends the input. The input is placed so
 // that it crosses the edges of the 128-byte transfers and of the larger disk blocks, and
-// it is read both as a named disk file and through standard input.
+// it is read both as a named disk file and through standard input. The bulk copy writes
+// CR LF or LF line ends, at a level of the scan the pattern picks, and may take the
+// input several times over, so that its 64-byte blocks see many lines.
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +22,7 @@
 #include "failures/failure_codes.h"
 #include "support/line_model.h"
 #include "text/line_files.h"
+#include "text/line_scan.h"
 
 namespace {
 
@@ -69,9 +72,10 @@ bool IsStopLine(std::string_view line) {
 }
 
 // The bulk copy, with the caller taking each line it leaves, must write every line with
-// CR LF exactly as the model splits them, and leave to the caller every line that the
-// model reads as beginning with a stop prefix.
+// the line end asked for exactly as the model splits them, and leave to the caller every
+// line that the model reads as beginning with a stop prefix.
 void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
+  std::string_view lineEnd = pattern & 8 ? "\n" : "\r\n";
   static const std::string_view kStops[] = {">>>>>>>>>>", "./"};
   std::span<const std::string_view> stops;
   if (pattern & 4) stops = kStops;
@@ -80,6 +84,7 @@ void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   TextLineFile copy;
   source.AssignName(ScratchFile());
   source.OpenForReading();
+  copy.SetLineEnd(pattern & 8 ? quillpack::LineEnd::kLf : quillpack::LineEnd::kCrLf);
   copy.AssignName(copyName);
   copy.OpenForWriting();
   std::size_t stopLinesTaken = 0;
@@ -94,7 +99,7 @@ void CheckBulkCopy(const std::vector<std::string>& expected, uint8_t pattern) {
   copy.CloseFile();
   std::string joined;
   for (const std::string& line : expected)
-    joined += line + "\r\n";
+    joined += line + std::string(lineEnd);
   if (ReadBack(copyName) != joined) std::abort();
   if (!stops.empty() && stopLinesTaken != static_cast<std::size_t>(std::count_if(
                                               expected.begin(), expected.end(), IsStopLine))) {
@@ -109,7 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   uint8_t selector = data[0];
   uint8_t pattern = data[1];
   std::string bytes = Padding(selector);
-  bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
+  for (int times = pattern & 0x40 ? 8 : 1; times > 0; --times)
+    bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
+  auto level = static_cast<quillpack::ScanLevel>((pattern >> 4) & 3);
+  quillpack::UseScanLevel(std::min(level, quillpack::BestScanLevel()));
   {
     std::ofstream out(ScratchFile(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

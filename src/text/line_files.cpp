@@ -1,12 +1,8 @@
 #include "text/line_files.h"
 
-#include <cstring>
 #include <utility>
 
 #include "failures/failure_codes.h"
-
-// Naming, opening and closing; the reading side is in line_reading.cpp, the writing side
-// in line_writing.cpp.
 
 namespace quillpack {
 
@@ -17,9 +13,7 @@ TextLineFile::TextLineFile(Role role) : role_(role) {}
 // An abandoned writer keeps what 128-byte transfers would have written by now, on a
 // standard handle too; a named file's handle then closes with it.
 TextLineFile::~TextLineFile() {
-  if (openMode_ != TextFileMode::kWriting) return;
-  std::size_t whole = waiting_ / kTransferBytes * kTransferBytes;
-  if (whole > 0) platform::WriteAll(handle_, buffer_.get(), whole);
+  if (openMode_ == TextFileMode::kWriting) writer_.Abandon();
 }
 
 void TextLineFile::AssignName(std::string_view name) {
@@ -29,9 +23,8 @@ void TextLineFile::AssignName(std::string_view name) {
   openMode_ = TextFileMode::kClosed;
   handle_ = platform::kNoHandle;
   onConsole_ = false;
-  flushEachWrite_ = false;
-  read_ = ReadState();
-  waiting_ = 0;
+  reader_.Reset();
+  writer_.Reset();
 }
 
 void TextLineFile::OpenForReading() {
@@ -47,15 +40,6 @@ void TextLineFile::CloseBeforeReopening() {
   CloseFile();
   ownedHandle_.Close();
   openMode_ = TextFileMode::kClosed;
-}
-
-// The bytes waiting to be written move into the larger buffer.
-void TextLineFile::ReserveBuffer(std::size_t size) {
-  if (bufferSize_ >= size) return;
-  auto larger = std::make_unique<char[]>(size);
-  if (waiting_ > 0) std::memcpy(larger.get(), buffer_.get(), waiting_);
-  buffer_ = std::move(larger);
-  bufferSize_ = size;
 }
 
 void TextLineFile::OpenForReadingIn(const platform::Directory& directory, const std::string& name,
@@ -126,22 +110,27 @@ void TextLineFile::AdoptForReading(platform::OwnedHandle handle, platform::Devic
 void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
                          platform::DeviceKind kind, TextFileMode mode, uint64_t sizeAtOpening) {
   bool namedDisk = owned.IsOpen() && kind == platform::DeviceKind::kDisk;
-  read_ = ReadState();
-  waiting_ = 0;
-  // The error output holds back nothing, wherever it leads: its lines are words about the
-  // run, due at once, and reports written straight to its handle must not overtake them.
   // Only a terminal is a console: /dev/null and other devices take their bytes as a pipe.
   onConsole_ = kind == platform::DeviceKind::kTerminal;
-  flushEachWrite_ = mode == TextFileMode::kWriting && (onConsole_ || role_ == Role::kStandardError);
   // Standard output led into a file writes as a named disk file does: only pipes and
   // consoles need every 128 bytes to go out as they come.
   bool diskOutput = role_ == Role::kStandardOutput && kind == platform::DeviceKind::kDisk;
-  transferSize_ = namedDisk || diskOutput ? kDiskBlockBytes : kTransferBytes;
-  // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only a
-  // read of 0 bytes ends such a file.
-  read_.shortFillEnds = namedDisk && sizeAtOpening > 0;
-  read_.sizeAtOpening = sizeAtOpening;
-  ReserveBuffer(transferSize_);
+  std::size_t transferSize = namedDisk || diskOutput ? kDiskBlockBytes : kTransferBytes;
+  reader_.Reset();
+  writer_.Reset();
+  if (mode == TextFileMode::kReading) {
+    // A size of 0 may be a file that only knows its bytes as it yields them (/proc): only
+    // a read of 0 bytes ends such a file.
+    InputEndRule endRule =
+        namedDisk && sizeAtOpening > 0 ? InputEndRule::kShortReadAtSize : InputEndRule::kEmptyRead;
+    reader_.Start(handle, transferSize, endRule, sizeAtOpening);
+  } else {
+    // The error output holds back nothing, wherever it leads: its lines are words about
+    // the run, due at once, and reports written straight to its handle must not overtake
+    // them.
+    bool eachWrite = onConsole_ || role_ == Role::kStandardError;
+    writer_.Start(handle, transferSize, eachWrite ? WriteRule::kEachWrite : WriteRule::kWhenFull);
+  }
   handle_ = handle;
   ownedHandle_ = std::move(owned);
   openMode_ = mode;
@@ -179,18 +168,104 @@ void TextLineFile::CloseFile() {
     if (role_ != Role::kStandardInput) RecordFailure(kFileNotOpen);
     return;
   }
-  if (openMode_ == TextFileMode::kWriting && waiting_ > 0) {
-    std::size_t waiting = waiting_;
-    waiting_ = 0;
-    if (int32_t code = platform::WriteAll(handle_, buffer_.get(), waiting)) {
-      RecordFailure(code);
-      return;
-    }
-  }
+  if (openMode_ == TextFileMode::kWriting && !writer_.Flush()) return;
   if (!ownedHandle_.IsOpen()) return;
   openMode_ = TextFileMode::kClosed;
   handle_ = platform::kNoHandle;
   if (int32_t code = ownedHandle_.Close()) RecordFailure(code);
+}
+
+bool TextLineFile::ReadyToRead() {
+  return ReadyFor(TextFileMode::kReading, role_ == Role::kStandardInput, kFileNotOpenForReading);
+}
+
+std::string TextLineFile::ReadTextLine() {
+  std::string line;
+  ReadTextLine(&line);
+  return line;
+}
+
+void TextLineFile::ReadTextLine(std::string* line) {
+  std::string_view read = ReadTextLineView(line);
+  if (read.data() != line->data()) line->assign(read);
+}
+
+std::string_view TextLineFile::ReadTextLineView(std::string* scratch) {
+  if (!ReadyToRead()) {
+    scratch->clear();
+    return *scratch;
+  }
+  return reader_.ReadLineView(scratch);
+}
+
+void TextLineFile::ReadTextLineInto(LineSink& sink) {
+  if (ReadyToRead()) reader_.ReadLineInto(sink);
+}
+
+void TextLineFile::CopyLinesTo(TextLineFile* target,
+                               std::span<const std::string_view> stopPrefixes) {
+  if (openMode_ != TextFileMode::kReading) return;
+  if (!target) return reader_.CopyLinesTo(nullptr, stopPrefixes);
+  if (target->openMode_ != TextFileMode::kWriting || target->writer_.WritesEachOperation()) return;
+  reader_.CopyLinesTo(&target->writer_, stopPrefixes);
+}
+
+void TextLineFile::WatchLosses() {
+  reader_.Watch();
+}
+
+uint64_t TextLineFile::LineNumber() const {
+  return reader_.LineNumber();
+}
+
+TextLineFile::Losses TextLineFile::ReadLosses() {
+  if (openMode_ != TextFileMode::kReading) return reader_.LossesNoted();
+  return reader_.ReadLosses();
+}
+
+bool TextLineFile::AtEnd() {
+  return !ReadyToRead() || reader_.AtEnd();
+}
+
+bool TextLineFile::InputEnded() const {
+  return openMode_ == TextFileMode::kReading && reader_.InputEnded();
+}
+
+bool TextLineFile::FirstBlockHoldsNul() {
+  return openMode_ == TextFileMode::kReading && reader_.FirstBlockHoldsNul();
+}
+
+bool TextLineFile::ReadyToWrite() {
+  return ReadyFor(TextFileMode::kWriting, IsStandardWriter(), kFileNotOpenForWriting);
+}
+
+void TextLineFile::WriteText(std::string_view text) {
+  Write(text, std::string_view());
+}
+
+void TextLineFile::WriteTextLine(std::string_view text) {
+  Write(text, writer_.LineEndBytes());
+}
+
+void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
+  if (ReadyToWrite() && writer_.Append(text)) writer_.Append(lineEnd);
+  if (openMode_ == TextFileMode::kClosed) {
+    if (!IsStandardWriter()) RecordFailure(kFileNotOpen);
+  } else if (openMode_ == TextFileMode::kWriting && writer_.WritesEachOperation()) {
+    writer_.Flush();
+  }
+}
+
+void TextLineFile::MoveInBlocks() {
+  if (openMode_ == TextFileMode::kWriting) writer_.MoveInBlocks();
+}
+
+void TextLineFile::FlushOutput() {
+  if (openMode_ == TextFileMode::kWriting) {
+    writer_.Flush();
+  } else if (openMode_ == TextFileMode::kClosed && !IsStandardWriter()) {
+    RecordFailure(kFileNotOpen);
+  }
 }
 
 TextLineFile& StandardInput() {

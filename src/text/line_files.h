@@ -1,9 +1,12 @@
 // Text line files: all file and console traffic of the tool. A TextLineFile is a named
 // file or a standard handle, read line by line or written as text with CR LF line ends.
+// It holds what the file is (its name, role, handle and device); its reading half is a
+// LineReader (line_reader.h), its writing half a LineWriter (line_writer.h).
 //
-// Every operation but AssignName may record a failure code (failure_codes.h) and is to be
-// followed at once by CheckFileFailure(); when one operation records several, the last
-// one stands.
+// An operation that opens, reads, writes or closes may record a failure code
+// (failure_codes.h) and is to be followed at once by CheckFileFailure(); when one
+// operation records several, the last one stands. Those whose contract says "never
+// fails" record nothing.
 //
 // Transfers: standard handles, pipes and consoles move exactly 128 bytes per platform
 // call (one write per 128 bytes; on a console, and always on the error output, also one
@@ -18,37 +21,17 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "text/line_reader.h"
+#include "text/line_writer.h"
 
 namespace quillpack {
 
 enum class TextFileMode { kClosed, kReading, kWriting };
-
-// Receives the bytes of one line piece by piece, in order, as the file reads them.
-class LineSink {
- public:
-  virtual void Take(std::string_view piece) = 0;
-
- protected:
-  ~LineSink() = default;
-};
-
-// The line end of every line written, unless a file is set to write LF alone.
-inline constexpr std::string_view kLineEnd = "\r\n";
-inline constexpr std::string_view kLineFeedOnly = "\n";
-
-enum class LineEnd { kCrLf, kLf };
-
-// The transfer buffer of standard handles, pipes and consoles.
-inline constexpr std::size_t kTransferBytes = 128;
-// The block in which named disk files, and files that carry bulk text, move.
-inline constexpr std::size_t kDiskBlockBytes = 1024 * kTransferBytes;
 
 class TextLineFile {
  public:
@@ -124,12 +107,8 @@ class TextLineFile {
   // target's transfers still follow the lines one by one.
   void CopyLinesTo(TextLineFile* target, std::span<const std::string_view> stopPrefixes = {});
 
-  // What the line reader drops of a file: the line of the first CR that no LF followed,
-  // and the line of a Ctrl-Z that ended the input with bytes still after it; 0 for none.
-  struct Losses {
-    uint64_t loneCarriageReturnLine = 0;
-    uint64_t ctrlZLine = 0;
-  };
+  // What the line reader drops of a file (line_reader.h).
+  using Losses = LineLosses;
 
   // Counts the lines of a file just opened for reading and notes what reading it drops.
   void WatchLosses();
@@ -156,9 +135,7 @@ class TextLineFile {
 
   // The line end that WriteTextLine and CopyLinesTo give each line written to this file
   // from now on: CR LF until set otherwise. Naming the file again keeps it.
-  void SetLineEnd(LineEnd lineEnd) {
-    lineEnd_ = lineEnd == LineEnd::kLf ? kLineFeedOnly : kLineEnd;
-  }
+  void SetLineEnd(LineEnd lineEnd) { writer_.SetLineEnd(lineEnd); }
 
   // Whether the first block of a file just opened for reading holds a NUL byte, which no
   // text holds (binary data, UTF-16): reads that block if nothing was read yet, and
@@ -204,38 +181,13 @@ class TextLineFile {
   void Adopt(platform::Handle handle, platform::OwnedHandle owned, platform::DeviceKind kind,
              TextFileMode mode, uint64_t sizeAtOpening = 0);
   void CloseBeforeReopening();
-  void ReserveBuffer(std::size_t size);
 
   platform::StandardStream StandardStreamFor(TextFileMode mode) const;
   bool IsStandardWriter() const;
   bool ReadyFor(TextFileMode mode, bool opensItself, int32_t code);
   bool ReadyToRead();
-  bool Fill();
-  void NoteLoneCarriageReturn(const char* after);
-  bool BytesFollowCtrlZ();
-  static bool Emit(TextLineFile* target, const char* from, const char* to);
-  static bool EmitLineEnd(TextLineFile* target);
-  template <typename Take>
-  bool StreamLine(Take take);
-  bool StartsStopLine(const char* line, const char* end,
-                      std::span<const std::string_view> stopPrefixes) const;
-  void AssembleLine(std::string* line);
-
   bool ReadyToWrite();
   void Write(std::string_view text, std::string_view lineEnd);
-  // False when a transfer failed: the waiting bytes and the rest of `bytes` are dropped.
-  // Bytes that leave room in the buffer take the inline path: the copy of lines appends
-  // once or twice per line.
-  bool Append(std::string_view bytes) {
-    if (bytes.empty()) return true;
-    if (bytes.size() >= transferSize_ - waiting_) return AppendAndTransfer(bytes);
-    std::memcpy(buffer_.get() + waiting_, bytes.data(), bytes.size());
-    waiting_ += bytes.size();
-    return true;
-  }
-  bool AppendAndTransfer(std::string_view bytes);
-  bool AppendInBlocks(std::string_view bytes);
-  void WriteWaiting();
 
   Role role_;
   std::string assignedName_;
@@ -245,32 +197,8 @@ class TextLineFile {
   // A named file's handle, closed with the file; standard handles are never closed.
   platform::OwnedHandle ownedHandle_;
   bool onConsole_ = false;
-  bool flushEachWrite_ = false;
-  std::string_view lineEnd_ = kLineEnd;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t bufferSize_ = 0;
-  std::size_t transferSize_ = kTransferBytes;
-
-  // Reading: the buffer holds bytes [0, end), of which those from `position` on are unread.
-  struct ReadState {
-    std::size_t position = 0;
-    std::size_t end = 0;
-    bool inputEnded = false;
-    // A named disk file that fills the buffer only in part, once it has given the size it
-    // reported at opening, has nothing more to give.
-    bool shortFillEnds = false;
-    uint64_t sizeAtOpening = 0;
-    uint64_t bytesRead = 0;
-    // Losses, noted only while watched; the line ends of the blocks read before the one in
-    // the buffer are counted as each is left.
-    bool watching = false;
-    uint64_t lineEndsBefore = 0;
-    Losses losses;
-  };
-  ReadState read_;
-
-  // Writing: the number of bytes waiting at the start of the buffer.
-  std::size_t waiting_ = 0;
+  LineReader reader_;
+  LineWriter writer_;
 };
 
 // The process's standard input and output: closed at start-up, they open themselves on

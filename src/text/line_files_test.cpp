@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "failures/error_objects.h"
 #include "failures/failure_codes.h"
 #include "platform/platform.h"
 #include "support/line_model.h"
@@ -65,12 +64,6 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
   return lines;
 }
 
-int32_t CodeOf(void (*operation)(TextLineFile&), TextLineFile& file) {
-  TakeFailureCode();
-  operation(file);
-  return TakeFailureCode();
-}
-
 class LineFilesTest : public ::testing::Test {
  protected:
   void TearDown() override { EXPECT_EQ(TakeFailureCode(), 0); }
@@ -111,49 +104,6 @@ TEST_F(LineFilesTest, LineEnds) {
   }
 }
 
-TEST_F(LineFilesTest, LinesAcrossBufferEdges) {
-  // CR LF, lone CR and Ctrl-Z placed on every side of the 128-byte and the block edges.
-  for (std::size_t edge : {kTransferBytes, kDiskBlockBytes}) {
-    for (std::size_t offset = edge - 3; offset <= edge + 2; ++offset) {
-      for (std::string_view tail : {"\r\nnext\r\n", "\rnext\n", "\r",
-                                    "\x1a"
-                                    "gone\r\n",
-                                    "\n"}) {
-        std::string bytes(offset, 'x');
-        bytes += tail;
-        std::string path = dir_.Write("edge.txt", bytes);
-        EXPECT_EQ(ReadAllLines(path), ModelLines(bytes))
-            << "offset " << offset << " tail " << ::testing::PrintToString(tail);
-      }
-    }
-  }
-}
-
-TEST_F(LineFilesTest, CtrlZAtEveryOffset) {
-  std::string body;
-  for (int i = 0; body.size() < 320; ++i)
-    body += "line " + std::to_string(i) + (i % 2 ? "\n" : "\r\n");
-  for (std::size_t offset = 0; offset <= 300; ++offset) {
-    std::string bytes = body.substr(0, offset) + '\x1a' + body.substr(offset);
-    std::string path = dir_.Write("ctrlz.txt", bytes);
-    EXPECT_EQ(ReadAllLines(path), ModelLines(bytes)) << "offset " << offset;
-  }
-}
-
-TEST_F(LineFilesTest, LongLinesReadWhole) {
-  for (std::size_t length : {std::size_t{1000}, std::size_t{10} * 1024 * 1024}) {
-    std::string line(length, 'q');
-    line[length / 2] = '\r';  // a lone CR inside is dropped
-    std::string path = dir_.Write("long.txt", line + "\r\nend");
-    std::string expected(length, 'q');
-    expected.erase(length / 2, 1);
-    std::vector<std::string> lines = ReadAllLines(path);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], expected);
-    EXPECT_EQ(lines[1], "end");
-  }
-}
-
 TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
   TextLineFile file;
   file.AssignName(dir_.Write("one.txt", "only\r\n"));
@@ -168,85 +118,6 @@ TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
   file.CloseFile();
 }
 
-TEST_F(LineFilesTest, LineViewsMatchCopiedLines) {
-  std::string bytes;
-  for (int i = 0; i < 5000; ++i)
-    bytes += std::string(static_cast<std::size_t>(i % 300), LetterOf(i)) + (i % 3 ? "\r\n" : "\n");
-  bytes += "\rtail\r";
-  std::string path = dir_.Write("views.txt", bytes);
-  TextLineFile file;
-  file.AssignName(path);
-  file.OpenForReading();
-  std::vector<std::string> lines;
-  std::string scratch;
-  while (!file.AtEnd())
-    lines.emplace_back(file.ReadTextLineView(&scratch));
-  file.CloseFile();
-  EXPECT_EQ(lines, ModelLines(bytes));
-}
-
-// The bulk copy must write what the line-by-line loop writes, with either line end, and
-// leave every line that begins with a stop prefix to the caller.
-TEST_F(LineFilesTest, CopyLinesMatchesLineByLineCopy) {
-  std::vector<std::string> inputs = {"", "a\r\nb\nc", "x\ry\r\n\r\n\n",
-                                     "abc\x1a"
-                                     "def\r\n",
-                                     ">>>>>>>>>> H\r\nbody\r\n./x\n>>>>>\r\n./",
-                                     // Headers behind lone CRs, which the reader drops.
-                                     "x\r\n\r./ A\r\ny\r\n.\r/B\r\n>>>>>\r>>>>> C\r\n\r\r\n"};
-  std::string big;
-  for (int i = 0; big.size() < 3 * kDiskBlockBytes; ++i) {
-    big += std::string(static_cast<std::size_t>(i % 97), LetterOf(i));
-    big += (i % 5 == 0 ? "\n" : i % 7 == 0 ? "\r" : i % 11 == 0 ? "\n./h" : "\r\n");
-  }
-  inputs.push_back(big);
-  inputs.push_back(std::string(kDiskBlockBytes - 1, 'e') + "\r\n>>>>>>>>>>\r\n");
-  // Lines longer than the buffer, with CRs on its edges: lone, before LF, before Ctrl-Z.
-  std::string longLine(3 * kDiskBlockBytes, 'L');
-  longLine[kDiskBlockBytes - 1] = '\r';
-  longLine[2 * kDiskBlockBytes - 1] = '\r';
-  longLine[2 * kDiskBlockBytes] = '\n';
-  inputs.push_back("short\r\n" + longLine + "\rtail");
-  inputs.push_back(longLine.substr(0, kDiskBlockBytes) + "\x1a" + "never");
-  const std::string_view stops[] = {">>>>>>>>>>", "./"};
-  for (const std::string& bytes : inputs) {
-    for (int variant = 0; variant < 4; ++variant) {
-      bool withStops = variant % 2 == 1;
-      bool lineFeeds = variant >= 2;
-      TextLineFile source;
-      TextLineFile copy;
-      source.AssignName(dir_.Write("source.txt", bytes));
-      source.OpenForReading();
-      copy.SetLineEnd(lineFeeds ? LineEnd::kLf : LineEnd::kCrLf);
-      copy.AssignName(dir_.Path("copy.txt"));
-      copy.OpenForWriting();
-      std::size_t stopLinesSeen = 0;
-      for (;;) {
-        source.CopyLinesTo(&copy, withStops ? stops : std::span<const std::string_view>());
-        if (source.AtEnd()) break;
-        std::string line = source.ReadTextLine();
-        if (line.starts_with(">>>>>>>>>>") || line.starts_with("./")) ++stopLinesSeen;
-        copy.WriteTextLine(line);
-      }
-      source.CloseFile();
-      copy.CloseFile();
-      std::string expected;
-      std::size_t stopLines = 0;
-      for (const std::string& line : ModelLines(bytes)) {
-        expected += line + (lineFeeds ? "\n" : "\r\n");
-        if (line.starts_with(">>>>>>>>>>") || line.starts_with("./")) ++stopLines;
-      }
-      EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), expected) << bytes.size() << " " << variant;
-      if (withStops) {
-        EXPECT_EQ(stopLinesSeen, stopLines) << bytes.size();
-      }
-    }
-  }
-}
-
-// A merge's source read from a directory held gives the lines the buffer gives, also across
-// the blocks' edges; cut short by another program after its first block was read, it gives
-// its bytes up to the cut and none it no longer holds, wherever in a page the cut falls.
 TEST_F(LineFilesTest, SourceInADirectoryGivesTheBytesItHolds) {
   std::string bytes;
   for (int i = 0; bytes.size() < 4 * kDiskBlockBytes; ++i) {
@@ -312,61 +183,31 @@ TEST_F(LineFilesTest, ReadsAFileOfShortReadsWhole) {
   EXPECT_EQ(ReadAllLines(path), ModelLines(bytes));
 }
 
-// What reading drops is noted with its line, however the lines are read and wherever the
-// buffer's edges fall; the line number follows every line read.
-TEST_F(LineFilesTest, NotesWhatReadingDropsWithItsLine) {
-  struct Case {
-    std::string bytes;
-    uint64_t loneCarriageReturnLine;
-    uint64_t ctrlZLine;
-  };
-  std::vector<Case> cases = {
-      {"a\r\nb\nc", 0, 0},  {"a\r\nb\rc\r\nd\re\n", 2, 0}, {"a\nb\r", 2, 0},
-      {"a\r\nb\x1a", 0, 0}, {"a\r\nb\x1a\x1a", 0, 2},      {"a\r\n\x1a\r\nlost\r\n", 0, 2},
-  };
-  for (std::size_t edge : {kTransferBytes, kDiskBlockBytes}) {
-    for (std::size_t before = edge - 2; before <= edge; ++before) {
-      std::string first(before, 'p');
-      cases.push_back({first + "\r\nq\r\n", 0, 0});
-      cases.push_back({first + "\rx\r\nq\n", 1, 0});
-      cases.push_back({"z\n" + first + "\r", 2, 0});
-      cases.push_back({first + "\x1a" + "after", 0, 1});
-      cases.push_back({first + "\x1a", 0, 0});
-    }
-  }
-  const std::string_view stops[] = {">>>>>>>>>>", "./"};
-  for (const Case& c : cases) {
-    std::string path = dir_.Write("losses.txt", c.bytes);
-    for (int way = 0; way < 3; ++way) {
-      TextLineFile file;
-      TextLineFile copy;
-      file.AssignName(path);
-      file.OpenForReading();
-      file.WatchLosses();
-      copy.AssignName(dir_.Path("copy.txt"));
-      copy.OpenForWriting();
-      uint64_t lines = 0;
-      Gathered ignored;
-      for (;;) {
-        if (way == 2) file.CopyLinesTo(&copy, stops);
-        if (file.AtEnd()) break;
-        if (way != 2) {
-          EXPECT_EQ(file.LineNumber(), ++lines) << c.bytes.size();
-        }
-        if (way == 1) {
-          file.ReadTextLineInto(ignored);
-        } else {
-          file.ReadTextLine();
-        }
-      }
-      TextLineFile::Losses losses = file.ReadLosses();
-      EXPECT_EQ(losses.loneCarriageReturnLine, c.loneCarriageReturnLine)
-          << way << " " << c.bytes.size() << " " << ::testing::PrintToString(c.bytes.substr(0, 8));
-      EXPECT_EQ(losses.ctrlZLine, c.ctrlZLine) << way << " " << c.bytes.size();
-      file.CloseFile();
-      copy.CloseFile();
-    }
-  }
+// The file's reading operations on top of its reader: the line count, what reading
+// drops, and the bulk copy's hand-over of a stop line to the caller.
+TEST_F(LineFilesTest, WatchedCopyCountsLinesAndLosses) {
+  std::string path = dir_.Write("watched.txt",
+                                "a\r\nb\rc\n./stop\r\nd\x1a"
+                                "after");
+  TextLineFile file;
+  TextLineFile copy;
+  file.AssignName(path);
+  file.OpenForReading();
+  file.WatchLosses();
+  copy.AssignName(dir_.Path("copy.txt"));
+  copy.OpenForWriting();
+  const std::string_view stops[] = {"./"};
+  file.CopyLinesTo(&copy, stops);
+  EXPECT_EQ(file.LineNumber(), 3u);
+  EXPECT_EQ(file.ReadTextLine(), "./stop");
+  file.CopyLinesTo(&copy, stops);
+  EXPECT_TRUE(file.AtEnd());
+  TextLineFile::Losses losses = file.ReadLosses();
+  EXPECT_EQ(losses.loneCarriageReturnLine, 2u);
+  EXPECT_EQ(losses.ctrlZLine, 4u);
+  file.CloseFile();
+  copy.CloseFile();
+  EXPECT_EQ(ReadBytes(dir_.Path("copy.txt")), "a\r\nbc\r\nd\r\n");
 }
 
 TEST_F(LineFilesTest, WritesCrLfLines) {
@@ -421,27 +262,6 @@ TEST_F(LineFilesTest, CloseWritesEveryByte) {
   }
 }
 
-TEST_F(LineFilesTest, AbandonedWriterHoldsWhole128BytePieces) {
-  const std::size_t sizes[] = {100, 128, 300, 200000, 3 * kDiskBlockBytes + 300};
-  for (std::size_t size : sizes) {
-    std::string path = dir_.Path("abandoned.txt");
-    {
-      TextLineFile file;
-      file.AssignName(path);
-      file.OpenForWriting();
-      for (std::size_t written = 0; written < size; written += 10) {
-        file.WriteText(std::string(std::min<std::size_t>(10, size - written), 'w'));
-      }
-    }
-    EXPECT_EQ(ReadBytes(path).size(), size / 128 * 128) << size;
-  }
-}
-
-// A file that carries bulk text moves blocks on a pipe as on a disk, keeps the bytes that
-// waited before it was told, and still holds whole 128-byte pieces when abandoned; a
-// console (a terminal, no other device) takes every write at once whatever it carries. The
-// file is a disk file adopted as the device it stands for, so that what reached it can be
-// read back at each step.
 TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
   enum class Text { kOwnWords, kBulk };
   enum class End { kAbandoned, kClosed };
@@ -499,116 +319,6 @@ TEST_F(LineFilesTest, BulkTextMovesInBlocksExceptOnAConsole) {
     }
     expectHeld(c.atEnd, label + (c.end == End::kClosed ? ", closed" : ", abandoned"));
   }
-}
-
-TEST_F(LineFilesTest, FailureCodes) {
-  std::string missingDir = dir_.Path("no-such-dir");
-  std::string held = dir_.Path("held.txt");
-  TextLineFile holder;
-  holder.AssignName(held);
-  holder.OpenForWriting();
-
-  struct CodeCase {
-    const char* label;
-    std::string name;
-    bool forWriting;
-    int32_t code;
-  };
-  const CodeCase cases[] = {
-      {"missing file", dir_.Path("missing.txt"), false, 2},
-      {"missing directory", missingDir + "/x.txt", false, 3},
-      {"missing directory, writing", missingDir + "/x.txt", true, 3},
-      {"directory for writing", dir_.Path(), true, 5},
-      {"held open for writing, reading", held, false, 32},
-      {"held open for writing, writing", held, true, 32},
-      {"name past the limit", dir_.Path(std::string(platform::kMaxPathBytes, 'n')), true, 3},
-  };
-  for (const CodeCase& c : cases) {
-    TextLineFile file;
-    file.AssignName(c.name);
-    if (c.forWriting) {
-      file.OpenForWriting();
-    } else {
-      file.OpenForReading();
-    }
-    EXPECT_EQ(TakeFailureCode(), c.code) << c.label;
-    EXPECT_EQ(file.Mode(), TextFileMode::kClosed) << c.label;
-  }
-  EXPECT_FALSE(test_support::Exists(dir_.Path(std::string(platform::kMaxPathBytes, 'n'))));
-  holder.CloseFile();
-}
-
-TEST_F(LineFilesTest, MisuseCodes) {
-  TextLineFile closed;
-  closed.AssignName(dir_.Path("never-opened.txt"));
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.CloseFile(); }, closed), 103);
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.FlushOutput(); }, closed), 103);
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.WriteText("x"); }, closed), 103);
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.ReadTextLine(); }, closed), 104);
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { EXPECT_TRUE(f.AtEnd()); }, closed), 104);
-
-  TextLineFile reading;
-  reading.AssignName(dir_.Write("in.txt", "line\r\n"));
-  reading.OpenForReading();
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.WriteTextLine("x"); }, reading), 105);
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.FlushOutput(); }, reading), 0);
-  EXPECT_EQ(reading.ReadTextLine(), "line");
-
-  TextLineFile writing;
-  writing.AssignName(dir_.Path("w.txt"));
-  writing.OpenForWriting();
-  EXPECT_EQ(CodeOf([](TextLineFile& f) { f.ReadTextLine(); }, writing), 104);
-  writing.CloseFile();
-  reading.CloseFile();
-}
-
-TEST_F(LineFilesTest, CheckRaisesOnceThenNothing) {
-  TextLineFile file;
-  file.AssignName(dir_.Path("missing.txt"));
-  file.OpenForReading();
-  try {
-    CheckFileFailure();
-    FAIL() << "no error raised";
-  } catch (const EInOutError& error) {
-    EXPECT_EQ(error.FailureCode(), 2);
-    EXPECT_EQ(error.Message(), "File not found");
-  }
-  file.AssignName(dir_.Write("present.txt", "x"));
-  file.OpenForReading();
-  EXPECT_NO_THROW(CheckFileFailure());
-  file.CloseFile();
-}
-
-TEST_F(LineFilesTest, ReadersShareAndWritersExclude) {
-  std::string path = dir_.Write("shared.txt", "a\r\n");
-  TextLineFile first;
-  TextLineFile second;
-  first.AssignName(path);
-  second.AssignName(path);
-  first.OpenForReading();
-  second.OpenForReading();
-  EXPECT_EQ(TakeFailureCode(), 0);
-  TextLineFile writer;
-  writer.AssignName(path);
-  writer.OpenForWriting();
-  EXPECT_EQ(TakeFailureCode(), 32);
-  EXPECT_EQ(first.ReadTextLine(), "a");
-  first.CloseFile();
-  second.CloseFile();
-  writer.OpenForWriting();
-  EXPECT_EQ(TakeFailureCode(), 0);
-  writer.CloseFile();
-}
-
-TEST_F(LineFilesTest, ReopeningClosesFirst) {
-  std::string path = dir_.Path("reopen.txt");
-  TextLineFile file;
-  file.AssignName(path);
-  file.OpenForWriting();
-  file.WriteTextLine("kept");
-  file.OpenForReading();  // the waiting line goes out before the file is read
-  EXPECT_EQ(file.ReadTextLine(), "kept");
-  file.CloseFile();
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <emmintrin.h>
 #endif
 // The build targets every x86-64 processor; one that has AVX2 takes 32 bytes a step, one
-// that has AVX-512 64 for the bulk copy's scan, chosen when the scan runs.
+// that has AVX-512 64 for the bulk copy's scan, chosen once when the process starts.
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define QUILLPACK_AVX2_SCAN 1
@@ -14,6 +14,27 @@
 
 namespace quillpack {
 namespace {
+
+ScanLevel DetectScanLevel() {
+#if defined(QUILLPACK_AVX2_SCAN)
+  // Needed where this runs before the runtime's own constructors.
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    return ScanLevel::kAvx512;
+  }
+  if (__builtin_cpu_supports("avx2")) return ScanLevel::kAvx2;
+#endif
+#if defined(__SSE2__)
+  return ScanLevel::kSse2;
+#else
+  return ScanLevel::kPlain;
+#endif
+}
+
+const ScanLevel kBestLevel = DetectScanLevel();
+// Read on every scan: a scan that ran before this was set would use the byte loops, which
+// kPlain, the zero value, stands for.
+ScanLevel activeLevel = kBestLevel;
 
 bool IsLineByte(char c) {
   return c == kLineFeed || c == kCarriageReturn || c == kCtrlZ;
@@ -144,10 +165,6 @@ QUILLPACK_AVX2 std::size_t CountLineFeedsAvx2(const char* p, const char* end, st
   return static_cast<std::size_t>(end - p);
 }
 
-bool HasAvx2() {
-  return __builtin_cpu_supports("avx2");
-}
-
 // Where the processor has AVX-512, the care mask of 64 bytes comes in a few instructions.
 #define QUILLPACK_AVX512 __attribute__((target("avx512f,avx512bw")))
 
@@ -173,14 +190,12 @@ QUILLPACK_AVX512 const char* SkipCarefreeBytesAvx512(const char* p, const char* 
   return p;
 }
 
-bool HasAvx512() {
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-}
 #endif
 
 const char* SkipOrdinaryBytes(const char* p, const char* end) {
+  if (activeLevel < ScanLevel::kSse2) return p;
 #if defined(QUILLPACK_AVX2_SCAN)
-  if (HasAvx2()) {
+  if (activeLevel >= ScanLevel::kAvx2) {
     p = SkipOrdinaryBytesAvx2(p, end);
     if (end - p >= 64) return p;
   }
@@ -194,11 +209,12 @@ const char* SkipOrdinaryBytes(const char* p, const char* end) {
 // Reads p[-1] as well.
 template <bool kThree>
 const char* SkipCarefreeBytes(const char* p, const char* end, StopBytes stops) {
+  if (activeLevel < ScanLevel::kSse2) return p;
 #if defined(QUILLPACK_AVX2_SCAN)
-  if (HasAvx512()) {
+  if (activeLevel == ScanLevel::kAvx512) {
     p = SkipCarefreeBytesAvx512<kThree>(p, end, stops);
     if (end - p >= 64) return p;
-  } else if (HasAvx2()) {
+  } else if (activeLevel == ScanLevel::kAvx2) {
     p = SkipCarefreeBytesAvx2<kThree>(p, end, stops);
     if (end - p >= 64) return p;
   }
@@ -219,8 +235,9 @@ const char* SkipCarefreeBytes(const char* p, const char* end, StopBytes stops) {
 
 // Counts a block at a time and returns where the bytes left for one at a time begin.
 const char* CountLineFeedBlocks(const char* p, const char* end, std::size_t* count) {
+  if (activeLevel < ScanLevel::kSse2) return p;
 #if defined(QUILLPACK_AVX2_SCAN)
-  if (HasAvx2()) {
+  if (activeLevel >= ScanLevel::kAvx2) {
     std::size_t left = CountLineFeedsAvx2(p, end, count);
     return end - left;
   }
@@ -235,6 +252,7 @@ const char* CountLineFeedBlocks(const char* p, const char* end, std::size_t* cou
 // Back from `p` over the bytes that are not LF, sixteen at a time while at least sixteen
 // lie after `line`.
 const char* SkipBackOverLine(const char* line, const char* p) {
+  if (activeLevel < ScanLevel::kSse2) return p;
   for (; p - line >= 16; p -= 16) {
     if (unsigned mask =
             static_cast<unsigned>(_mm_movemask_epi8(Equal16(Load16(p - 16), kLineFeed)))) {
@@ -283,6 +301,18 @@ const char* SkipCrLfLinesOf(const char* line, const char* end, StopBytes stops) 
 }
 
 }  // namespace
+
+ScanLevel BestScanLevel() {
+  return kBestLevel;
+}
+
+void UseScanLevel(ScanLevel level) {
+  activeLevel = level;
+}
+
+ScanLevel CurrentScanLevel() {
+  return activeLevel;
+}
 
 const char* FindLineByte(const char* p, const char* end) {
   p = SkipOrdinaryBytes(p, end);

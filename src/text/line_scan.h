@@ -12,6 +12,18 @@ inline constexpr char kLineFeed = '\n';
 inline constexpr char kCarriageReturn = '\r';
 inline constexpr char kCtrlZ = 26;
 
+// The instruction sets the scan may use, from none (byte loops alone) to the widest.
+enum class ScanLevel { kPlain, kSse2, kAvx2, kAvx512 };
+
+// The widest level this processor and this build have; the scan uses it unless told
+// otherwise.
+ScanLevel BestScanLevel();
+
+// For tests: the scan uses `level` from now on, so that each path can be held against the
+// byte loops. REQUIRES: `level` is at most BestScanLevel(), and no scan runs meanwhile.
+void UseScanLevel(ScanLevel level);
+ScanLevel CurrentScanLevel();
+
 // The first LF, CR or Ctrl-Z in [p, end), or end.
 const char* FindLineByte(const char* p, const char* end);
 

@@ -8,8 +8,15 @@
 #include <string>
 #include <string_view>
 
+#include "support/scan_levels.h"
+
 namespace quillpack {
 namespace {
+
+// Each test runs once per level the scan has.
+class LineScan : public test_support::AtEveryScanLevel {};
+INSTANTIATE_TEST_SUITE_P(EveryLevel, LineScan, test_support::kEveryScanLevel,
+                         test_support::LevelName);
 
 const char* NaiveFind(const char* p, const char* end) {
   while (p < end && *p != '\n' && *p != '\r' && *p != 26)
@@ -17,9 +24,13 @@ const char* NaiveFind(const char* p, const char* end) {
   return p;
 }
 
+TEST_P(LineScan, RunsAtTheForcedLevel) {
+  EXPECT_EQ(CurrentScanLevel(), GetParam());
+}
+
 // Random stretches with line bytes at every distance from the 16-byte steps,
 // including none at all and bytes just below and above them in value.
-TEST(LineScan, AgreesWithAByteByByteSearch) {
+TEST_P(LineScan, AgreesWithAByteByByteSearch) {
   std::mt19937 random(7);
   const char kBytes[] = {'a', '\n', '\r', 26, 9, 11, 12, 25, 27, '\xff', 0};
   for (int round = 0; round < 2000; ++round) {
@@ -41,7 +52,7 @@ TEST(LineScan, AgreesWithAByteByByteSearch) {
 
 // Lengths on both sides of the block steps, and past the 255 blocks after which the
 // byte lanes are summed, where a count of 255 or more per lane would wrap.
-TEST(LineScan, CountsLineFeedsAsAByteByByteCount) {
+TEST_P(LineScan, CountsLineFeedsAsAByteByByteCount) {
   std::mt19937 random(11);
   for (std::size_t size : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 64u, 255u * 32 - 1, 255u * 32,
                            255u * 32 + 33, 3u * 255 * 32 + 17}) {
@@ -74,7 +85,7 @@ const char* NaiveSkip(const char* line, const char* end, std::string_view stops)
 
 // Mostly CR LF lines of every length around the scan's steps, with now and then a lone LF
 // or CR, a Ctrl-Z, a stop byte at a line start or inside a line.
-TEST(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
+TEST_P(LineScan, SkipsCrLfLinesAsALineByLineWalkDoes) {
   std::mt19937 random(11);
   const std::string kSpecials[] = {"\n", "\r", "\x1a", ">", ".", "|", "\r\r\n", "\n\n"};
   for (int round = 0; round < 3000; ++round) {
