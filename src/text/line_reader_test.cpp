@@ -291,7 +291,7 @@ TEST_F(LineReaderTest, FindsANulInTheFirstBlockOnly) {
   for (const Case& c : cases) {
     std::string bytes(kDiskBlockBytes + 10, 'n');
     bytes[c.nulAt] = '\0';
-    FileReader file(dir_.Write("nul.txt", bytes), kDiskBlockBytes);
+    FileReader file(dir_.Write("zero.txt", bytes), kDiskBlockBytes);
     EXPECT_EQ(file.reader.FirstBlockHoldsNul(), c.found) << c.nulAt;
   }
 }
