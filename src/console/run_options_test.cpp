@@ -11,6 +11,10 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
+std::optional<std::string> TypedOf(const std::optional<CommandPath>& path) {
+  return path ? std::optional<std::string>(path->typed()) : std::nullopt;
+}
+
 struct Expected {
   Action action;
   HeaderStyle style;
@@ -31,8 +35,8 @@ void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expe
   EXPECT_EQ(read.options.headerStyle, e.style) << label;
   EXPECT_EQ(read.options.help, e.help) << label;
   EXPECT_EQ(read.options.debug, e.debug) << label;
-  EXPECT_EQ(read.options.firstPath, e.firstPath) << label;
-  EXPECT_EQ(read.options.secondPath, e.secondPath) << label;
+  EXPECT_EQ(read.options.firstPath.typed(), e.firstPath) << label;
+  EXPECT_EQ(read.options.secondPath.typed(), e.secondPath) << label;
   EXPECT_EQ(read.surplusPaths, e.surplus) << label;
 }
 
@@ -109,10 +113,11 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
       EXPECT_EQ(read.options.help, c.help) << label;
       EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;
       EXPECT_EQ(read.options.version, c.version) << label;
-      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+      EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
     }
   }
-  EXPECT_EQ(ReadOptionWords({"/help", "/version"}, PosixOptionRules()).options.firstPath, "/help");
+  EXPECT_EQ(ReadOptionWords({"/help", "/version"}, PosixOptionRules()).options.firstPath.typed(),
+            "/help");
   EXPECT_FALSE(ReadOptionWords({"/help"}, WindowsOptionRules()).options.help);
   EXPECT_FALSE(ReadOptionWords({"/version"}, WindowsOptionRules()).options.version);
 }
@@ -173,10 +178,10 @@ TEST(ReadOptionWords, TreeWords) {
       EXPECT_EQ(options.recurse, c.recurse) << label;
       EXPECT_EQ(options.keepCase, c.keepCase) << label;
       EXPECT_EQ(options.lineFeedsOnly, c.lineFeedsOnly) << label;
-      EXPECT_EQ(options.firstPath, "") << label;
+      EXPECT_EQ(options.firstPath.typed(), "") << label;
     }
   }
-  EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath, "/rx");
+  EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath.typed(), "/rx");
 }
 
 // The words that choose what a listing takes: -exclude= as often as given, its pattern as
@@ -228,7 +233,7 @@ TEST(ReadOptionWords, ListingWords) {
     EXPECT_EQ(read.options.gitignore, c.gitignore) << label;
     EXPECT_EQ(read.options.hidden, c.hidden) << label;
     EXPECT_EQ(read.unknownWords, c.unknown) << label;
-    EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
   };
   for (const Case& c : windows)
     check(c, WindowsOptionRules(), "windows");
@@ -259,8 +264,8 @@ TEST(ReadOptionWords, ScriptWords) {
       std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
       EXPECT_EQ(options.action, c.action) << label;
       EXPECT_EQ(options.overwrites, c.overwrites) << label;
-      EXPECT_EQ(options.firstPath, c.firstPath) << label;
-      EXPECT_EQ(options.secondPath, c.secondPath) << label;
+      EXPECT_EQ(options.firstPath.typed(), c.firstPath) << label;
+      EXPECT_EQ(options.secondPath.typed(), c.secondPath) << label;
     }
   }
 }
@@ -292,13 +297,13 @@ TEST(ReadOptionWords, EscapeAndListWords) {
       OptionWords read = ReadOptionWords(c.arguments, rules);
       std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
       EXPECT_EQ(read.options.escape, c.escape) << label;
-      EXPECT_EQ(read.options.filesFrom, c.filesFrom) << label;
-      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+      EXPECT_EQ(TypedOf(read.options.filesFrom), c.filesFrom) << label;
+      EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
       EXPECT_EQ(read.unknownWords, c.unknown) << label;
     }
   }
   // No "/" form for the "--" spelling: on POSIX it is a path.
-  EXPECT_EQ(ReadOptionWords({"/-files-from=x"}, PosixOptionRules()).options.firstPath,
+  EXPECT_EQ(ReadOptionWords({"/-files-from=x"}, PosixOptionRules()).options.firstPath.typed(),
             "/-files-from=x");
 }
 
@@ -323,7 +328,42 @@ TEST(ReadOptionWords, QuietWords) {
         << c.arguments.front() << " windows";
     TRunOptions posix = ReadOptionWords(c.arguments, PosixOptionRules()).options;
     EXPECT_EQ(posix.quiet, c.quiet) << c.arguments.front() << " posix";
-    EXPECT_EQ(posix.firstPath, c.posixFirstPath) << c.arguments.front() << " posix";
+    EXPECT_EQ(posix.firstPath.typed(), c.posixFirstPath) << c.arguments.front() << " posix";
+  }
+}
+
+// "-" is a standard stream only where the operation reads or writes one; the console is
+// told which, so that no line of data answers a question and no console line lands in the
+// data.
+TEST(DataStreamsOf, ByTheOperation) {
+  struct Case {
+    Arguments arguments;
+    DataStreams streams;
+  };
+  const Case cases[] = {
+      {{"-merge", "src", "out.txt"}, {false, false}},
+      {{"-merge", "src", "-"}, {false, true}},
+      {{"-merge", "src"}, {false, true}},
+      {{"-merge", "-", "out.txt"}, {false, false}},
+      {{"-merge", "-files-from=-", "src", "out.txt"}, {true, false}},
+      {{"-merge", "-files-from=list.txt", "src", "-"}, {false, true}},
+      {{"src", "-"}, {false, true}},
+      {{"-files-from=-", "src", "out.txt"}, {true, false}},
+      {{"-extract", "-", "out"}, {true, false}},
+      {{"-extract", "m.txt", "-"}, {false, false}},
+      {{"-extract", "-files-from=-", "m.txt", "out"}, {false, false}},
+      {{"-list", "-"}, {true, true}},
+      {{"-list", "m.txt"}, {false, true}},
+      {{"-?", "-list", "-"}, {false, false}},
+      {{"--version", "-merge", "src", "-"}, {false, false}},
+  };
+  for (const Case& c : cases) {
+    std::string label;
+    for (const std::string& a : c.arguments)
+      label += " [" + a + "]";
+    DataStreams streams = DataStreamsOf(ReadOptionWords(c.arguments).options);
+    EXPECT_EQ(streams.input, c.streams.input) << label;
+    EXPECT_EQ(streams.output, c.streams.output) << label;
   }
 }
 

@@ -139,11 +139,6 @@ class FirstLine final : public LineSink {
   EscapeMarkerMatch marker_;
 };
 
-// The merged file's name as the files take it: standard input for "-".
-std::string InputName() {
-  return RunOptions.firstPath == kStandardStreamPath ? std::string() : RunOptions.firstPath;
-}
-
 // What an extraction does with each member: write it, or name it on standard output.
 enum class Purpose { kWrite, kList };
 
@@ -173,7 +168,7 @@ class Extraction {
 
  private:
   bool ExtractMembers() {
-    input_.AssignName(InputName());
+    input_.AssignName(RunOptions.firstPath.FileName());
     CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
     if (!AtEndOfInput()) ReadFirstLine(&waitingHeader);
@@ -203,7 +198,8 @@ class Extraction {
     CloseTarget();
     CheckedClose(input_);
     if (members_ > 0) return true;
-    WriteErrorLine("No member header found in " + RunOptions.firstPath + "; it is no merged file.");
+    WriteErrorLine("No member header found in " + RunOptions.firstPath.typed() +
+                   "; it is no merged file.");
     return false;
   }
 
@@ -376,8 +372,9 @@ class Extraction {
 
 // The merged file must be there, unless it comes on standard input.
 void RefuseMissingInput() {
-  if (RunOptions.firstPath != kStandardStreamPath && !IsExistingFile(RunOptions.firstPath)) {
-    RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
+  const CommandPath& input = RunOptions.firstPath;
+  if (!input.IsStandardStream() && !IsExistingFile(input.typed())) {
+    RaiseError(myException("File " + input.typed() + " does not exist."));
   }
 }
 
@@ -385,14 +382,13 @@ void RefuseMissingInput() {
 
 bool ExtractFiles() {
   RefuseMissingInput();
-  std::string target = TargetDirectoryOf(RunOptions.secondPath);
-  std::string shownInput = RunOptions.firstPath == kStandardStreamPath
-                               ? std::string(kStandardStreamPath)
-                               : FullPathOf(RunOptions.firstPath);
+  std::string target = TargetDirectoryOf(RunOptions.secondPath.typed());
+  const CommandPath& input = RunOptions.firstPath;
+  std::string shownInput = input.IsStandardStream() ? input.typed() : FullPathOf(input.typed());
   WriteProgressLine("Extracting files from " + shownInput);
   WriteProgressLine(".................. to " + target);
   bool merged = true;
-  WithOperationMessage("Error while processing " + RunOptions.firstPath,
+  WithOperationMessage("Error while processing " + input.typed(),
                        [&] { merged = Extraction(target, Purpose::kWrite).Run(); });
   return merged;
 }
@@ -401,7 +397,7 @@ bool ListMembers() {
   RefuseMissingInput();
   bool listed = true;
   // The names are checked as an extract into the current directory would check them.
-  WithOperationMessage("Error while processing " + RunOptions.firstPath, [&] {
+  WithOperationMessage("Error while processing " + RunOptions.firstPath.typed(), [&] {
     try {
       listed = Extraction(TargetDirectoryOf(""), Purpose::kList).Run();
     } catch (myException& refusal) {

@@ -58,8 +58,8 @@ std::vector<std::string> SplitNameList(std::string_view bytes) {
   return names;
 }
 
-std::vector<std::string> ReadNameList(const std::string& name) {
-  if (name == kStandardStreamPath) {
+std::vector<std::string> ReadNameList(const CommandPath& list) {
+  if (list.IsStandardStream()) {
     platform::Handle input = platform::kNoHandle;
     if (int32_t code = platform::GetStandardHandle(platform::StandardStream::kInput, &input)) {
       RecordFailure(code);
@@ -67,14 +67,14 @@ std::vector<std::string> ReadNameList(const std::string& name) {
     }
     return SplitNameList(ReadAll(input));
   }
-  platform::OwnedHandle list;
-  int32_t code = platform::OpenExistingForReading(name, &list);
+  platform::OwnedHandle opened;
+  int32_t code = platform::OpenExistingForReading(list.typed(), &opened);
   if (code == platform::kFileNotFound || code == platform::kPathNotFound) {
-    RaiseError(myException("File " + name + " does not exist."));
+    RaiseError(myException("File " + list.typed() + " does not exist."));
   }
   RecordFailure(code);
   CheckFileFailure();
-  return SplitNameList(ReadAll(list.get()));
+  return SplitNameList(ReadAll(opened.get()));
 }
 
 bool PathBelowDirectory(std::string_view listed, std::string* path, const PathRules& rules) {
