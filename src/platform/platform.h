@@ -515,19 +515,17 @@ void ConvertToOem(char* text);
 void WriteToErrorOutput(const char* bytes, std::size_t count);
 void WriteToStandardOutputHandle(const char* bytes, std::size_t count);
 
-// Run-error numbers: the process ends with one of them after a machine fault, or after a
-// failure that could not be reported as an error object.
-inline constexpr int32_t kRunErrorDivisionByZero = 200;
-inline constexpr int32_t kRunErrorStackOverflow = 202;
-inline constexpr int32_t kRunErrorAccessViolation = 216;
-inline constexpr int32_t kRunErrorUnhandled = 217;
+// The machine faults the platform tells apart; what each means to the tool is the
+// process's matter.
+enum class FaultKind { kAccessViolation, kDivisionByZero, kStackOverflow, kOther };
 
-// Called on a machine fault with its run-error number (kRunErrorAccessViolation,
-// kRunErrorDivisionByZero, kRunErrorStackOverflow, or kRunErrorUnhandled for any other)
-// and the faulting code position.
-// It runs where the fault happened (on POSIX inside a signal handler, on its own stack)
-// and must end the process without returning.
-using FaultHandler = void (*)(int32_t runError, const void* position);
+// Called on a machine fault with its kind and the faulting code position. A stack
+// overflow is told as such wherever the platform can tell it: on Win32 by the system, on
+// POSIX by a fault address at the end of the main thread's stack. The handler runs where
+// the fault happened (on POSIX inside a signal handler, on its own stack) and is to end
+// the process without returning; if it returns, the fault takes its own course and ends
+// the process as it would without a handler.
+using FaultHandler = void (*)(FaultKind kind, const void* position);
 void InstallFaultHandler(FaultHandler handler);
 
 // Ends the process with `status`. Does not run destructors of static objects.
