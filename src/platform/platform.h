@@ -6,6 +6,10 @@
 // the failure table (2 file not found, 3 path not found, 5 access denied, 32 sharing
 // violation, 112 disk full, ...). Win32 passes GetLastError() on unchanged; POSIX maps
 // errno to the code with the same meaning, in one table in posix/internal.cpp.
+//
+// A name that holds a NUL byte cannot reach the system whole: every call that takes one
+// refuses it on both backends with 3 (kPathNotFound, "Invalid filename"), finds nothing
+// there, or gives the empty full path.
 
 #ifndef QUILLPACK_PLATFORM_PLATFORM_H_
 #define QUILLPACK_PLATFORM_PLATFORM_H_
@@ -113,7 +117,7 @@ enum class StandardStream { kInput, kOutput, kError };
 
 // Opens an existing file for reading from its start. The file is shared for reading only:
 // while anyone holds it open for writing, the open fails with 32 (also inside this
-// process). A directory is refused with 5. A name holding a NUL byte is refused. When
+// process). A directory is refused with 5. When
 // `kind` is given it receives the device kind of the opened handle; when `size` is given,
 // the size a disk file reports at opening (0 for other kinds, and for files such as those
 // of /proc that report 0 yet hold bytes).
@@ -233,25 +237,21 @@ struct FoundEntry {
 // How much an enumeration tells of each entry (FindFirst).
 enum class EntryDetail { kFull, kNamesAndKinds };
 
-// Each backend's own record of an enumeration in progress.
+// Each backend's own record of an enumeration in progress, which it ends and frees.
 struct SearchState;
+struct SearchStateDeleter {
+  void operator()(SearchState* state) const;
+};
 
 class Directory;
 
 // One enumeration in progress, ended when it goes. Move-only.
 class Search {
  public:
-  Search();
-  ~Search();
-  Search(Search&& other) noexcept;
-  Search& operator=(Search&& other) noexcept;
-  Search(const Search&) = delete;
-  Search& operator=(const Search&) = delete;
-
   bool IsOpen() const { return state_ != nullptr; }
 
   // Ends the enumeration now; nothing happens when none is open.
-  void Close();
+  void Close() { state_.reset(); }
 
  private:
   friend int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
@@ -260,7 +260,7 @@ class Search {
   friend int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
                              FoundEntry* entry, EntryDetail detail);
 
-  std::unique_ptr<SearchState> state_;
+  std::unique_ptr<SearchState, SearchStateDeleter> state_;
 };
 
 // Starts an enumeration of the entries that match `pattern`, a path whose last component

@@ -69,7 +69,7 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
 int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
                                  OwnedHandle* handle, OpenedFile* opened) {
   *handle = OwnedHandle();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   std::string path = directory.path() + name;
   DeviceKind kind = DeviceKind::kUnknown;
   int32_t code = Open(path, GENERIC_READ, OPEN_EXISTING, handle, &kind);
@@ -139,7 +139,7 @@ int32_t WriteInPlace(Handle held, Handle from) {
 
 int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
   if (ownName) ownName->clear();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   // Reading attributes is no access to the data, so no sharing is in the way, whoever
   // holds the file.
   HANDLE opened = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,

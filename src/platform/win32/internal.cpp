@@ -15,7 +15,7 @@ bool HoldsNul(const std::string& name) {
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind) {
   *handle = OwnedHandle();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   HANDLE opened = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastError();

@@ -23,11 +23,12 @@ inline Handle FromWin32(HANDLE handle) {
 // GetLastError(), which is already a failure code.
 int32_t LastError();
 
-// A name with a NUL byte in it cannot reach the system whole; every call refuses it.
+// A name with a NUL byte in it cannot reach the system whole; every call refuses it
+// (platform.h).
 bool HoldsNul(const std::string& name);
 
 // Opens `name` with `access` and `disposition`, shared for reading only. Fills `*kind`
-// when given; a name holding a NUL byte is refused with 123.
+// when given; a name holding a NUL byte is refused.
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind);
 

@@ -63,7 +63,7 @@ int32_t Examine(HANDLE file, const Directory& top, bool* within, FileIdentity* i
 int32_t FollowLinkIn(const Directory& top, const Directory& folder, const std::string& name,
                      bool* within, FileIdentity* identity) {
   *within = false;
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   HANDLE file = CreateFileA((folder.path() + name).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();
