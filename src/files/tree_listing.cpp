@@ -10,7 +10,6 @@
 namespace quillpack {
 namespace {
 
-constexpr bool kOnPosix = platform::kHostSystem == platform::HostSystem::kPosix;
 constexpr std::string_view kIgnoreFile = ".gitignore";
 
 bool Has(uint32_t attributes, uint32_t bit) {
@@ -77,8 +76,9 @@ Outcome TreeWalk::Consider(const platform::FoundEntry& entry, std::size_t nameSt
   bool link = Has(attributes, platform::kAttributeReparsePoint);
   if (isFolder && link) return Count(&PassedOver::linksToFolders);
   if (Has(attributes, platform::kAttributeSystem)) {
-    // Only a POSIX listing tells a link that leads nowhere, by giving it no identity.
-    bool nowhere = kOnPosix && link && !entry.identity;
+    // Only a listing that tells identities tells a link that leads nowhere, by giving it
+    // none.
+    bool nowhere = platform::kListingTellsIdentity && link && !entry.identity;
     return Count(nowhere ? &PassedOver::linksLeadingNowhere : &PassedOver::notRegularFiles);
   }
   return isFolder ? Outcome::kFolder : Outcome::kFile;

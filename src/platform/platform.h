@@ -230,9 +230,20 @@ struct FoundEntry {
   // The entry's name without any directory part.
   std::string name;
   // What the file the entry leads to is, where the enumeration tells it at no further
-  // cost: always on POSIX (a link's is its target's), never on Win32.
+  // cost (kListingTellsIdentity): always on POSIX (a link's is its target's), never on
+  // Win32.
   std::optional<FileIdentity> identity;
 };
+
+// Whether every entry an enumeration hands over tells its identity; where it does, an entry
+// without one is a link that leads nowhere.
+inline constexpr bool kListingTellsIdentity = kHostSystem == HostSystem::kPosix;
+
+// Whether a mask may take entries by more than the names an enumeration hands over: Win32
+// matches the short (8.3) name of each entry as well ("*.htm" takes INDEX~1.HTM, the
+// short name of index.html). Where it may, only the platform's own search for the mask
+// tells which entries it takes; elsewhere the names alone do (mask_match.h).
+inline constexpr bool kMasksMatchShortNames = kHostSystem == HostSystem::kWindows;
 
 // How much an enumeration tells of each entry (FindFirst).
 enum class EntryDetail { kFull, kNamesAndKinds };
@@ -407,8 +418,19 @@ int32_t WriteInPlace(Handle held, Handle from);
 // file or link `to` names (a link itself, never what it points to): whoever opens `to`
 // finds the old file or the new one, never a mix. Fails with 5 for a directory at `to` and
 // where the folder lets no file take that name, with kBusy where something is mounted at
-// `to` and kNotSameDevice where `to` lies on another mount.
+// `to` and kNotSameDevice where `to` lies on another mount. Where !kRenamesOverHeldFiles,
+// it fails while this process holds `to` open.
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to);
+
+// Whether RenameIn replaces a file this process holds open (POSIX): the hold can then keep
+// other writers out until the name has moved. Win32 cannot rename over a file held open.
+inline constexpr bool kRenamesOverHeldFiles = kHostSystem == HostSystem::kPosix;
+
+// Whether a file can be put in the place of a symbolic link found at a name with no moment
+// in which a racing program could make the name lead elsewhere: POSIX renames over the
+// link itself, from directories held. The plain Win32 calls cannot promise it, so there a
+// link at a name the tool would replace is refused rather than replaced.
+inline constexpr bool kReplacesLinksSafely = kHostSystem == HostSystem::kPosix;
 
 // Gives the file `from` inside `directory` the name `to` while nothing by that name exists,
 // `to` never half there; when something does (a file, a link, a directory, even one that
