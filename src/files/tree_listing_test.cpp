@@ -7,29 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "support/host_names.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-
-constexpr bool kOnWindows = platform::kHostSystem == platform::HostSystem::kWindows;
-constexpr char kDelimiter = kOnWindows ? '\\' : '/';
-
-// Names written with "/", in the host's form, sorted.
-Names HostNames(Names names) {
-  for (std::string& name : names)
-    std::replace(name.begin(), name.end(), '/', kDelimiter);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Names Sorted(Names names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test_support::HostNames;
+using test_support::kDelimiter;
+using test_support::kOnWindows;
+using test_support::Names;
+using test_support::Sorted;
 
 class TreeListingTest : public ::testing::Test {
  protected:

@@ -6,6 +6,7 @@
 
 #include "failures/error_objects.h"
 #include "files/path_names.h"
+#include "support/raised.h"
 
 namespace quillpack {
 namespace {
@@ -39,12 +40,8 @@ TEST(WhyNotWrittenOver, ByWhatIsThereAndWhatThePlatformCan) {
 
 // The refusal as the user reads it, or "" when the name passes.
 std::string RefusalOf(const std::string& name, std::size_t targetFullLength) {
-  try {
-    RefuseUnsafeName(name, targetFullLength);
-  } catch (const myException& refusal) {
-    return refusal.Message();
-  }
-  return "";
+  return test_support::MessageRaisedBy<myException>(
+      [&] { RefuseUnsafeName(name, targetFullLength); });
 }
 
 TEST(RefuseUnsafeName, NamesTheMemberAndWhy) {

@@ -114,23 +114,14 @@ TEST(Platform, CreatingNewOnly) {
 
 TEST(Platform, FailureCodes) {
   TemporaryDirectory dir;
-  std::string missingDir = dir.Path("missing-dir");
-  std::filesystem::create_directory(dir.Path("sub"));
-  struct Case {
-    const char* label;
-    std::string name;
-    bool forWriting;
-    int32_t code;
-  };
-  const Case cases[] = {
-      {"missing file", dir.Path("missing.txt"), false, kFileNotFound},
-      {"missing directory", missingDir + "/x.txt", false, kPathNotFound},
-      {"missing directory, writing", missingDir + "/x.txt", true, kPathNotFound},
-      {"directory read as a file", dir.Path("sub"), false, kAccessDenied},
-      {"directory written as a file", dir.Path("sub"), true, kAccessDenied},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(OpenCode(c.name, c.forWriting), c.code) << c.label;
+  std::string inMissingDir = dir.Path("missing-dir") + "/x.txt";
+  std::string sub = dir.Path("sub");
+  std::filesystem::create_directory(sub);
+  EXPECT_EQ(OpenCode(dir.Path("missing.txt"), false), kFileNotFound) << "missing file";
+  EXPECT_EQ(OpenCode(inMissingDir, false), kPathNotFound) << "missing directory";
+  EXPECT_EQ(OpenCode(inMissingDir, true), kPathNotFound) << "missing directory, writing";
+  EXPECT_EQ(OpenCode(sub, false), kAccessDenied) << "directory read as a file";
+  EXPECT_EQ(OpenCode(sub, true), kAccessDenied) << "directory written as a file";
 }
 
 TEST(Platform, ReadOnlySharingAlsoInsideOneProcess) {

@@ -8,6 +8,16 @@ int32_t LastError() {
   return static_cast<int32_t>(GetLastError());
 }
 
+int32_t FinalPathOf(HANDLE handle, std::string* path) {
+  DWORD needed = GetFinalPathNameByHandleA(handle, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (needed == 0) return LastError();
+  path->resize(needed);
+  DWORD length = GetFinalPathNameByHandleA(handle, path->data(), needed, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= needed) return length == 0 ? LastError() : kInvalidName;
+  path->resize(length);
+  return 0;
+}
+
 bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }

@@ -12,18 +12,11 @@ namespace {
 
 FaultHandler faultHandler = nullptr;
 
-FaultKind KindOfFault(DWORD exceptionCode) {
-  switch (exceptionCode) {
-    case EXCEPTION_ACCESS_VIOLATION:
-      return FaultKind::kAccessViolation;
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      return FaultKind::kDivisionByZero;
-    case EXCEPTION_STACK_OVERFLOW:
-      return FaultKind::kStackOverflow;
-    default:
-      return FaultKind::kOther;
-  }
+FaultKind KindOfFault(DWORD code) {
+  if (code == EXCEPTION_ACCESS_VIOLATION) return FaultKind::kAccessViolation;
+  if (code == EXCEPTION_STACK_OVERFLOW) return FaultKind::kStackOverflow;
+  bool division = code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_FLT_DIVIDE_BY_ZERO;
+  return division ? FaultKind::kDivisionByZero : FaultKind::kOther;
 }
 
 // A handler that returns leaves the fault to the system, which ends the process.
