@@ -1,4 +1,4 @@
-// The operating system as the runtime sees it: the effects the tool relies on, in plain
+// The operating system as the layers above see it: the effects the tool relies on, in plain
 // C++ types. One backend per system stands behind this header (win32/ on the Win32 API,
 // posix/ on POSIX, split alike by concern); the build links exactly one of them.
 //
