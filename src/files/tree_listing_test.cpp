@@ -98,7 +98,7 @@ TEST_F(TreeListingTest, WalkTakesWhatFlatListingsOfItsFoldersTake) {
   ASSERT_EQ(List({"*.htm", true}), 0);
   Names byName = HostNames({"a.htm", "B.HTM", "sub/deep/x.htm"});
   Names byShortName =
-      HostNames({"a.htm", "B.HTM", "index.html", "sub/deep/x.htm", "sub/page.html"});
+      HostNames({"a.htm", "B.HTM", "index.html", "sub/deep/x.htm", "sub/page.html", "sub/y.htmx"});
   EXPECT_EQ(Files(), platform::kMasksMatchShortNames ? byShortName : byName);
 }
 

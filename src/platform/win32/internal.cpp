@@ -8,14 +8,21 @@ int32_t LastError() {
   return static_cast<int32_t>(GetLastError());
 }
 
+// Asked with room for a usual path first, and again with the room the call asks for: Wine
+// counts that room without the terminating NUL where Windows counts it.
 int32_t FinalPathOf(HANDLE handle, std::string* path) {
-  DWORD needed = GetFinalPathNameByHandleA(handle, nullptr, 0, FILE_NAME_NORMALIZED);
-  if (needed == 0) return LastError();
-  path->resize(needed);
-  DWORD length = GetFinalPathNameByHandleA(handle, path->data(), needed, FILE_NAME_NORMALIZED);
-  if (length == 0 || length >= needed) return length == 0 ? LastError() : kInvalidName;
-  path->resize(length);
-  return 0;
+  DWORD room = MAX_PATH;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    path->resize(room);
+    DWORD length = GetFinalPathNameByHandleA(handle, path->data(), room, FILE_NAME_NORMALIZED);
+    if (length == 0) return LastError();
+    if (length < room) {
+      path->resize(length);
+      return 0;
+    }
+    room = length + 1;
+  }
+  return kInvalidName;
 }
 
 bool HoldsNul(const std::string& name) {
