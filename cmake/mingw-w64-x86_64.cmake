@@ -1,8 +1,9 @@
 # Cross-compiles for 64-bit Windows with MinGW-w64; the test programs run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
-# The posix threading flavour of the same compiler: GoogleTest needs std::mutex.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
+# The posix threading flavour of the compiler, whose standard library has std::thread and
+# std::mutex: the file warmer's helper threads need them, and so does GoogleTest.
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)

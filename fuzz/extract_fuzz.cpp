@@ -106,8 +106,8 @@ void Extract(const fs::path& merged, const fs::path& target, const fs::path& ans
   quillpack::StandardInput().AssignName("");
   quillpack::RunOptions = quillpack::TRunOptions();
   quillpack::RunOptions.action = quillpack::Action::kExtract;
-  quillpack::RunOptions.firstPath = merged.string();
-  quillpack::RunOptions.secondPath = target.string();
+  quillpack::RunOptions.firstPath = quillpack::CommandPath(merged.string());
+  quillpack::RunOptions.secondPath = quillpack::CommandPath(target.string());
   try {
     quillpack::ExtractFiles();
   } catch (const quillpack::Exception&) {
@@ -125,8 +125,8 @@ std::string ReadFile(const fs::path& path) {
 void MergeEscaped(const fs::path& source, const fs::path& merged, bool arrows) {
   quillpack::RunOptions = quillpack::TRunOptions();
   quillpack::RunOptions.action = quillpack::Action::kMerge;
-  quillpack::RunOptions.firstPath = source.string();
-  quillpack::RunOptions.secondPath = merged.string();
+  quillpack::RunOptions.firstPath = quillpack::CommandPath(source.string());
+  quillpack::RunOptions.secondPath = quillpack::CommandPath(merged.string());
   quillpack::RunOptions.escape = true;
   if (arrows) quillpack::RunOptions.headerStyle = quillpack::kNiceHeaderStyle;
   if (!quillpack::MergeFiles()) std::abort();
@@ -157,8 +157,8 @@ void CheckEscapedRoundTrip(std::string text, const fs::path& trip) {
   }
   quillpack::RunOptions = quillpack::TRunOptions();
   quillpack::RunOptions.action = quillpack::Action::kExtract;
-  quillpack::RunOptions.firstPath = (trip / "merged").string();
-  quillpack::RunOptions.secondPath = (trip / "out").string();
+  quillpack::RunOptions.firstPath = quillpack::CommandPath((trip / "merged").string());
+  quillpack::RunOptions.secondPath = quillpack::CommandPath((trip / "out").string());
   quillpack::RunOptions.lineFeedsOnly = true;
   if (!quillpack::ExtractFiles()) std::abort();
   quillpack::TakeFailureCode();

@@ -1,6 +1,7 @@
-// The tool's entry point: parse the command line, then show the usage text, merge or
-// extract. Every failure ends in one closing message and a pause for the Enter key, except
-// one that finds standard output's reader gone, which ends the run quietly.
+// The tool's entry point: parse the command line, then show the usage text or the version
+// line, or merge, extract or list. Every failure ends in one closing message and a pause
+// for the Enter key, except one that finds standard output's reader gone, which ends the
+// run quietly.
 
 #include <string>
 #include <string_view>
@@ -114,6 +115,7 @@ int32_t RunTool() {
 
 void ClearToolGlobals() {
   RunOptions = TRunOptions();
+  CarryDataOn({});
 }
 
 }  // namespace

@@ -26,30 +26,8 @@ void WritePrintableLine(TextLineFile& file, std::string_view text) {
   CheckFileFailure();
 }
 
-// Standard output holds data, or may: the names a list gives, or the text of a merge that
-// has no output path (or "-"), or may be a merge while the action is not known yet.
-bool DataMayTakeStandardOutput() {
-  if (RunOptions.help || RunOptions.version || RunOptions.action == Action::kExtract) {
-    return false;
-  }
-  return RunOptions.action == Action::kList || RunOptions.secondPath.empty() ||
-         RunOptions.secondPath == kStandardStreamPath;
-}
-
-bool NamesStandardInput(const std::string& path) {
-  return path == kStandardStreamPath || (!path.empty() && platform::IsStandardInput(path));
-}
-
-// Standard input carries the merged file, or a merge's list of sources (also while the
-// action is not known yet): an answer read there would be the data's.
-bool DataTakesStandardInput() {
-  if (RunOptions.filesFrom && NamesStandardInput(*RunOptions.filesFrom) &&
-      (RunOptions.action == Action::kMerge || RunOptions.action == Action::kNone)) {
-    return true;
-  }
-  if (RunOptions.action != Action::kExtract && RunOptions.action != Action::kList) return false;
-  return NamesStandardInput(RunOptions.firstPath);
-}
+// What the run said its data takes; one record for the process, as the console is one.
+DataStreams dataStreams;
 
 // Someone can press Enter only at a terminal; a script's input holds no keystroke for the
 // pause.
@@ -94,16 +72,20 @@ struct Answerer {
 };
 
 Answerer CurrentAnswerer() {
-  if (!DataTakesStandardInput()) return {&ConsoleLines(), &StandardInput()};
+  if (!dataStreams.input) return {&ConsoleLines(), &StandardInput()};
   if (Terminal* terminal = OpenedTerminal()) return {&terminal->output, &terminal->input};
   return {&ConsoleLines(), nullptr};
 }
 
 }  // namespace
 
+void CarryDataOn(DataStreams streams) {
+  dataStreams = streams;
+}
+
 // A standard output that cannot be opened keeps its lines, and fails with them as ever.
 TextLineFile& ConsoleLines() {
-  if (DataMayTakeStandardOutput() && !StandardOutput().IsConsole() &&
+  if (dataStreams.output && !StandardOutput().IsConsole() &&
       StandardOutput().Mode() == TextFileMode::kWriting) {
     return StandardError();
   }

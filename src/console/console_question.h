@@ -12,11 +12,24 @@ namespace quillpack {
 class Exception;
 class TextLineFile;
 
+// Which standard streams carry the run's data rather than its dialogue.
+struct DataStreams {
+  // Standard input carries the merged file or a list of sources: none of its lines may
+  // answer a question.
+  bool input = false;
+  // Standard output carries data, or may (a list's names, a merged file): unless it is a
+  // console, the run's own lines go elsewhere.
+  bool output = false;
+  bool operator==(const DataStreams&) const = default;
+};
+
+// Tells the dialogue which streams carry data from now on; until told, neither does. The
+// run tells it before its first question or console line (ParseOptions does).
+void CarryDataOn(DataStreams streams);
+
 // Where console lines and questions go: standard output, except while standard output
-// may hold data and is not a console: a list's names, or the text of a merge without an
-// output path or with "-" (RunOptions: no usage text; before the action is known, any run
-// that may become such a merge). That output then holds the data alone, and the run's own
-// lines go to the error output. Standard output opens itself to tell.
+// carries data and is not a console. That output then holds the data alone, and the run's
+// own lines go to the error output. Standard output opens itself to tell.
 TextLineFile& ConsoleLines();
 
 // Writes `text` and CR LF to ConsoleLines(), each control byte (below 32, or 127) shown
@@ -44,11 +57,9 @@ void WriteOutputLine(std::string_view text);
 // answer can come: raises myException "Operation Cancelled.". Console failures raise
 // EInOutError.
 //
-// While standard input carries the merged file (RunOptions: an extract or a list of "-",
-// or of the file standard input is on) or a merge's list of sources (filesFrom, likewise;
-// also before the action is known), its lines must not answer: the question goes to the
-// terminal and is answered there, and with no terminal it is cancelled as at the end of
-// the input.
+// While standard input carries data (CarryDataOn), its lines must not answer: the
+// question goes to the terminal and is answered there, and with no terminal it is
+// cancelled as at the end of the input.
 int32_t Ask(std::string_view question, std::string_view letters);
 
 // Writes out what waits on the console, then, when standard input is a terminal (a

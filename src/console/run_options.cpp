@@ -61,9 +61,9 @@ struct ValuedWord {
 
 constexpr ValuedWord kValuedWords[] = {
     {"-files-from=", SlashForm::kAlso,
-     [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
+     [](TRunOptions* o, std::string_view file) { o->filesFrom = CommandPath(std::string(file)); }},
     {"--files-from=", SlashForm::kNone,
-     [](TRunOptions* o, std::string_view file) { o->filesFrom = std::string(file); }},
+     [](TRunOptions* o, std::string_view file) { o->filesFrom = CommandPath(std::string(file)); }},
     // An empty pattern would match nothing: "-exclude=" alone is no word of the tool's.
     {"-exclude=", SlashForm::kAlso,
      [](TRunOptions* o, std::string_view pattern) { o->excludePatterns.emplace_back(pattern); },
@@ -133,10 +133,15 @@ bool ApplyOptionWord(const std::string& word, TRunOptions* options) {
 }
 
 // A path past the platform's limit is refused before anything is read or written.
-void RefuseUnresolvablePath(const std::string& path) {
-  if (!path.empty() && FullPathOf(path).empty()) {
-    RaiseError(myException("Path " + path + " is too long or cannot be resolved."));
+void RefuseUnresolvablePath(const CommandPath& path) {
+  if (!path.empty() && FullPathOf(path.typed()).empty()) {
+    RaiseError(myException("Path " + path.typed() + " is too long or cannot be resolved."));
   }
+}
+
+// "-", or a name for the very file standard input is on.
+bool NamesStandardInput(const CommandPath& path) {
+  return path.IsStandardStream() || (!path.empty() && platform::IsStandardInput(path.typed()));
 }
 
 // The question for a missing action: each letter gives the answer in its place.
@@ -191,9 +196,9 @@ OptionWords ReadOptionWords(const std::vector<std::string>& arguments, const Opt
     if (IsOptionWord(argument, rules)) {
       if (!ApplyOptionWord(argument, &options)) read.unknownWords.push_back(argument);
     } else if (++paths == 1) {
-      options.firstPath = argument;
+      options.firstPath = CommandPath(argument);
     } else if (paths == 2) {
-      options.secondPath = argument;
+      options.secondPath = CommandPath(argument);
     } else {
       read.surplusPaths = true;
     }
@@ -201,10 +206,26 @@ OptionWords ReadOptionWords(const std::vector<std::string>& arguments, const Opt
   return read;
 }
 
+DataStreams DataStreamsOf(const TRunOptions& options) {
+  if (options.help || options.version) return {};
+  switch (options.action) {
+    case Action::kNone:
+    case Action::kMerge:
+      return {options.filesFrom && NamesStandardInput(*options.filesFrom),
+              options.secondPath.FileName().empty()};
+    case Action::kExtract:
+      return {NamesStandardInput(options.firstPath), false};
+    case Action::kList:
+      return {NamesStandardInput(options.firstPath), true};
+  }
+  return {};
+}
+
 void ParseOptions() {
   RunOptions = TRunOptions();
   OptionWords read = ReadOptionWords(ProcessArguments());
   RunOptions = read.options;
+  CarryDataOn(DataStreamsOf(RunOptions));
   // First, ahead of the usage text, a question or a closing block.
   for (const std::string& word : read.unknownWords)
     WriteErrorLine("Ignoring unknown option " + word + ".");
@@ -214,7 +235,10 @@ void ParseOptions() {
         "More than two paths given; quote a mask such as \"*.txt\" so that the shell does not "
         "expand it."));
   }
-  if (RunOptions.action == Action::kNone) RunOptions.action = AskForAction();
+  if (RunOptions.action == Action::kNone) {
+    RunOptions.action = AskForAction();
+    CarryDataOn(DataStreamsOf(RunOptions));
+  }
   RefuseUnresolvablePath(RunOptions.firstPath);
   RefuseUnresolvablePath(RunOptions.secondPath);
 }

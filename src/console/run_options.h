@@ -1,5 +1,6 @@
-// The parsed command line: one process-wide record that the entry point and the two
-// operations read.
+// The parsed command line: one process-wide record that the entry point and the three
+// operations (merge, extract, list) read, and the streams that carry the run's data,
+// which the console dialogue is told.
 
 #ifndef QUILLPACK_CONSOLE_RUN_OPTIONS_H_
 #define QUILLPACK_CONSOLE_RUN_OPTIONS_H_
@@ -7,7 +8,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
+
+#include "console/console_question.h"
 
 namespace quillpack {
 
@@ -17,9 +22,35 @@ enum class Action : int32_t { kNone = 0, kMerge = 1, kExtract = 2, kList = 3 };
 // once for every question (-overwrite: yes, as all; -skip: no).
 enum class Overwrites : int32_t { kAsk, kAll, kNone };
 
-// The path that stands for standard input (the merged file of an extract or a list) or
-// standard output (the merge's output).
+// The path that stands for standard input (the merged file of an extract or a list, a
+// merge's list of sources) or standard output (the merge's output).
 inline constexpr std::string_view kStandardStreamPath = "-";
+
+// A path as the command line gave it, told apart once, when the options are parsed: "-"
+// stands for a standard stream, any other text names a file or a folder. Which stream "-"
+// is, and whether a place takes one at all, is the operation's: a merge's mask "-" is a
+// file named "-".
+class CommandPath {
+ public:
+  CommandPath() = default;
+  explicit CommandPath(std::string typed)
+      : typed_(std::move(typed)), standardStream_(typed_ == kStandardStreamPath) {}
+
+  // As typed, for the messages that name the path.
+  const std::string& typed() const { return typed_; }
+  bool empty() const { return typed_.empty(); }
+  bool IsStandardStream() const { return standardStream_; }
+
+  // The name a text line file is given for it: the empty name, which is the file's
+  // standard stream, for "-"; otherwise the path as typed.
+  std::string FileName() const { return standardStream_ ? std::string() : typed_; }
+
+  bool operator==(const CommandPath&) const = default;
+
+ private:
+  std::string typed_;
+  bool standardStream_ = false;
+};
 // The style of the member headers a merge writes. Its values and what they write live with
 // the merged format (merged/merged_format.h); the options only pick one by its number: 0,
 // the plain style, unless -nice gives 1, the arrow style.
@@ -54,15 +85,16 @@ struct TRunOptions {
   bool escape = false;
   // Merge: the sources are the names this file lists ("-": standard input), not those a
   // listing finds; from "-files-from=FILE".
-  std::optional<std::string> filesFrom;
+  std::optional<CommandPath> filesFrom;
   // No progress lines; questions, warnings, refusals and the closing lines stay.
   bool quiet = false;
   // Merge and extract: the overwrite questions, answered here or asked.
   Overwrites overwrites = Overwrites::kAsk;
-  // The source mask for merge, the merged file for extract and list.
-  std::string firstPath;
-  // The output file for merge, the output directory for extract.
-  std::string secondPath;
+  // The source mask for merge, the merged file for extract and list ("-": standard input).
+  CommandPath firstPath;
+  // The output file for merge ("-" or none: standard output), the output directory for
+  // extract.
+  CommandPath secondPath;
 };
 
 extern TRunOptions RunOptions;
@@ -100,8 +132,18 @@ struct OptionWords {
 OptionWords ReadOptionWords(const std::vector<std::string>& arguments,
                             const OptionRules& rules = HostOptionRules());
 
-// Fills RunOptions from the process's arguments. First it names each unknown option word
-// on the error output ("Ignoring unknown option -x."). When the arguments name no action,
+// The standard streams that carry the data of the run the options describe, by its
+// operation: standard output a list's names, or the text of a merge whose output is "-" or
+// not given; standard input the merged file of an extract or a list, or a merge's list of
+// sources, when its path is "-" or a name for the file standard input is on. Before the
+// action is known, a run that may become a merge counts as one; the usage text and the
+// version line carry none.
+DataStreams DataStreamsOf(const TRunOptions& options);
+
+// Fills RunOptions from the process's arguments, and tells the console dialogue which
+// streams carry data (DataStreamsOf) before it can ask or refuse anything, again once the
+// action is answered. First it names each unknown option word on the error output
+// ("Ignoring unknown option -x."). When the arguments name no action,
 // and ask for neither the usage text nor the version, it asks for one on the console.
 // Raises myException, before any file is read or written:
 // - a message that tells the user to quote the mask, when more than two paths are given

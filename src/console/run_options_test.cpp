@@ -11,6 +11,22 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
+std::optional<std::string> TypedOf(const std::optional<CommandPath>& path) {
+  return path ? std::optional<std::string>(path->typed()) : std::nullopt;
+}
+
+// Reads the arguments of each row by the rules of both hosts and hands what was read to
+// `check`, with a label that names the row and the host.
+template <typename Case, std::size_t kRows, typename Check>
+void ReadOnBothHosts(const Case (&cases)[kRows], Check check) {
+  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
+    for (const Case& c : cases) {
+      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
+      check(c, ReadOptionWords(c.arguments, rules), label);
+    }
+  }
+}
+
 struct Expected {
   Action action;
   HeaderStyle style;
@@ -31,8 +47,8 @@ void ExpectRead(const Arguments& arguments, const OptionRules& rules, const Expe
   EXPECT_EQ(read.options.headerStyle, e.style) << label;
   EXPECT_EQ(read.options.help, e.help) << label;
   EXPECT_EQ(read.options.debug, e.debug) << label;
-  EXPECT_EQ(read.options.firstPath, e.firstPath) << label;
-  EXPECT_EQ(read.options.secondPath, e.secondPath) << label;
+  EXPECT_EQ(read.options.firstPath.typed(), e.firstPath) << label;
+  EXPECT_EQ(read.options.secondPath.typed(), e.secondPath) << label;
   EXPECT_EQ(read.surplusPaths, e.surplus) << label;
 }
 
@@ -102,17 +118,14 @@ TEST(ReadOptionWords, HelpAndVersionWords) {
       {{"--version", "-?"}, true, false, true, ""},
       {{"-h", "-help", "--h", "---help", "--help=x", "-version"}, false, false, false, ""},
   };
-  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
-    for (const Case& c : cases) {
-      OptionWords read = ReadOptionWords(c.arguments, rules);
-      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
-      EXPECT_EQ(read.options.help, c.help) << label;
-      EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;
-      EXPECT_EQ(read.options.version, c.version) << label;
-      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
-    }
-  }
-  EXPECT_EQ(ReadOptionWords({"/help", "/version"}, PosixOptionRules()).options.firstPath, "/help");
+  ReadOnBothHosts(cases, [](const Case& c, const OptionWords& read, const std::string& label) {
+    EXPECT_EQ(read.options.help, c.help) << label;
+    EXPECT_EQ(read.options.helpWithoutPause, c.withoutPause) << label;
+    EXPECT_EQ(read.options.version, c.version) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
+  });
+  EXPECT_EQ(ReadOptionWords({"/help", "/version"}, PosixOptionRules()).options.firstPath.typed(),
+            "/help");
   EXPECT_FALSE(ReadOptionWords({"/help"}, WindowsOptionRules()).options.help);
   EXPECT_FALSE(ReadOptionWords({"/version"}, WindowsOptionRules()).options.version);
 }
@@ -166,17 +179,13 @@ TEST(ReadOptionWords, TreeWords) {
       {{"-r", "-keepcase", "-lf"}, true, true, true},
       {{"-rec", "-keep", "-l"}, false, false, false},
   };
-  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
-    for (const Case& c : cases) {
-      TRunOptions options = ReadOptionWords(c.arguments, rules).options;
-      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
-      EXPECT_EQ(options.recurse, c.recurse) << label;
-      EXPECT_EQ(options.keepCase, c.keepCase) << label;
-      EXPECT_EQ(options.lineFeedsOnly, c.lineFeedsOnly) << label;
-      EXPECT_EQ(options.firstPath, "") << label;
-    }
-  }
-  EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath, "/rx");
+  ReadOnBothHosts(cases, [](const Case& c, const OptionWords& read, const std::string& label) {
+    EXPECT_EQ(read.options.recurse, c.recurse) << label;
+    EXPECT_EQ(read.options.keepCase, c.keepCase) << label;
+    EXPECT_EQ(read.options.lineFeedsOnly, c.lineFeedsOnly) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), "") << label;
+  });
+  EXPECT_EQ(ReadOptionWords({"/rx"}, PosixOptionRules()).options.firstPath.typed(), "/rx");
 }
 
 // The words that choose what a listing takes: -exclude= as often as given, its pattern as
@@ -190,9 +199,9 @@ TEST(ReadOptionWords, ListingWords) {
     Arguments unknown;
     std::string firstPath;
   };
-  const Case windows[] = {
-      {{"-exclude=*.o", "--EXCLUDE=Build/", "/exclude=a\\b"},
-       {"*.o", "Build/", "a\\b"},
+  const Case both[] = {
+      {{"-exclude=*.o", "--EXCLUDE=Build/", "-Exclude==x"},
+       {"*.o", "Build/", "=x"},
        false,
        false,
        {},
@@ -205,21 +214,17 @@ TEST(ReadOptionWords, ListingWords) {
        {"-exclude=", "--exclude", "-exclude", "-excludes=x"},
        ""},
   };
+  const Case windows[] = {
+      {{"/exclude=a\\b", "/--exclude=x"}, {"a\\b"}, false, false, {"/--exclude=x"}, ""},
+  };
   const Case posix[] = {
-      {{"-exclude=*.o", "--EXCLUDE=Build/", "-Exclude==x"},
-       {"*.o", "Build/", "=x"},
-       false,
-       false,
-       {},
-       ""},
-      {{"/gitignore", "/HIDDEN"}, {}, true, true, {}, ""},
       {{"/exclude=x", "-GitIgnore", "-hidden", "-gitignores"},
        {"x"},
        true,
        true,
        {"-gitignores"},
        ""},
-      {{"-exclude=", "/--exclude=x"}, {}, false, false, {"-exclude="}, "/--exclude=x"},
+      {{"/exclude=a\\b", "/--exclude=x"}, {"a\\b"}, false, false, {}, "/--exclude=x"},
   };
   auto check = [](const Case& c, const OptionRules& rules, const char* host) {
     OptionWords read = ReadOptionWords(c.arguments, rules);
@@ -228,8 +233,12 @@ TEST(ReadOptionWords, ListingWords) {
     EXPECT_EQ(read.options.gitignore, c.gitignore) << label;
     EXPECT_EQ(read.options.hidden, c.hidden) << label;
     EXPECT_EQ(read.unknownWords, c.unknown) << label;
-    EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
   };
+  for (const Case& c : both) {
+    check(c, WindowsOptionRules(), "windows");
+    check(c, PosixOptionRules(), "posix");
+  }
   for (const Case& c : windows)
     check(c, WindowsOptionRules(), "windows");
   for (const Case& c : posix)
@@ -253,16 +262,12 @@ TEST(ReadOptionWords, ScriptWords) {
       {{"/overwrite", "-skip", "-list", "-"}, Action::kList, Overwrites::kNone, "-", ""},
       {{"-extract", "-list"}, Action::kList, Overwrites::kAsk, "", ""},
   };
-  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
-    for (const Case& c : cases) {
-      TRunOptions options = ReadOptionWords(c.arguments, rules).options;
-      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
-      EXPECT_EQ(options.action, c.action) << label;
-      EXPECT_EQ(options.overwrites, c.overwrites) << label;
-      EXPECT_EQ(options.firstPath, c.firstPath) << label;
-      EXPECT_EQ(options.secondPath, c.secondPath) << label;
-    }
-  }
+  ReadOnBothHosts(cases, [](const Case& c, const OptionWords& read, const std::string& label) {
+    EXPECT_EQ(read.options.action, c.action) << label;
+    EXPECT_EQ(read.options.overwrites, c.overwrites) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
+    EXPECT_EQ(read.options.secondPath.typed(), c.secondPath) << label;
+  });
 }
 
 // The words for bundling a repository: the value after "=" is taken as given, the later
@@ -287,18 +292,14 @@ TEST(ReadOptionWords, EscapeAndListWords) {
       {{"-files-fromx=list"}, false, {}, "", {"-files-fromx=list"}},
       {{"-escapes"}, false, {}, "", {"-escapes"}},
   };
-  for (const OptionRules& rules : {WindowsOptionRules(), PosixOptionRules()}) {
-    for (const Case& c : cases) {
-      OptionWords read = ReadOptionWords(c.arguments, rules);
-      std::string label = c.arguments.front() + (rules.everySlashWordIsAnOption ? " windows" : "");
-      EXPECT_EQ(read.options.escape, c.escape) << label;
-      EXPECT_EQ(read.options.filesFrom, c.filesFrom) << label;
-      EXPECT_EQ(read.options.firstPath, c.firstPath) << label;
-      EXPECT_EQ(read.unknownWords, c.unknown) << label;
-    }
-  }
+  ReadOnBothHosts(cases, [](const Case& c, const OptionWords& read, const std::string& label) {
+    EXPECT_EQ(read.options.escape, c.escape) << label;
+    EXPECT_EQ(TypedOf(read.options.filesFrom), c.filesFrom) << label;
+    EXPECT_EQ(read.options.firstPath.typed(), c.firstPath) << label;
+    EXPECT_EQ(read.unknownWords, c.unknown) << label;
+  });
   // No "/" form for the "--" spelling: on POSIX it is a path.
-  EXPECT_EQ(ReadOptionWords({"/-files-from=x"}, PosixOptionRules()).options.firstPath,
+  EXPECT_EQ(ReadOptionWords({"/-files-from=x"}, PosixOptionRules()).options.firstPath.typed(),
             "/-files-from=x");
 }
 
@@ -323,7 +324,42 @@ TEST(ReadOptionWords, QuietWords) {
         << c.arguments.front() << " windows";
     TRunOptions posix = ReadOptionWords(c.arguments, PosixOptionRules()).options;
     EXPECT_EQ(posix.quiet, c.quiet) << c.arguments.front() << " posix";
-    EXPECT_EQ(posix.firstPath, c.posixFirstPath) << c.arguments.front() << " posix";
+    EXPECT_EQ(posix.firstPath.typed(), c.posixFirstPath) << c.arguments.front() << " posix";
+  }
+}
+
+// "-" is a standard stream only where the operation reads or writes one; the console is
+// told which, so that no line of data answers a question and no console line lands in the
+// data.
+TEST(DataStreamsOf, ByTheOperation) {
+  struct Case {
+    Arguments arguments;
+    DataStreams streams;
+  };
+  const Case cases[] = {
+      {{"-merge", "src", "out.txt"}, {false, false}},
+      {{"-merge", "src", "-"}, {false, true}},
+      {{"-merge", "src"}, {false, true}},
+      {{"-merge", "-", "out.txt"}, {false, false}},
+      {{"-merge", "-files-from=-", "src", "out.txt"}, {true, false}},
+      {{"-merge", "-files-from=list.txt", "src", "-"}, {false, true}},
+      {{"src", "-"}, {false, true}},
+      {{"-files-from=-", "src", "out.txt"}, {true, false}},
+      {{"-extract", "-", "out"}, {true, false}},
+      {{"-extract", "m.txt", "-"}, {false, false}},
+      {{"-extract", "-files-from=-", "m.txt", "out"}, {false, false}},
+      {{"-list", "-"}, {true, true}},
+      {{"-list", "m.txt"}, {false, true}},
+      {{"-?", "-list", "-"}, {false, false}},
+      {{"--version", "-merge", "src", "-"}, {false, false}},
+  };
+  for (const Case& c : cases) {
+    std::string label;
+    for (const std::string& a : c.arguments)
+      label += " [" + a + "]";
+    DataStreams streams = DataStreamsOf(ReadOptionWords(c.arguments).options);
+    EXPECT_EQ(streams.input, c.streams.input) << label;
+    EXPECT_EQ(streams.output, c.streams.output) << label;
   }
 }
 

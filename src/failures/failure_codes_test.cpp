@@ -2,40 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "failures/error_objects.h"
+#include "support/raised.h"
 
 namespace quillpack {
 namespace {
 
-// The message of the error that the check after a failed step raises for `code`.
-std::string MessageRaisedFor(int32_t code) {
-  RecordFailure(code);
-  try {
-    CheckFileFailure();
-  } catch (const EInOutError& error) {
-    return error.Message();
-  }
-  return "nothing raised";
-}
-
+// The codes a failed platform call gives read as their text in the failure table; a code
+// the table does not list, the platform's or the runtime's, reads as its number.
 TEST(FailureCodes, AFailedStepReadsAsItsTextOrItsNumber) {
-  struct Row {
-    int32_t code;
-    const char* message;
-  };
-  const Row rows[] = {
-      // The codes a failed platform call gives, by their numbers in the failure table.
+  const std::pair<int32_t, std::string_view> messages[] = {
       {2, "File not found"},
       {3, "Invalid filename"},
       {5, "File access denied"},
-      // A code the table does not list, the platform's or the runtime's, reads as its number.
       {32, "I/O error 32"},
       {kFileNotOpenForWriting, "I/O error 105"},
   };
-  for (const Row& row : rows)
-    EXPECT_EQ(MessageRaisedFor(row.code), row.message) << row.code;
+  for (const auto& [code, message] : messages) {
+    RecordFailure(code);
+    EXPECT_EQ(test_support::MessageRaisedBy<EInOutError>(&CheckFileFailure), message) << code;
+  }
 }
 
 TEST(FailureCodes, TheLastRecordedCodeStands) {
@@ -48,14 +39,11 @@ TEST(FailureCodes, TheLastRecordedCodeStands) {
 TEST(FailureCodes, CheckRaisesTheCodeAndClearsIt) {
   EXPECT_NO_THROW(CheckFileFailure());
   RecordFailure(32);
-  try {
-    CheckFileFailure();
-    FAIL() << "no error raised";
-  } catch (const EInOutError& error) {
-    EXPECT_EQ(error.FailureCode(), 32);
-    EXPECT_EQ(error.Message(), "I/O error 32");
-    EXPECT_NE(error.RaisePosition(), nullptr);
-  }
+  std::optional<EInOutError> raised = test_support::ErrorRaisedBy<EInOutError>(&CheckFileFailure);
+  ASSERT_TRUE(raised) << "no error raised";
+  EXPECT_EQ(raised->FailureCode(), 32);
+  EXPECT_EQ(raised->Message(), "I/O error 32");
+  EXPECT_NE(raised->RaisePosition(), nullptr);
   EXPECT_NO_THROW(CheckFileFailure());
 }
 

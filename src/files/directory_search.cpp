@@ -11,17 +11,16 @@
 namespace quillpack {
 namespace {
 
-// On POSIX a name found in another case, or one the name matches as a mask, is another
-// file: opening the name would not reach it. Win32 opens what its search finds.
-constexpr bool kOnlyTheNameItself = platform::kHostSystem == platform::HostSystem::kPosix;
-
 // The entry that opening `name` would reach, if any. Every mask lists the name spelled as
 // itself, so on POSIX the walk through the listing finds it whenever it exists.
 bool FindEntryOfName(std::string_view name, platform::FoundEntry* entry) {
   platform::Search search;
   if (platform::FindFirst(std::string(name), &search, entry) != 0) return false;
   bool found = true;
-  if (kOnlyTheNameItself) {
+  // Where names differ by case, a name found in another case, or one the name matches as
+  // a mask, is another file: opening the name would not reach it. Win32 opens what its
+  // search finds.
+  if (HostPathRules().nameCase == platform::CaseRule::kSensitive) {
     std::string_view last = name.substr(DirectoryPartOf(name).size());
     while (found && entry->name != last)
       found = platform::FindNext(search, entry) == 0;

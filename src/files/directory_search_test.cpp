@@ -9,23 +9,20 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/host_names.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
+using test_support::kDelimiter;
+using test_support::kOnWindows;
+using test_support::Names;
+using test_support::Sorted;
 
-constexpr bool kOnWindows = platform::kHostSystem == platform::HostSystem::kWindows;
-constexpr char kDelimiter = kOnWindows ? '\\' : '/';
 constexpr fs::perms kWriteBits =
     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-
-Names Sorted(Names names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 Names NamesOf(const std::vector<ListedFile>& files) {
   Names names;
@@ -89,44 +86,38 @@ TEST_F(DirectorySearch, ListMatchingFilesYieldsOrdinaryFilesOnly) {
   }
 }
 
-TEST_F(DirectorySearch, IsExistingFile) {
+// What a name is found to be: a file, a directory, or neither.
+TEST_F(DirectorySearch, IsExistingFileOrDirectory) {
   struct Case {
     std::string name;
-    bool exists;
+    bool file;
+    bool directory;
   };
   const Case cases[] = {
-      {In("a.txt"), true},
-      {In("locked.txt"), true},
+      {In("a.txt"), true, false},
+      {In("locked.txt"), true, false},
       // POSIX opens only the name as spelled: neither a mask nor another case reaches a file.
-      {In("?.txt"), kOnWindows},
-      {In("A.TXT"), kOnWindows},
-      {In("b.txt"), kOnWindows},
-      {In("B.TXT"), true},
-      {In("sub*"), false},
-      {In("sub"), false},
-      {dir_.Path(), false},
-      {"", false},
-      {In("a.txt") + kDelimiter, false},
-      {In("sub") + kDelimiter, false},
-      {In("missing.txt"), false},
-      {In("missing") + kDelimiter + "a.txt", false},
+      {In("?.txt"), kOnWindows, false},
+      {In("A.TXT"), kOnWindows, false},
+      {In("b.txt"), kOnWindows, false},
+      {In("B.TXT"), true, false},
+      {In("sub"), false, true},
+      {In("sub.txt"), false, true},
+      {In("SUB"), false, kOnWindows},
+      {dir_.Path(), false, true},
+      // A mask is never a directory, nor is a name that ends in a delimiter.
+      {In("sub*"), false, false},
+      {In("sub") + kDelimiter, false, false},
+      {In("a.txt") + kDelimiter, false, false},
+      {"", false, false},
+      {In("missing.txt"), false, false},
+      {In("missing"), false, false},
+      {In("missing") + kDelimiter + "a.txt", false, false},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(IsExistingFile(c.name), c.exists) << "name: " << c.name;
-}
-
-TEST_F(DirectorySearch, IsExistingDirectory) {
-  struct Case {
-    std::string name;
-    bool exists;
-  };
-  const Case cases[] = {
-      {In("sub"), true},       {In("sub.txt"), true},  {dir_.Path(), true},
-      {In("SUB"), kOnWindows}, {In("sub*"), false},    {In("sub") + kDelimiter, false},
-      {In("a.txt"), false},    {In("missing"), false}, {"", false},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(IsExistingDirectory(c.name), c.exists) << "name: " << c.name;
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsExistingFile(c.name), c.file) << "name: " << c.name;
+    EXPECT_EQ(IsExistingDirectory(c.name), c.directory) << "name: " << c.name;
+  }
 }
 
 // A name spelled like a mask, beside names it matches, is still found as itself.

@@ -137,9 +137,8 @@ int32_t FileReplacement::Seal() {
 }
 
 int32_t FileReplacement::Replace() {
-  // Win32 cannot rename over a file this process holds open; POSIX keeps other writers out
-  // until the name has moved.
-  if (platform::kHostSystem == platform::HostSystem::kWindows) held_.Close();
+  // Where the platform can, the hold keeps other writers out until the name has moved.
+  if (!platform::kRenamesOverHeldFiles) held_.Close();
   int32_t code = platform::RenameIn(*directory_, temporaryName_, name_);
   if (code == 0) {
     Placed();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "files/path_names.h"
 #include "platform/mask_match.h"
 #include "text/string_rules.h"
 
@@ -12,10 +13,10 @@ namespace {
 constexpr std::string_view kGitFolder = ".git";
 constexpr std::string_view kIgnoreFile = ".gitignore";
 
-// git's own default: names differ by case on POSIX, not on Windows.
-constexpr platform::CaseRule kGitCaseRule = platform::kHostSystem == platform::HostSystem::kWindows
-                                                ? platform::CaseRule::kIgnoreCase
-                                                : platform::CaseRule::kSensitive;
+// git's own default follows the file system: names differ by case on POSIX, not on Win32.
+platform::CaseRule GitCaseRule() {
+  return HostPathRules().nameCase;
+}
 
 bool IsSeparator(char c) {
   return c == '/' || c == '\\';
@@ -49,7 +50,7 @@ int32_t ReadWhole(platform::Handle handle, std::string* text) {
 }  // namespace
 
 ListingFilter::ListingFilter(const ListingChoices& choices, char delimiter)
-    : choices_(choices), delimiter_(delimiter), ignoreRules_(delimiter, kGitCaseRule) {
+    : choices_(choices), delimiter_(delimiter), ignoreRules_(delimiter, GitCaseRule()) {
   for (const std::string& text : choices.excludePatterns) {
     ExcludePattern pattern;
     std::string_view rest = text;
@@ -84,8 +85,8 @@ void ListingFilter::LeaveFolder() {
 }
 
 bool ListingFilter::IsNamed(std::string_view name, std::string_view wanted) const {
-  return kGitCaseRule == platform::CaseRule::kIgnoreCase ? CompareIgnoringCase(name, wanted) == 0
-                                                         : name == wanted;
+  return GitCaseRule() == platform::CaseRule::kIgnoreCase ? CompareIgnoringCase(name, wanted) == 0
+                                                          : name == wanted;
 }
 
 // A pattern of whole paths matches part for part; one of a name matches the last part.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/host_names.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
@@ -16,7 +17,7 @@ using Verdict = ListingFilter::Verdict;
 constexpr Verdict kTaken = Verdict::kTaken;
 constexpr Verdict kLeftOut = Verdict::kLeftOut;
 constexpr Verdict kHidden = Verdict::kHidden;
-constexpr bool kOnWindows = platform::kHostSystem == platform::HostSystem::kWindows;
+using test_support::kOnWindows;
 
 // `path` written with "/", judged with `delimiter` between its parts.
 Verdict JudgeOf(const ListingFilter& filter, std::string path, bool isFolder, bool hidden,
@@ -117,7 +118,7 @@ TEST(ListingFilter, ReadsTheGitignoreOfEachFolderEntered) {
   std::filesystem::create_directories(dir.Path("sub/deep"));
   dir.Write(".gitignore", "*.log\n/only-top\n");
   dir.Write("sub/deep/.gitignore", "!keep.log\r\n");
-  const char d = kOnWindows ? '\\' : '/';
+  const char d = test_support::kDelimiter;
   platform::Directory top;
   platform::Directory sub;
   platform::Directory deep;
@@ -156,7 +157,7 @@ TEST(ListingFilter, GitignoreThatIsALinkIsNotRead) {
   std::filesystem::create_directories(dir.Path("top"));
   std::filesystem::create_symlink(dir.Path("rules"), dir.Path("top/.gitignore"));
   platform::Directory top;
-  ASSERT_EQ(platform::OpenDirectory(dir.Path("top") + "/", &top), 0);
+  ASSERT_EQ(platform::OpenDirectory(dir.DirectoryPath("top"), &top), 0);
   ListingFilter filter({{}, true, false}, '/');
   ASSERT_EQ(filter.EnterFolder(top, 0), 0);
   EXPECT_EQ(JudgeOf(filter, "a.txt", false, false, '/'), kTaken);

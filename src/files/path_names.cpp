@@ -29,11 +29,17 @@ bool IsLeadByte(const PathRules& rules, unsigned char byte) {
 }  // namespace
 
 PathRules WindowsPathRules(const platform::LeadByteSet& leadBytes) {
-  return PathRules{kWindowsDelimiters, '\\', leadBytes, leadBytes.any()};
+  return PathRules{kWindowsDelimiters,
+                   '\\',
+                   leadBytes,
+                   leadBytes.any(),
+                   "\\/",
+                   true,
+                   platform::CaseRule::kIgnoreCase};
 }
 
 PathRules PosixPathRules() {
-  return PathRules{kPosixDelimiters, '/', {}, false};
+  return PathRules{kPosixDelimiters, '/', {}, false, "/", false, platform::CaseRule::kSensitive};
 }
 
 const PathRules& HostPathRules() {

@@ -34,6 +34,15 @@ struct PathRules {
   platform::LeadByteSet leadBytes;
   // Whether leadBytes holds any byte at all.
   bool multiByteActive;
+  // The bytes the file system itself takes for separators inside a name: on Win32 "/" as
+  // well as "\\", on POSIX "/" alone.
+  std::string_view separators;
+  // Whether the file system drops the dots and spaces that end each part of a name
+  // (Win32), so that a part of nothing else reads as "." or "..".
+  bool dropsTrailingDotsAndSpaces;
+  // Whether two names that differ only in case are two files (POSIX) or one (Win32): a
+  // name found in another case is then the same file, and git ignores case as well.
+  platform::CaseRule nameCase;
 };
 
 PathRules WindowsPathRules(const platform::LeadByteSet& leadBytes = {});

@@ -10,7 +10,6 @@
 namespace quillpack {
 namespace {
 
-constexpr bool kOnPosix = platform::kHostSystem == platform::HostSystem::kPosix;
 constexpr std::string_view kIgnoreFile = ".gitignore";
 
 bool Has(uint32_t attributes, uint32_t bit) {
@@ -24,6 +23,20 @@ bool EndsTheList(int32_t code) {
 // What one entry comes to.
 enum class Outcome { kNothing, kCounted, kFile, kFolder };
 
+// Which entries of one enumeration the walk takes.
+enum class Take {
+  // Folders, and the files whose names match the mask.
+  kAll,
+  // Folders only: a search for the mask finds the files.
+  kFolders,
+  // The files the platform's search for the mask found, and no folder.
+  kMatchedFiles,
+};
+
+bool MatchesEveryName(std::string_view mask) {
+  return mask == "*" || mask == "*.*";
+}
+
 class TreeWalk {
  public:
   TreeWalk(const platform::Directory& top, const ListingRules& rules, ListingFilter& filter,
@@ -35,9 +48,11 @@ class TreeWalk {
   int32_t ListFolder(const platform::Directory& folder);
 
  private:
-  Outcome Consider(const platform::FoundEntry& entry, std::size_t nameStart, bool flat);
+  Outcome Consider(const platform::FoundEntry& entry, std::size_t nameStart, Take take);
   Outcome Count(int64_t PassedOver::*kind);
   int32_t ListEntries(const platform::Directory& folder, std::vector<std::string>* subfolders);
+  int32_t ListPass(const platform::Directory& folder, const std::string& mask, Take take,
+                   std::vector<std::string>* subfolders, bool* refused);
   int32_t ListSubfolders(const platform::Directory& folder,
                          const std::vector<std::string>& subfolders);
   void TakeFile(const platform::Directory& folder, const platform::FoundEntry& entry);
@@ -57,12 +72,13 @@ Outcome TreeWalk::Count(int64_t PassedOver::*kind) {
 }
 
 // The entry's path is in path_, its own name from `nameStart`. Files are matched against
-// the mask here unless the platform did it (`flat`); folders, whatever their names.
-Outcome TreeWalk::Consider(const platform::FoundEntry& entry, std::size_t nameStart, bool flat) {
+// the mask here unless the platform did it; folders, whatever their names.
+Outcome TreeWalk::Consider(const platform::FoundEntry& entry, std::size_t nameStart, Take take) {
   uint32_t attributes = entry.attributes;
   bool isFolder = Has(attributes, platform::kAttributeDirectory);
-  if (entry.name == "." || entry.name == ".." || (isFolder && flat)) return Outcome::kNothing;
-  if (!isFolder && !flat && !platform::MatchesMask(rules_.mask, entry.name)) {
+  if (entry.name == "." || entry.name == "..") return Outcome::kNothing;
+  if (isFolder ? take == Take::kMatchedFiles : take == Take::kFolders) return Outcome::kNothing;
+  if (!isFolder && take == Take::kAll && !platform::MatchesMask(rules_.mask, entry.name)) {
     return Outcome::kNothing;
   }
   if (Has(attributes, platform::kAttributeVolumeLabel)) return Outcome::kNothing;
@@ -77,8 +93,9 @@ Outcome TreeWalk::Consider(const platform::FoundEntry& entry, std::size_t nameSt
   bool link = Has(attributes, platform::kAttributeReparsePoint);
   if (isFolder && link) return Count(&PassedOver::linksToFolders);
   if (Has(attributes, platform::kAttributeSystem)) {
-    // Only a POSIX listing tells a link that leads nowhere, by giving it no identity.
-    bool nowhere = kOnPosix && link && !entry.identity;
+    // Only a listing that tells identities tells a link that leads nowhere, by giving it
+    // none.
+    bool nowhere = platform::kListingTellsIdentity && link && !entry.identity;
     return Count(nowhere ? &PassedOver::linksLeadingNowhere : &PassedOver::notRegularFiles);
   }
   return isFolder ? Outcome::kFolder : Outcome::kFile;
@@ -120,7 +137,7 @@ int32_t TreeWalk::ListFlat() {
                                             platform::EntryDetail::kNamesAndKinds);
        code == 0; code = platform::FindNext(search, &entry)) {
     path_ = entry.name;
-    if (Consider(entry, 0, true) == Outcome::kFile)
+    if (Consider(entry, 0, Take::kMatchedFiles) == Outcome::kFile)
       listing_->files.push_back({path_, entry.identity});
   }
   filter_.LeaveFolder();
@@ -142,24 +159,40 @@ int32_t TreeWalk::ListFolder(const platform::Directory& folder) {
   return code;
 }
 
-// The entries of `folder` in turn; its folders are kept for later, so that no enumeration
-// stays open while the walk goes down.
+// The entries of `folder`; its folders are kept for later, so that no enumeration stays
+// open while the walk goes down. Where a mask takes entries by more than their names, the
+// platform's own search for it finds the files, as it does for a flat listing, and a
+// listing of every name the folders.
 int32_t TreeWalk::ListEntries(const platform::Directory& folder,
                               std::vector<std::string>* subfolders) {
+  bool searchForFiles = platform::kMasksMatchShortNames && !MatchesEveryName(rules_.mask);
+  bool refused = false;
+  int32_t code =
+      ListPass(folder, "*", searchForFiles ? Take::kFolders : Take::kAll, subfolders, &refused);
+  if (code != 0 || refused || !searchForFiles) return code;
+  return ListPass(folder, std::string(rules_.mask), Take::kMatchedFiles, subfolders, &refused);
+}
+
+// One enumeration of `folder` for `mask`: the files taken go to the listing, the folders
+// to `subfolders`. In a folder whose path leaves no room for a name, the first entry taken
+// refuses the folder instead and ends its listing (`*refused`).
+int32_t TreeWalk::ListPass(const platform::Directory& folder, const std::string& mask, Take take,
+                           std::vector<std::string>* subfolders, bool* refused) {
   std::size_t base = path_.size();
   bool room = base + 1 <= rules_.longestPath;
   platform::Search search;
   platform::FoundEntry entry;
   int32_t code =
-      platform::FindFirstIn(folder, "*", &search, &entry, platform::EntryDetail::kNamesAndKinds);
+      platform::FindFirstIn(folder, mask, &search, &entry, platform::EntryDetail::kNamesAndKinds);
   for (; code == 0; code = platform::FindNext(search, &entry)) {
     path_.resize(base);
     path_ += entry.name;
-    Outcome outcome = Consider(entry, base, false);
+    Outcome outcome = Consider(entry, base, take);
     if (outcome != Outcome::kFile && outcome != Outcome::kFolder) continue;
     if (!room) {
       listing_->foldersTooDeep.push_back(path_.substr(0, base > 0 ? base - 1 : 0));
       subfolders->clear();
+      *refused = true;
       return 0;
     }
     if (outcome == Outcome::kFolder) {

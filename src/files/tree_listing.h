@@ -63,15 +63,16 @@ struct TreeListing {
   bool unreadableFile = false;
 };
 
-// Lists the files of the held directory `top` whose names match the mask, taken in by
-// `filter` (which is left as it was found), in each folder in the platform's order. A
-// flat listing asks the platform for the mask and takes what it finds that is no folder;
-// a walk takes every entry, matches files against the mask itself, and enters every
-// folder the filter takes that is no link, one after another, each held only while it
-// and the folders below it are listed; it keeps one path for the whole walk, none per
-// level. Returns 0, or the platform's code for a folder that could not be listed or a
-// .gitignore that could not be read (`listing->failedPath`); what was found until then
-// stays in `*listing`.
+// Lists the files of the held directory `top` that match the mask, taken in by `filter`
+// (which is left as it was found), in each folder in the platform's order. A flat listing
+// asks the platform for the mask and takes what it finds that is no folder. A walk takes
+// the files of each folder that match the mask as the flat listing does: where the
+// platform matches masks by more than names (kMasksMatchShortNames), by its search for
+// the mask, elsewhere by their names. It enters every folder the filter takes that is no
+// link, one after another, each held only while it and the folders below it are listed;
+// it keeps one path for the whole walk, none per level. Returns 0, or the platform's code for a
+// folder that could not be listed or a .gitignore that could not be read (`listing->failedPath`);
+// what was found until then stays in `*listing`.
 int32_t ListSources(const platform::Directory& top, const ListingRules& rules,
                     ListingFilter& filter, TreeListing* listing);
 

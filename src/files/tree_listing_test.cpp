@@ -7,37 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "support/host_names.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
 namespace {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-
-constexpr bool kOnWindows = platform::kHostSystem == platform::HostSystem::kWindows;
-constexpr char kDelimiter = kOnWindows ? '\\' : '/';
-
-// Names written with "/", in the host's form, sorted.
-Names HostNames(Names names) {
-  for (std::string& name : names)
-    std::replace(name.begin(), name.end(), '/', kDelimiter);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-Names Sorted(Names names) {
-  std::sort(names.begin(), names.end());
-  return names;
-}
+using test_support::HostNames;
+using test_support::kDelimiter;
+using test_support::kOnWindows;
+using test_support::Names;
+using test_support::Sorted;
 
 class TreeListingTest : public ::testing::Test {
  protected:
-  // Lists the folder "top" of the test's directory.
-  int32_t List(ListingRules rules, const ListingChoices& choices = {}) {
+  // Lists the folder "top" of the test's directory, or `folder` below it.
+  int32_t List(ListingRules rules, const ListingChoices& choices = {},
+               const std::string& folder = "top") {
     listing_ = TreeListing();
     platform::Directory top;
-    EXPECT_EQ(platform::OpenDirectory(dir_.Path("top") + kDelimiter, &top), 0);
+    EXPECT_EQ(platform::OpenDirectory(dir_.DirectoryPath(folder), &top), 0);
     rules.delimiter = kDelimiter;
     ListingFilter filter(choices, kDelimiter);
     return ListSources(top, rules, filter, &listing_);
@@ -82,6 +72,34 @@ TEST_F(TreeListingTest, WalksTheTreeAndCountsWhatItPassesOver) {
   EXPECT_EQ(Files(), HostNames({"a.txt", "b.md"}));
   expected = {1, 0, 1, 0};
   EXPECT_EQ(listing_.passedOver, expected);
+}
+
+// A walk takes in each folder the files a flat listing of that folder takes, whatever the
+// mask: on Win32 a mask also matches short names ("*.htm" takes index.html), and both find
+// them by the platform's search.
+TEST_F(TreeListingTest, WalkTakesWhatFlatListingsOfItsFoldersTake) {
+  const Names folders = {"top", "top/sub", "top/sub/deep"};
+  for (const char* name :
+       {"top/index.html", "top/a.htm", "top/B.HTM", "top/readme", "top/sub/page.html",
+        "top/sub/y.htmx", "top/sub/deep/x.htm", "top/sub/deep/long name.text"}) {
+    Write(name);
+  }
+  for (const char* mask : {"*.htm", "*.*", "*", "*.", "?.htm", "a.htm", "INDEX*", "*.tex"}) {
+    Names flat;
+    for (const std::string& folder : folders) {
+      ASSERT_EQ(List({mask, false}, {}, folder), 0) << mask;
+      std::string below = folder == "top" ? "" : folder.substr(4) + "/";
+      for (const std::string& file : Files())
+        flat.push_back(below + file);
+    }
+    ASSERT_EQ(List({mask, true}), 0) << mask;
+    EXPECT_EQ(Files(), HostNames(flat)) << mask;
+  }
+  ASSERT_EQ(List({"*.htm", true}), 0);
+  Names byName = HostNames({"a.htm", "B.HTM", "sub/deep/x.htm"});
+  Names byShortName =
+      HostNames({"a.htm", "B.HTM", "index.html", "sub/deep/x.htm", "sub/page.html", "sub/y.htmx"});
+  EXPECT_EQ(Files(), platform::kMasksMatchShortNames ? byShortName : byName);
 }
 
 // A folder whose path leaves no room below it for a name is not walked: it is refused when
@@ -152,7 +170,7 @@ TEST_F(TreeListingTest, AGitignoreThatCannotBeRead) {
   Write("top/a.txt");
   platform::Directory top;
   platform::Directory sub;
-  ASSERT_EQ(platform::OpenDirectory(dir_.Path("top") + kDelimiter, &top), 0);
+  ASSERT_EQ(platform::OpenDirectory(dir_.DirectoryPath("top"), &top), 0);
   ASSERT_EQ(platform::OpenSubdirectory(top, "sub", &sub), 0);
   platform::OwnedHandle writer;
   ASSERT_EQ(platform::HoldForReplacingIn(sub, ".gitignore", &writer), 0);

@@ -11,8 +11,10 @@
 #include "files/file_replacement.h"
 #include "files/path_names.h"
 #include "merged/member_names.h"
+#include "merged/member_refusals.h"
 #include "merged/member_target.h"
 #include "merged/merged_format.h"
+#include "merged/merged_lines.h"
 #include "merged/operation_failures.h"
 #include "merged/replacement_notes.h"
 #include "platform/platform.h"
@@ -27,10 +29,6 @@ namespace {
 enum class Overwrite { kYes = 1, kNo = 2, kAll = 3, kCancel = 4 };
 constexpr std::string_view kOverwriteLetters = "ynac";
 
-// POSIX removes a link at the target and makes a file in its place, with no window for a
-// racing program; plain Win32 calls cannot, so there such a link is refused.
-constexpr bool kReplacesLinkTargets = platform::kHostSystem == platform::HostSystem::kPosix;
-
 // The target directory, always ending in the path delimiter. It is neither made absolute
 // nor tested: a missing directory makes the first target fail to open.
 std::string TargetDirectoryOf(const std::string& given) {
@@ -39,109 +37,6 @@ std::string TargetDirectoryOf(const std::string& given) {
   char delimiter = HostPathRules().pathDelimiter;
   if (target.back() != delimiter) target += delimiter;
   return WithTrailingDelimiter(DirectoryOf(target));
-}
-
-// The empty name leaves no gap of two spaces in the sentence.
-[[noreturn]] void RefuseMember(const std::string& name, std::string_view problem) {
-  std::string message = "Member name";
-  if (!name.empty()) message.append(" ").append(PrintableText(name));
-  RaiseError(myException(message.append(problem)));
-}
-
-// Writes the bytes of a member line into the open target, or nowhere.
-class TargetWriter final : public LineSink {
- public:
-  explicit TargetWriter(TextLineFile* target) : target_(target) {}
-  void Take(std::string_view piece) override {
-    if (target_ && !piece.empty()) CheckedWriteText(*target_, piece);
-  }
-
- private:
-  TextLineFile* target_;
-};
-
-// One line of the merged file as it streams in. Its first bytes tell whether it is a
-// header, of which only the name is kept, or a member line, which goes on to the open
-// target or nowhere, under the escape without the bar it was given: no line is ever held
-// whole, however long.
-class MergedLine final : public LineSink {
- public:
-  MergedLine(HeaderRule rule, TextLineFile* target, LineEscape escape)
-      : start_(rule), target_(target), writer_(target), escape_(escape) {}
-
-  void Take(std::string_view piece) override {
-    if (!decided_) {
-      piece = start_.Take(piece);
-      if (!start_.IsComplete()) return;
-      Decide();
-    }
-    if (header_) {
-      header_->Take(piece);
-    } else if (unescape_) {
-      unescape_->Take(piece);
-    } else {
-      writer_.Take(piece);
-    }
-  }
-
-  // Ends the line once the input has handed over all of it; returns whether it was a
-  // header. A member line gets its line end in the target.
-  bool Finish() {
-    if (!decided_) Decide();
-    if (header_) return true;
-    if (unescape_) unescape_->Finish();
-    if (target_) CheckedWriteTextLine(*target_, "");
-    return false;
-  }
-
-  const std::string& Name() const { return header_->Name(); }
-
- private:
-  void Decide() {
-    decided_ = true;
-    LineKind kind = start_.Kind();
-    std::string_view bytes = start_.Bytes();
-    if (kind != LineKind::kMemberLine) {
-      header_.emplace(kind);
-      header_->Take(bytes);
-    } else if (escape_ == LineEscape::kBars && bytes.starts_with(kEscapeBar)) {
-      unescape_.emplace(BarEscape::Direction::kRemove, &writer_);
-      unescape_->Take(bytes);
-    } else {
-      writer_.Take(bytes);
-    }
-  }
-
-  LineStart start_;
-  TextLineFile* target_;
-  TargetWriter writer_;
-  LineEscape escape_;
-  bool decided_ = false;
-  std::optional<HeaderNameReader> header_;
-  std::optional<BarEscape> unescape_;
-};
-
-// The first line of the input, read on to `line` while it is compared with the escape
-// marker.
-class FirstLine final : public LineSink {
- public:
-  explicit FirstLine(MergedLine* line) : line_(line) {}
-
-  void Take(std::string_view piece) override {
-    marker_.Take(piece);
-    line_->Take(piece);
-  }
-
-  bool IsEscapeMarker() const { return marker_.Matched(); }
-
- private:
-  MergedLine* line_;
-  EscapeMarkerMatch marker_;
-};
-
-// The merged file's name as the files take it: standard input for "-".
-std::string InputName() {
-  return RunOptions.firstPath == kStandardStreamPath ? std::string() : RunOptions.firstPath;
 }
 
 // What an extraction does with each member: write it, or name it on standard output.
@@ -173,7 +68,7 @@ class Extraction {
 
  private:
   bool ExtractMembers() {
-    input_.AssignName(InputName());
+    input_.AssignName(RunOptions.firstPath.FileName());
     CheckedOpenForReading(input_);
     std::optional<std::string> waitingHeader;  // met by the read-ahead after a header
     if (!AtEndOfInput()) ReadFirstLine(&waitingHeader);
@@ -203,7 +98,8 @@ class Extraction {
     CloseTarget();
     CheckedClose(input_);
     if (members_ > 0) return true;
-    WriteErrorLine("No member header found in " + RunOptions.firstPath + "; it is no merged file.");
+    WriteErrorLine("No member header found in " + RunOptions.firstPath.typed() +
+                   "; it is no merged file.");
     return false;
   }
 
@@ -266,30 +162,6 @@ class Extraction {
     if (why != FileReplacement::InPlace::kNo) WriteErrorLine(InPlaceNote(memberName_, why));
   }
 
-  // A name that leaves the target, names a device, holds a byte no file name may hold, ends
-  // without a file name or makes a path the platform cannot take is refused, naming the
-  // member. Nothing is made for it before: no folder of its directory parts.
-  void RefuseUnsafeName(const std::string& name) const {
-    NameProblem problem = CheckMemberName(name);
-    if (problem != NameProblem::kNone) RefuseMember(name, ProblemText(problem));
-    // The full path of T + NAME is T's own with NAME behind it: no need to ask the
-    // platform again for every member.
-    if (targetFullLength_ + name.size() > kMaxFullPathBytes) {
-      RefuseMember(name, " makes the path too long.");
-    }
-  }
-
-  // What is there already and cannot be written over: nothing ever waits on a FIFO or a
-  // device, and a link is never written through.
-  static void RefuseUnwritable(const std::string& name, platform::EntryKind kind) {
-    if (kind == platform::EntryKind::kOther) {
-      RefuseMember(name, " is a pipe, socket or device, not a file.");
-    }
-    if (kind == platform::EntryKind::kLink && !kReplacesLinkTargets) {
-      RefuseMember(name, " is a symbolic link.");
-    }
-  }
-
   // The member's file is open for writing, or failed to open with `code`: either way the
   // console says so first.
   void Extracting(const std::string& name, int32_t code) {
@@ -302,7 +174,8 @@ class Extraction {
   // leads elsewhere; a directory that is missing fails once the console has named it.
   void Reach(const std::string& name, MemberTarget* place) {
     memberName_ = name;
-    RefuseUnsafeName(name);
+    // Nothing is made for a refused name before: no folder of its directory parts.
+    RefuseUnsafeName(name, targetFullLength_);
     targetFile_.AssignName(target_ + name);
     int32_t reached = place->Reach(directory_, WrittenParts(name));
     if (reached == platform::kStoppedOnLink) RefuseMember(name, " passes through a symbolic link.");
@@ -312,7 +185,8 @@ class Extraction {
   // Asks before a file or a link there is written over, unless the user said all; returns
   // whether the member is to be written.
   bool MayOverwrite(const std::string& name, platform::EntryKind kind) {
-    RefuseUnwritable(name, kind);
+    std::string_view refusal = WhyNotWrittenOver(kind);
+    if (!refusal.empty()) RefuseMember(name, refusal);
     bool existing = kind == platform::EntryKind::kFile || kind == platform::EntryKind::kLink;
     if (!existing || overwriteAll_) return true;
     if (RunOptions.overwrites == Overwrites::kNone) {
@@ -341,7 +215,7 @@ class Extraction {
   void StartMember(const std::string& name) {
     CloseTarget();
     if (purpose_ == Purpose::kList) {
-      RefuseUnsafeName(name);
+      RefuseUnsafeName(name, targetFullLength_);
       WriteOutputLine(WrittenPath(name, HostPathRules().pathDelimiter));
       return;
     }
@@ -376,8 +250,9 @@ class Extraction {
 
 // The merged file must be there, unless it comes on standard input.
 void RefuseMissingInput() {
-  if (RunOptions.firstPath != kStandardStreamPath && !IsExistingFile(RunOptions.firstPath)) {
-    RaiseError(myException("File " + RunOptions.firstPath + " does not exist."));
+  const CommandPath& input = RunOptions.firstPath;
+  if (!input.IsStandardStream() && !IsExistingFile(input.typed())) {
+    RaiseError(myException("File " + input.typed() + " does not exist."));
   }
 }
 
@@ -385,14 +260,13 @@ void RefuseMissingInput() {
 
 bool ExtractFiles() {
   RefuseMissingInput();
-  std::string target = TargetDirectoryOf(RunOptions.secondPath);
-  std::string shownInput = RunOptions.firstPath == kStandardStreamPath
-                               ? std::string(kStandardStreamPath)
-                               : FullPathOf(RunOptions.firstPath);
+  std::string target = TargetDirectoryOf(RunOptions.secondPath.typed());
+  const CommandPath& input = RunOptions.firstPath;
+  std::string shownInput = input.IsStandardStream() ? input.typed() : FullPathOf(input.typed());
   WriteProgressLine("Extracting files from " + shownInput);
   WriteProgressLine(".................. to " + target);
   bool merged = true;
-  WithOperationMessage("Error while processing " + RunOptions.firstPath,
+  WithOperationMessage("Error while processing " + input.typed(),
                        [&] { merged = Extraction(target, Purpose::kWrite).Run(); });
   return merged;
 }
@@ -401,7 +275,7 @@ bool ListMembers() {
   RefuseMissingInput();
   bool listed = true;
   // The names are checked as an extract into the current directory would check them.
-  WithOperationMessage("Error while processing " + RunOptions.firstPath, [&] {
+  WithOperationMessage("Error while processing " + RunOptions.firstPath.typed(), [&] {
     try {
       listed = Extraction(TargetDirectoryOf(""), Purpose::kList).Run();
     } catch (myException& refusal) {

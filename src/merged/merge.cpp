@@ -213,12 +213,12 @@ bool MayOverwriteOutput() {
     case Overwrites::kAsk:
       break;
   }
-  return AskFor<Overwrite>("Overwrite " + RunOptions.secondPath + "(Yes/No)?", kOverwriteLetters) ==
-         Overwrite::kYes;
+  return AskFor<Overwrite>("Overwrite " + RunOptions.secondPath.typed() + "(Yes/No)?",
+                           kOverwriteLetters) == Overwrite::kYes;
 }
 
 [[noreturn]] void RefuseChangedOutput() {
-  RaiseError(myException("Not writing " + RunOptions.secondPath +
+  RaiseError(myException("Not writing " + RunOptions.secondPath.typed() +
                          ": it changed to a link, a folder or a device after the decision to "
                          "write it."));
 }
@@ -250,7 +250,9 @@ void FinishOutput(MergedOutput& output) {
 
 void SayIfWrittenInPlace(const MergedOutput& output) {
   FileReplacement::InPlace why = output.WrittenInPlace();
-  if (why != FileReplacement::InPlace::kNo) WriteErrorLine(InPlaceNote(RunOptions.secondPath, why));
+  if (why != FileReplacement::InPlace::kNo) {
+    WriteErrorLine(InPlaceNote(RunOptions.secondPath.typed(), why));
+  }
 }
 
 // Returns false when a source was left out or a warning was given.
@@ -289,7 +291,7 @@ bool WriteMergedFile(const std::vector<Source>& sources, SourceDirectory& direct
     return WriteSources(sources, directory, output);
   } catch (EInOutError& failure) {
     if (failure.FailureCode() == platform::kDiskFull && output.KeepsOldFile()) {
-      WriteErrorLine(NoSpaceNote(RunOptions.secondPath));
+      WriteErrorLine(NoSpaceNote(RunOptions.secondPath.typed()));
     }
     ReRaise();
   }
@@ -315,22 +317,21 @@ void SayWhatWasPassedOver(const PassedOver& passedOver) {
 }  // namespace
 
 bool MergeFiles() {
-  bool toStandardOutput = RunOptions.secondPath == kStandardStreamPath;
   // The output as the files take it: the empty name is standard output.
-  std::string outputName = toStandardOutput ? std::string() : RunOptions.secondPath;
-  std::string searchPath = SearchPathOf(RunOptions.firstPath);
+  std::string outputName = RunOptions.secondPath.FileName();
+  std::string searchPath = SearchPathOf(RunOptions.firstPath.typed());
   std::string directoryPath = DirectoryPartOf(searchPath);
   SourceDirectory directory(WithTrailingDelimiter(directoryPath));
   WriteProgressLine("Adding files from " + searchPath);
   WriteProgressLine("...............to " +
-                    (toStandardOutput ? RunOptions.secondPath : FullPathOf(outputName)));
+                    (outputName.empty() ? RunOptions.secondPath.typed() : FullPathOf(outputName)));
   // Emptying the output and then reading it back could only lose the old bundle or grow
   // without end, so the output is told apart by what it is before it is touched.
   std::string_view mask = std::string_view(searchPath).substr(directoryPath.size());
   SourceListing listing;
   if (RunOptions.filesFrom) {
     std::vector<std::string> names;
-    WithOperationMessage("Error while reading " + *RunOptions.filesFrom,
+    WithOperationMessage("Error while reading " + RunOptions.filesFrom->typed(),
                          [&] { names = ReadNameList(*RunOptions.filesFrom); });
     listing = directory.ListNamed(names, ListingRequestOf(mask), IdentifiedFile(outputName));
   } else {
@@ -347,7 +348,7 @@ bool MergeFiles() {
     output.Accept();
   }
   bool exact = true;
-  WithOperationMessage("Error creating " + RunOptions.secondPath,
+  WithOperationMessage("Error creating " + RunOptions.secondPath.typed(),
                        [&] { exact = WriteMergedFile(listing.sources, directory, output); });
   SayWhatWasPassedOver(listing.passedOver);
   return exact && !listing.leftOut;

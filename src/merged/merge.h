@@ -8,10 +8,11 @@
 namespace quillpack {
 
 // Reads RunOptions: firstPath (the mask; empty for every file of the current directory),
-// secondPath (the output; empty for standard output), headerStyle, escape, filesFrom and
-// debug. Writes progress lines as console lines (console_question.h: on the error output
-// while the merged text goes to a standard output that is no console) and asks before it
-// overwrites an existing output. A listed file that is the output itself (the same file,
+// secondPath (the output; "-" or empty for standard output), headerStyle, recurse,
+// keepCase, the listing choices (excludePatterns, gitignore, hidden), filesFrom, escape,
+// overwrites, quiet and debug. Writes progress lines as console lines (console_question.h: on the
+// error output while the merged text goes to a standard output that is no console) and asks before
+// it overwrites an existing output. A listed file that is the output itself (the same file,
 // whatever name leads to it) is left out, with a line on the error output, before the
 // output is touched. Raises myException on every failure: a listed name a member header
 // cannot carry (source_names.h), "No files matched.", "Operation Cancelled.", "File L does

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/gathered.h"
+
 namespace quillpack {
 namespace {
 
@@ -83,19 +85,9 @@ TEST(ClassifyLineStart, FirstBytesUnderEachRule) {
   }
 }
 
-// Collects what a BarEscape passes on.
-class Collected final : public LineSink {
- public:
-  void Take(std::string_view piece) override {
-    EXPECT_FALSE(piece.empty());
-    bytes += piece;
-  }
-  std::string bytes;
-};
-
 // `line` through a BarEscape in pieces of `size` bytes (0: whole).
 std::string Through(BarEscape::Direction direction, std::string_view line, std::size_t size) {
-  Collected collected;
+  test_support::Gathered collected;
   BarEscape escape(direction, &collected);
   for (std::size_t at = 0; at < line.size(); at += size ? size : line.size())
     escape.Take(line.substr(at, size ? size : line.size()));

@@ -11,8 +11,7 @@ MergedOutput::MergedOutput(const std::string& name) : name_(name) {
   file_.AssignName(name);
   std::string directory = DirectoryPartOf(name);
   last_ = name.substr(directory.size());
-  bool splitAgain =
-      platform::kHostSystem == platform::HostSystem::kWindows && last_.find('/') != last_.npos;
+  bool splitAgain = last_.find_first_of(HostPathRules().separators) != last_.npos;
   byName_ = last_.empty() || splitAgain;
   if (byName_) return;
   if (directory.empty()) directory = CurrentDirectory();

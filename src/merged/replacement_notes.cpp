@@ -1,27 +1,33 @@
 #include "merged/replacement_notes.h"
 
+#include <string_view>
+
 namespace quillpack {
 
-std::string InPlaceNote(const std::string& name, FileReplacement::InPlace why) {
+namespace {
+
+std::string_view ReasonWrittenInPlace(FileReplacement::InPlace why) {
   using InPlace = FileReplacement::InPlace;
-  const char* reason = nullptr;
   switch (why) {
     case InPlace::kNo:
-      return std::string();
+      break;
     case InPlace::kNoNewFileBeside:
-      reason = "its folder does not let a new file be made beside it.";
-      break;
+      return "its folder does not let a new file be made beside it.";
     case InPlace::kNameRefused:
-      reason = "its folder does not let a new file take its name.";
-      break;
+      return "its folder does not let a new file take its name.";
     case InPlace::kMountedOrBusy:
-      reason = "something is mounted on it, or the system holds it.";
-      break;
+      return "something is mounted on it, or the system holds it.";
     case InPlace::kOtherMount:
-      reason = "it lies on another mount than its folder.";
-      break;
+      return "it lies on another mount than its folder.";
   }
-  return name + " is written in place: " + reason;
+  return "";
+}
+
+}  // namespace
+
+std::string InPlaceNote(const std::string& name, FileReplacement::InPlace why) {
+  std::string_view reason = ReasonWrittenInPlace(why);
+  return reason.empty() ? std::string() : name + " is written in place: " + std::string(reason);
 }
 
 std::string NoSpaceNote(const std::string& name) {

@@ -34,11 +34,12 @@ bool IsOnlyDotsAndSpaces(std::string_view part) {
   return part.find_first_not_of(". ") == std::string_view::npos;
 }
 
-// Whether `part` may step out of its folder: "..", and on Win32, which drops the trailing
-// dots and spaces of a part, anything made of them alone but ".".
-bool LeadsUp(std::string_view part, bool windowsRules) {
+// Whether `part` may step out of its folder: "..", and where the file system drops the
+// trailing dots and spaces of a part, anything made of them alone but ".".
+bool LeadsUp(std::string_view part, const PathRules& rules) {
   if (part == "..") return true;
-  return windowsRules && !part.empty() && part != "." && IsOnlyDotsAndSpaces(part);
+  return rules.dropsTrailingDotsAndSpaces && !part.empty() && part != "." &&
+         IsOnlyDotsAndSpaces(part);
 }
 
 }  // namespace
@@ -58,8 +59,8 @@ std::vector<std::string> SplitNameList(std::string_view bytes) {
   return names;
 }
 
-std::vector<std::string> ReadNameList(const std::string& name) {
-  if (name == kStandardStreamPath) {
+std::vector<std::string> ReadNameList(const CommandPath& list) {
+  if (list.IsStandardStream()) {
     platform::Handle input = platform::kNoHandle;
     if (int32_t code = platform::GetStandardHandle(platform::StandardStream::kInput, &input)) {
       RecordFailure(code);
@@ -67,31 +68,32 @@ std::vector<std::string> ReadNameList(const std::string& name) {
     }
     return SplitNameList(ReadAll(input));
   }
-  platform::OwnedHandle list;
-  int32_t code = platform::OpenExistingForReading(name, &list);
+  platform::OwnedHandle opened;
+  int32_t code = platform::OpenExistingForReading(list.typed(), &opened);
   if (code == platform::kFileNotFound || code == platform::kPathNotFound) {
-    RaiseError(myException("File " + name + " does not exist."));
+    RaiseError(myException("File " + list.typed() + " does not exist."));
   }
   RecordFailure(code);
   CheckFileFailure();
-  return SplitNameList(ReadAll(list.get()));
+  return SplitNameList(ReadAll(opened.get()));
 }
 
 bool PathBelowDirectory(std::string_view listed, std::string* path, const PathRules& rules) {
   path->clear();
-  bool windowsRules = rules.delimiters.find(':') != std::string_view::npos;
+  // A list names paths with "/" on every system, and on Win32 with "\\" too.
   std::string separators = {'/', rules.pathDelimiter};
   auto isSeparatorAt = [&](std::size_t i) {
     return IsDelimiterAt(separators, listed, static_cast<int32_t>(i) + 1, rules);
   };
   if (isSeparatorAt(0)) return false;
-  if (windowsRules && listed.find(':') != std::string_view::npos) return false;
+  bool colonsCut = rules.delimiters.find(':') != std::string_view::npos;
+  if (colonsCut && listed.find(':') != std::string_view::npos) return false;
   for (std::size_t start = 0; start <= listed.size();) {
     std::size_t end = start;
     while (end < listed.size() && !isSeparatorAt(end))
       ++end;
     std::string_view part = listed.substr(start, end - start);
-    if (LeadsUp(part, windowsRules)) {
+    if (LeadsUp(part, rules)) {
       path->clear();
       return false;
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/run_options.h"
 #include "files/path_names.h"
 
 namespace quillpack {
@@ -18,9 +19,9 @@ namespace quillpack {
 // name no file system holds is named as it was given, not taken for another.
 std::vector<std::string> SplitNameList(std::string_view bytes);
 
-// Reads all of the list `name` ("-": standard input) and splits it. Raises myException
+// Reads all of the list `list` ("-": standard input) and splits it. Raises myException
 // "File L does not exist." when it is not there, and EInOutError when it cannot be read.
-std::vector<std::string> ReadNameList(const std::string& name);
+std::vector<std::string> ReadNameList(const CommandPath& list);
 
 // Makes `listed` the path below the source directory it names: split at "/" and at the
 // path delimiter of `rules` (on Win32 both "\\" and "/"), empty and "." parts dropped, the

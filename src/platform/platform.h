@@ -1,4 +1,4 @@
-// The operating system as the runtime sees it: the effects the tool relies on, in plain
+// The operating system as the layers above see it: the effects the tool relies on, in plain
 // C++ types. One backend per system stands behind this header (win32/ on the Win32 API,
 // posix/ on POSIX, split alike by concern); the build links exactly one of them.
 //
@@ -6,6 +6,10 @@
 // the failure table (2 file not found, 3 path not found, 5 access denied, 32 sharing
 // violation, 112 disk full, ...). Win32 passes GetLastError() on unchanged; POSIX maps
 // errno to the code with the same meaning, in one table in posix/internal.cpp.
+//
+// A name that holds a NUL byte cannot reach the system whole: every call that takes one
+// refuses it on both backends with 3 (kPathNotFound, "Invalid filename"), finds nothing
+// there, or gives the empty full path.
 
 #ifndef QUILLPACK_PLATFORM_PLATFORM_H_
 #define QUILLPACK_PLATFORM_PLATFORM_H_
@@ -113,7 +117,7 @@ enum class StandardStream { kInput, kOutput, kError };
 
 // Opens an existing file for reading from its start. The file is shared for reading only:
 // while anyone holds it open for writing, the open fails with 32 (also inside this
-// process). A directory is refused with 5. A name holding a NUL byte is refused. When
+// process). A directory is refused with 5. When
 // `kind` is given it receives the device kind of the opened handle; when `size` is given,
 // the size a disk file reports at opening (0 for other kinds, and for files such as those
 // of /proc that report 0 yet hold bytes).
@@ -226,32 +230,39 @@ struct FoundEntry {
   // The entry's name without any directory part.
   std::string name;
   // What the file the entry leads to is, where the enumeration tells it at no further
-  // cost: always on POSIX (a link's is its target's), never on Win32.
+  // cost (kListingTellsIdentity): always on POSIX (a link's is its target's), never on
+  // Win32.
   std::optional<FileIdentity> identity;
 };
+
+// Whether every entry an enumeration hands over tells its identity; where it does, an entry
+// without one is a link that leads nowhere.
+inline constexpr bool kListingTellsIdentity = kHostSystem == HostSystem::kPosix;
+
+// Whether a mask may take entries by more than the names an enumeration hands over: Win32
+// matches the short (8.3) name of each entry as well ("*.htm" takes INDEX~1.HTM, the
+// short name of index.html). Where it may, only the platform's own search for the mask
+// tells which entries it takes; elsewhere the names alone do (mask_match.h).
+inline constexpr bool kMasksMatchShortNames = kHostSystem == HostSystem::kWindows;
 
 // How much an enumeration tells of each entry (FindFirst).
 enum class EntryDetail { kFull, kNamesAndKinds };
 
-// Each backend's own record of an enumeration in progress.
+// Each backend's own record of an enumeration in progress, which it ends and frees.
 struct SearchState;
+struct SearchStateDeleter {
+  void operator()(SearchState* state) const;
+};
 
 class Directory;
 
 // One enumeration in progress, ended when it goes. Move-only.
 class Search {
  public:
-  Search();
-  ~Search();
-  Search(Search&& other) noexcept;
-  Search& operator=(Search&& other) noexcept;
-  Search(const Search&) = delete;
-  Search& operator=(const Search&) = delete;
-
   bool IsOpen() const { return state_ != nullptr; }
 
   // Ends the enumeration now; nothing happens when none is open.
-  void Close();
+  void Close() { state_.reset(); }
 
  private:
   friend int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
@@ -260,7 +271,7 @@ class Search {
   friend int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
                              FoundEntry* entry, EntryDetail detail);
 
-  std::unique_ptr<SearchState> state_;
+  std::unique_ptr<SearchState, SearchStateDeleter> state_;
 };
 
 // Starts an enumeration of the entries that match `pattern`, a path whose last component
@@ -407,8 +418,19 @@ int32_t WriteInPlace(Handle held, Handle from);
 // file or link `to` names (a link itself, never what it points to): whoever opens `to`
 // finds the old file or the new one, never a mix. Fails with 5 for a directory at `to` and
 // where the folder lets no file take that name, with kBusy where something is mounted at
-// `to` and kNotSameDevice where `to` lies on another mount.
+// `to` and kNotSameDevice where `to` lies on another mount. Where !kRenamesOverHeldFiles,
+// it fails while this process holds `to` open.
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to);
+
+// Whether RenameIn replaces a file this process holds open (POSIX): the hold can then keep
+// other writers out until the name has moved. Win32 cannot rename over a file held open.
+inline constexpr bool kRenamesOverHeldFiles = kHostSystem == HostSystem::kPosix;
+
+// Whether a file can be put in the place of a symbolic link found at a name with no moment
+// in which a racing program could make the name lead elsewhere: POSIX renames over the
+// link itself, from directories held. The plain Win32 calls cannot promise it, so there a
+// link at a name the tool would replace is refused rather than replaced.
+inline constexpr bool kReplacesLinksSafely = kHostSystem == HostSystem::kPosix;
 
 // Gives the file `from` inside `directory` the name `to` while nothing by that name exists,
 // `to` never half there; when something does (a file, a link, a directory, even one that
@@ -515,19 +537,17 @@ void ConvertToOem(char* text);
 void WriteToErrorOutput(const char* bytes, std::size_t count);
 void WriteToStandardOutputHandle(const char* bytes, std::size_t count);
 
-// Run-error numbers: the process ends with one of them after a machine fault, or after a
-// failure that could not be reported as an error object.
-inline constexpr int32_t kRunErrorDivisionByZero = 200;
-inline constexpr int32_t kRunErrorStackOverflow = 202;
-inline constexpr int32_t kRunErrorAccessViolation = 216;
-inline constexpr int32_t kRunErrorUnhandled = 217;
+// The machine faults the platform tells apart; what each means to the tool is the
+// process's matter.
+enum class FaultKind { kAccessViolation, kDivisionByZero, kStackOverflow, kOther };
 
-// Called on a machine fault with its run-error number (kRunErrorAccessViolation,
-// kRunErrorDivisionByZero, kRunErrorStackOverflow, or kRunErrorUnhandled for any other)
-// and the faulting code position.
-// It runs where the fault happened (on POSIX inside a signal handler, on its own stack)
-// and must end the process without returning.
-using FaultHandler = void (*)(int32_t runError, const void* position);
+// Called on a machine fault with its kind and the faulting code position. A stack
+// overflow is told as such wherever the platform can tell it: on Win32 by the system, on
+// POSIX by a fault address at the end of the main thread's stack. The handler runs where
+// the fault happened (on POSIX inside a signal handler, on its own stack) and is to end
+// the process without returning; if it returns, the fault takes its own course and ends
+// the process as it would without a handler.
+using FaultHandler = void (*)(FaultKind kind, const void* position);
 void InstallFaultHandler(FaultHandler handler);
 
 // Ends the process with `status`. Does not run destructors of static objects.

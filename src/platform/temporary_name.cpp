@@ -14,4 +14,8 @@ std::string TemporaryFileName(uint64_t seed) {
   return name;
 }
 
+uint64_t TemporaryNameSeed(uint64_t process, uint64_t moment, int attempt) {
+  return process << 32 ^ moment ^ static_cast<uint64_t>(attempt) << 48;
+}
+
 }  // namespace quillpack::platform

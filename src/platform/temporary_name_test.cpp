@@ -21,5 +21,16 @@ TEST(TemporaryFileName, HiddenRecognisableAndSpread) {
   EXPECT_EQ(names.size(), 6u);
 }
 
+// Two attempts in one moment, and two processes in one moment, draw different names.
+TEST(TemporaryNameSeed, AttemptsAndProcessesDrawApart) {
+  std::set<std::string> names;
+  for (uint64_t process : {1u, 2u, 4242u}) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+      names.insert(TemporaryFileName(TemporaryNameSeed(process, 123456789u, attempt)));
+    }
+  }
+  EXPECT_EQ(names.size(), 3u * kTemporaryNameAttempts);
+}
+
 }  // namespace
 }  // namespace quillpack::platform

@@ -62,11 +62,11 @@ void WriteRunErrorReport();
 
 // A fault may strike anywhere, inside the heap too: report and leave without the
 // clean-up steps, which could need the heap.
-void OnMachineFault(int32_t runError, const void* position) {
-  ExitStatus = runError;
+void OnMachineFault(platform::FaultKind kind, const void* position) {
+  ExitStatus = RunErrorOf(kind);
   runErrorPosition = position;
   WriteRunErrorReport();
-  platform::ExitProcessWith(runError);
+  platform::ExitProcessWith(ExitStatus);
 }
 
 // The parts start in a fixed order: the code page's lead bytes, then the error layer. The
@@ -98,14 +98,14 @@ void WriteRunErrorReport() {
     try {
       std::rethrow_exception(pending);
     } catch (const Exception& error) {
-      if (!errorLayerActive) StopWithRunError(platform::kRunErrorUnhandled, error.RaisePosition());
+      if (!errorLayerActive) StopWithRunError(kRunErrorUnhandled, error.RaisePosition());
       try {
         ReportUnhandledError(error, error.RaisePosition());
       } catch (...) {
         pending = std::current_exception();
       }
     } catch (...) {
-      StopWithRunError(platform::kRunErrorUnhandled, nullptr);
+      StopWithRunError(kRunErrorUnhandled, nullptr);
     }
   }
 }
@@ -134,6 +134,20 @@ std::size_t FormatErrorReport(const Exception& error, const void* position, char
   text.Append(endMark ? "." : "");
   text.Append("\r\n");
   return text.length();
+}
+
+int32_t RunErrorOf(platform::FaultKind kind) {
+  switch (kind) {
+    case platform::FaultKind::kAccessViolation:
+      return kRunErrorAccessViolation;
+    case platform::FaultKind::kDivisionByZero:
+      return kRunErrorDivisionByZero;
+    case platform::FaultKind::kStackOverflow:
+      return kRunErrorStackOverflow;
+    case platform::FaultKind::kOther:
+      break;
+  }
+  return kRunErrorUnhandled;
 }
 
 void FormatRunErrorReport(int32_t number, uintptr_t position,
@@ -189,7 +203,7 @@ void RunProcess(int argc, char** argv, const ToolEntry& tool) {
   try {
     StartParts();
   } catch (...) {
-    StopWithRunError(platform::kRunErrorUnhandled, nullptr);
+    StopWithRunError(kRunErrorUnhandled, nullptr);
   }
   clearToolGlobals = tool.clearGlobals;
   std::exception_ptr pending;

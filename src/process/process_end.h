@@ -46,6 +46,17 @@ inline constexpr std::size_t kErrorReportCapacity = 1024;
 std::size_t FormatErrorReport(const Exception& error, const void* position, char* buffer,
                               std::size_t capacity);
 
+// Run-error numbers: the process ends with one of them after a machine fault, or after a
+// failure that could not be reported as an error object.
+inline constexpr int32_t kRunErrorDivisionByZero = 200;
+inline constexpr int32_t kRunErrorStackOverflow = 202;
+inline constexpr int32_t kRunErrorAccessViolation = 216;
+inline constexpr int32_t kRunErrorUnhandled = 217;
+
+// The run error a machine fault of `kind` ends the process with: 200, 202 or 216 for the
+// faults of those names, 217 for any other.
+int32_t RunErrorOf(platform::FaultKind kind);
+
 // The run-error text "Runtime error NNN at XXXXXXXX" (29 bytes) and its terminating NUL:
 // the number right-aligned to end at byte 17, the position in upper-case hexadecimal
 // right-aligned to end at byte 29, the template's zeros kept.

@@ -87,18 +87,66 @@ TEST(FormatRunErrorReport, Template) {
   }
 }
 
-// The fault handler must end the process with the run error, never let it go on or end
-// with status 0.
-TEST(MachineFaults, AccessViolationEndsWithRunError216) {
-  EXPECT_EXIT(
-      {
-        platform::InstallFaultHandler(
-            [](int32_t runError, const void*) { platform::ExitProcessWith(runError); });
-        // Not null: the undefined-behaviour checker would stop a null store first.
-        volatile uintptr_t nowhere = 16;
-        *reinterpret_cast<volatile int*>(nowhere) = 1;
-      },
-      ::testing::ExitedWithCode(216), "");
+// The faults a tool's body may meet, each as a body of its own.
+int32_t StoresNowhere() {
+  // Not null: the undefined-behaviour checker would stop a null store first.
+  volatile uintptr_t nowhere = 16;
+  *reinterpret_cast<volatile int*>(nowhere) = 1;
+  return 0;
+}
+
+[[gnu::no_sanitize("integer-divide-by-zero")]] int32_t DividesByZero() {
+  volatile int32_t zero = 0;
+  return 100 / zero;
+}
+
+// Far more than any stack that has a limit (8 MB on Linux, 1 MB on Windows, by default);
+// a stack without one is not exhausted, and the run then ends normally.
+constexpr int32_t kDeepestCall = 64 * 1024;
+
+// Each call keeps a frame that the optimiser cannot drop, so that the stack runs out.
+[[gnu::noinline]] int32_t Recurse(volatile char* above, int32_t depth) {
+  volatile char frame[1024];
+  frame[0] = above[0];
+  frame[sizeof frame - 1] = 0;
+  if (depth == kDeepestCall) return 0;
+  return Recurse(frame, depth + 1) + frame[sizeof frame - 1];
+}
+
+int32_t OverflowsTheStack() {
+  volatile char start[1] = {0};
+  return Recurse(start, 0);
+}
+
+int32_t ExecutesATrap() {
+  __builtin_trap();
+}
+
+// A machine fault ends the process with its run error, through the fault handler that the
+// process installs: never a status of 0, and never a run that goes on. A stack without a
+// limit cannot run over here: that run ends with 0 and proves nothing.
+TEST(MachineFaults, EndWithTheirRunErrors) {
+  struct Case {
+    const char* fault;
+    int32_t (*body)();
+    int32_t status;
+  };
+  const Case cases[] = {
+      {"access violation", &StoresNowhere, 216},
+      {"division by zero", &DividesByZero, 200},
+      {"stack overflow", &OverflowsTheStack, 202},
+      {"other fault", &ExecutesATrap, 217},
+  };
+  static char program[] = "quillpack_tests";
+  static char* argv[] = {program, nullptr};
+  for (const Case& c : cases) {
+    bool mayEndNormally = c.body == &OverflowsTheStack;
+    auto endsAsExpected = [&](int exit) {
+      return ::testing::ExitedWithCode(c.status)(exit) ||
+             (mayEndNormally && ::testing::ExitedWithCode(0)(exit));
+    };
+    EXPECT_EXIT(RunProcess(1, argv, {c.body, nullptr}), endsAsExpected, "") << c.fault;
+  }
 }
 
 int32_t AllocatesWithoutEnd() {

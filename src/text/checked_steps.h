@@ -1,6 +1,7 @@
 // The steps of the text line files as the tool's operations take them: each step is done,
 // then checked, and a recorded failure is raised at once as EInOutError (CheckFileFailure
-// in failure_codes.h). Each does what the TextLineFile operation of the same name does.
+// in failure_codes.h). CheckedX does what the TextLineFile operation X does, but for two
+// whose names are shorter: CheckedClose is CloseFile, CheckedCopyLines is CopyLinesTo.
 
 #ifndef QUILLPACK_TEXT_CHECKED_STEPS_H_
 #define QUILLPACK_TEXT_CHECKED_STEPS_H_

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "failures/error_objects.h"
+#include "support/raised.h"
 
 namespace quillpack {
 namespace {
@@ -44,12 +45,7 @@ std::vector<int32_t> AddAll(TStringList* list, const Names& names) {
 // The message of the EStringListError that `action` raises, or "" when it raises none.
 template <typename Action>
 std::string ListErrorOf(Action action) {
-  try {
-    action();
-  } catch (const EStringListError& error) {
-    return error.Message();
-  }
-  return "";
+  return test_support::MessageRaisedBy<EStringListError>(action);
 }
 
 TEST(SortedNameList, AddsEachNameAtItsPlaceIgnoringCase) {

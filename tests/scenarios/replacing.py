@@ -157,6 +157,31 @@ def a_private_file_stays_private_while_it_is_replaced(t):
 
 
 @scenario(hosts=("posix",))
+def a_merge_output_that_is_a_link_is_written_through_after_the_yes(t):
+    """A link that is the output when the overwrite question is answered is written as it
+    is: what it leads to takes the merged file, in place, and the link stays a link."""
+    t.write("src/a.txt", b"a\n")
+    asked = t.merge_progress("src/*.*", "out.txt") + b"Overwrite out.txt(Yes/No)?"
+    written = member("A.TXT", "a")
+    cases = [([], b"y\n", asked + lines("Adding A.TXT"), 0, written),
+             ([], b"n\n", asked + closing_block(CANCELLED), 1, b"orig\r\n"),
+             (["-overwrite"], b"", t.merge_progress("src/*.*", "out.txt") + lines("Adding A.TXT"),
+              0, written),
+             (["-skip"], b"", t.merge_progress("src/*.*", "out.txt") + closing_block(CANCELLED),
+              1, b"orig\r\n")]
+    for words, answers, stdout, status, content in cases:
+        t.write("outside/v", b"orig\r\n")
+        if not os.path.islink(t.path("out.txt")):
+            os.symlink(os.path.join("outside", "v"), t.path("out.txt"))
+        t.run("-merge", *words, "src", "out.txt", stdin=answers).expect(stdout=stdout,
+                                                                      status=status)
+        t.expect_file("outside/v", content)
+        if not os.path.islink(t.path("out.txt")):
+            raise ScenarioFailure(f"{words} {answers!r}: the link was replaced")
+        t.expect_no_temporary_files()
+
+
+@scenario(hosts=("posix",))
 def a_merge_output_made_a_link_after_the_yes_is_not_followed(t):
     t.write("outside/v", b"orig\r\n")
     t.write("src/a.txt", b"a\n")

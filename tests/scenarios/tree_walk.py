@@ -6,7 +6,9 @@ import os
 import subprocess
 import threading
 
-from scenario_harness import ScenarioFailure, lines, member, refused_names, scenario
+from scenario_harness import (ScenarioFailure, closing_block, lines, member, refused_names,
+                              scenario)
+from scenarios.replacing import NOBODY_UID, can_act_as_others, run_as
 
 # The peak memory a merge of a very deep tree may take.
 MEMORY_LIMIT_KB = 64 * 1024
@@ -149,3 +151,31 @@ def links_that_lead_out_of_the_tree(t):
     t.run("-merge", "src/pw.txt", "o2.txt").expect(
         stdout=t.merge_progress("src/pw.txt", "o2.txt") + lines("Adding PW.TXT"), status=0)
     t.expect_file("o2.txt", member("PW.TXT", "root:x:0:0"))
+
+
+@scenario(hosts=("posix",))
+def a_folder_that_cannot_be_listed_stops_the_merge(t):
+    """A folder the user may not read stops a merge of the tree with its name, before
+    anything is merged; left out by -exclude, it is never read."""
+    if not can_act_as_others(t):
+        return
+    t.write("src/a.txt", "a\n")
+    t.write("src/open/c.txt", "c\n")
+    t.write("src/locked/b.txt", "b\n")
+    cases = [("src/locked", [], "src/locked/"),
+             ("src/locked", ["-exclude=locked"], None),
+             ("src", [], "src/")]
+    for locked, words, refused in cases:
+        os.chmod(t.path(locked), 0o000)
+        try:
+            result = run_as(t, NOBODY_UID, "-merge", "-r", *words, "src", "-")
+        finally:
+            os.chmod(t.path(locked), 0o755)
+        progress = lines(b"Adding files from " + t.host_path("src/*.*"), "...............to -")
+        if refused is None:
+            result.expect(stdout=member("A.TXT", "a") + member("OPEN\\C.TXT", "c"),
+                          stderr=progress + lines("Adding A.TXT", "Adding OPEN\\C.TXT"),
+                          status=0)
+        else:
+            result.expect(stdout=b"", status=1, stderr=progress + closing_block(
+                b"Directory " + t.host_path(refused) + b" cannot be listed."))

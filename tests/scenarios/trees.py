@@ -166,3 +166,46 @@ def the_projects_own_sources_come_back_byte_for_byte(t):
         raise ScenarioFailure(f"only {compared} files compared")
     t.expect_files([os.path.relpath(os.path.join(b, f), t.path("tree")).replace(os.sep, "/")
                     for b, _, fs in os.walk(t.path("tree")) for f in fs], under="back")
+
+
+@scenario(hosts=("posix",))
+def keepcase_keeps_the_case_and_still_refuses_twins(t):
+    """-keepcase writes names as they are, but two that differ only in case would be one
+    file where case does not count: they are refused as without it, in one folder and in
+    a tree, and names alike only in other folders are no twins."""
+    message = "Files {} and {} differ only in case; one of them would be lost."
+    t.write("out.txt", "old\r\n")
+    cases = [(["README", "readme"], []),
+             (["a/X.txt", "A/x.txt"], ["-r"]),
+             (["Doc.txt", "sub/doc.txt", "sub/DOC.md"], ["-r"])]
+    for names, words in cases:
+        shutil.rmtree(t.path("src"), ignore_errors=True)
+        for name in names:
+            t.write("src/" + name, name + "\n")
+        result = t.run("-merge", "-keepcase", *words, "src", "out.txt", stdin=b"y\n")
+        progress = t.merge_progress("src/*.*", "out.txt")
+        if len(names) == 2:
+            # Which twin is listed first is the directory's matter.
+            twins = [refused_names(message.format(*pair)) for pair in (names, names[::-1])]
+            result.expect_one_pair_of([(progress + closing, stderr) for stderr, closing in twins],
+                                      status=1)
+            t.expect_file("out.txt", b"old\r\n")
+        else:
+            result.expect(stdout=None, status=0)
+            t.expect_file("out.txt", member("Doc.txt", "Doc.txt") + member("sub\\DOC.md", "sub/DOC.md")
+                          + member("sub\\doc.txt", "sub/doc.txt"))
+
+
+@scenario(hosts=("windows",))
+def a_tree_takes_what_a_mask_takes_in_one_folder(t):
+    """Windows matches a mask against each name's short (8.3) form too, so "*.htm" takes
+    index.html; a merge of a tree takes in every folder what a merge of that folder
+    takes."""
+    t.write("src/index.html", "index\n")
+    t.write("src/sub/page.html", "page\n")
+    t.write("src/sub/a.htm", "a\n")
+    t.run("-merge", "-keepcase", "src/*.htm", "flat.txt").expect(stdout=None, status=0)
+    t.expect_file("flat.txt", member("index.html", "index"))
+    t.run("-merge", "-r", "-keepcase", "src/*.htm", "tree.txt").expect(stdout=None, status=0)
+    t.expect_file("tree.txt", member("index.html", "index") + member("sub\\a.htm", "a")
+                  + member("sub\\page.html", "page"))

@@ -43,6 +43,12 @@ class TemporaryDirectory {
     return name.empty() ? path_.string() : (path_ / std::string(name)).string();
   }
 
+  // As Path, with the host's delimiter after it: a folder as the platform's directory
+  // calls take it.
+  std::string DirectoryPath(std::string_view name = {}) const {
+    return Path(name) + static_cast<char>(std::filesystem::path::preferred_separator);
+  }
+
   std::string Write(std::string_view name, std::string_view bytes) const {
     std::string path = Path(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -23,13 +23,8 @@ struct SearchState {
   std::size_t next = 0;
 };
 
-Search::Search() = default;
-Search::~Search() = default;
-Search::Search(Search&&) noexcept = default;
-Search& Search::operator=(Search&&) noexcept = default;
-
-void Search::Close() {
-  state_.reset();
+void SearchStateDeleter::operator()(SearchState* state) const {
+  delete state;
 }
 
 namespace {
@@ -154,7 +149,8 @@ int32_t ListMatchingEntries(int directoryFd, const std::string& mask, EntryDetai
 int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
                   EntryDetail detail) {
   search->Close();
-  if (pattern.empty() || posix::HoldsNul(pattern)) return kFileNotFound;
+  if (posix::HoldsNul(pattern)) return kPathNotFound;
+  if (pattern.empty()) return kFileNotFound;
   std::size_t slash = pattern.rfind('/');
   std::string directory =
       slash == std::string::npos ? std::string("./") : pattern.substr(0, slash + 1);
@@ -168,7 +164,8 @@ int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry,
 int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search* search,
                     FoundEntry* entry, EntryDetail detail) {
   search->Close();
-  if (mask.empty() || posix::HoldsNul(mask)) return kFileNotFound;
+  if (posix::HoldsNul(mask)) return kPathNotFound;
+  if (mask.empty()) return kFileNotFound;
   int directoryFd = static_cast<int>(directory.handle());
   std::vector<FoundEntry> entries(1);
   int32_t code = kFileNotFound;
@@ -177,7 +174,7 @@ int32_t FindFirstIn(const Directory& directory, const std::string& mask, Search*
   if (code == kFileNotFound) code = ListMatchingEntries(directoryFd, mask, detail, &entries);
   if (code != 0) return code;
   *entry = entries.front();
-  search->state_ = std::make_unique<SearchState>(SearchState{std::move(entries), 1});
+  search->state_.reset(new SearchState{std::move(entries), 1});
   return 0;
 }
 

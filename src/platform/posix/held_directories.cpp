@@ -46,18 +46,13 @@ int32_t CodeOfDirectoryFailure(int error) {
   return error == ENOENT ? kPathNotFound : CodeOfErrno(error);
 }
 
-// A name taken by someone else is tried again under another; this many takes in a row
-// mean something other than chance is at work.
-constexpr int kTemporaryNameAttempts = 100;
-
-// The process, the moment and the attempt make names that rarely meet.
 std::string TemporaryName(int attempt) {
   static const uint64_t process = static_cast<uint64_t>(getpid());
   struct timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return TemporaryFileName(process << 32 ^ static_cast<uint64_t>(now.tv_sec) * 1000000000u ^
-                           static_cast<uint64_t>(now.tv_nsec) ^
-                           static_cast<uint64_t>(attempt) << 48);
+  uint64_t moment =
+      static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
+  return TemporaryFileName(TemporaryNameSeed(process, moment, attempt));
 }
 
 int RenameWithoutReplacing(int directory, const char* from, const char* to) {
@@ -148,8 +143,8 @@ int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
   int fd = openat(DescriptorOf(directory), NameInDirectory(name),
                   O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
-    if (errno == ELOOP) return kStoppedOnLink;
-    return errno == ENXIO || errno == EISDIR ? kNotRegularFile : CodeOfErrno(errno);
+    if (errno == ENXIO || errno == EISDIR) return kNotRegularFile;
+    return CodeOfErrno(errno, posix::LastPart::kLinkNotFollowed);
   }
   struct stat info;
   if (fstat(fd, &info) != 0) return FailAndClose(fd, CodeOfErrno(errno));

@@ -27,27 +27,16 @@ struct ErrnoCode {
 };
 constexpr ErrnoCode kErrnoCodes[] = {
     {ENOENT, kFileNotFound},  // refined to 3 when the directory is missing
-    {ENOTDIR, kPathNotFound},
-    {EEXIST, kFileExists},
-    {ENAMETOOLONG, kPathNotFound},
-    {ELOOP, kPathNotFound},
-    {EMFILE, kTooManyOpenFiles},
-    {ENFILE, kTooManyOpenFiles},
-    {EACCES, kAccessDenied},
-    {EPERM, kAccessDenied},
-    {EISDIR, kAccessDenied},
-    {EROFS, kAccessDenied},
-    {EBADF, kInvalidHandle},
-    {ENOMEM, kNotEnoughMemory},
-    {EINVAL, kInvalidParameter},
-    {ETXTBSY, kSharingViolation},
-    {EBUSY, kBusy},
-    {EXDEV, kNotSameDevice},
-    {EAGAIN, kBusy},
-    {ENOSPC, kDiskFull},
-    {EDQUOT, kDiskFull},
-    {EFBIG, kFileTooLarge},
-    {EPIPE, kPipeClosing},
+    {ENOTDIR, kPathNotFound},      {EEXIST, kFileExists},
+    {ENAMETOOLONG, kPathNotFound}, {EMFILE, kTooManyOpenFiles},
+    {ENFILE, kTooManyOpenFiles},   {EACCES, kAccessDenied},
+    {EPERM, kAccessDenied},        {EISDIR, kAccessDenied},
+    {EROFS, kAccessDenied},        {EBADF, kInvalidHandle},
+    {ENOMEM, kNotEnoughMemory},    {EINVAL, kInvalidParameter},
+    {ETXTBSY, kSharingViolation},  {EBUSY, kBusy},
+    {EXDEV, kNotSameDevice},       {EAGAIN, kBusy},
+    {ENOSPC, kDiskFull},           {EDQUOT, kDiskFull},
+    {EFBIG, kFileTooLarge},        {EPIPE, kPipeClosing},
     {EIO, kDeviceFailure},
 };
 
@@ -58,7 +47,8 @@ bool IsDirectory(const std::string& path) {
 
 }  // namespace
 
-int32_t CodeOfErrno(int error) {
+int32_t CodeOfErrno(int error, LastPart lastPart) {
+  if (error == ELOOP) return lastPart == LastPart::kLinkFollowed ? kPathNotFound : kStoppedOnLink;
   for (const ErrnoCode& entry : kErrnoCodes) {
     if (entry.error == error) return entry.code;
   }

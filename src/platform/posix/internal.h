@@ -14,14 +14,20 @@
 
 namespace quillpack::platform::posix {
 
+// Whether the call that failed followed a link at the last part of its name.
+enum class LastPart { kLinkFollowed, kLinkNotFollowed };
+
 // The failure code that means what `error` means; a stable number for every other one.
-int32_t CodeOfErrno(int error);
+// ELOOP means too many links in a row (3) where a link at the name is followed, and a link
+// at the name (kStoppedOnLink) where none is (O_NOFOLLOW).
+int32_t CodeOfErrno(int error, LastPart lastPart = LastPart::kLinkFollowed);
 
 // As CodeOfErrno, but a missing `name` is 2 when its directory is there and 3 when the
 // directory is missing, as on Windows.
 int32_t CodeOfOpenFailure(int error, const std::string& name);
 
-// A name with a NUL byte in it cannot reach the system whole; every call refuses it.
+// A name with a NUL byte in it cannot reach the system whole; every call refuses it
+// (platform.h).
 bool HoldsNul(const std::string& name);
 
 // The kind of the device `fd` is on, `mode` being its fstat mode.

@@ -28,7 +28,10 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW;
 
 int32_t OpenFolderAt(int at, const char* name, OwnedHandle* folder) {
   int fd = openat(at, name, kFolderFlags);
-  if (fd < 0) return errno == ENOENT ? kPathNotFound : posix::CodeOfErrno(errno);
+  if (fd < 0) {
+    return errno == ENOENT ? kPathNotFound
+                           : posix::CodeOfErrno(errno, posix::LastPart::kLinkNotFollowed);
+  }
   *folder = OwnedHandle(fd);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
 #include <string.h>
 #include <ucontext.h>
@@ -30,16 +31,47 @@ const void* FaultingPosition(const siginfo_t* info, void* context) {
 #endif
 }
 
-int32_t RunErrorOf(int signalNumber) {
-  if (signalNumber == SIGFPE) return kRunErrorDivisionByZero;
-  return signalNumber == SIGILL ? kRunErrorUnhandled : kRunErrorAccessViolation;
+// The lowest address of the main thread's stack, and how far below it a fault still
+// counts as the stack running over: a frame may reach past the end by as much as the
+// kernel keeps free below a stack (its guard gap), however much it holds.
+uintptr_t stackLow = 0;
+constexpr uintptr_t kStackOverrunReach = uintptr_t{1} << 20;
+constexpr uintptr_t kStackEndSlack = uintptr_t{64} << 10;
+
+void NoteStackOfThisThread() {
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return;
+  void* low = nullptr;
+  std::size_t size = 0;
+  if (pthread_attr_getstack(&attributes, &low, &size) == 0) {
+    stackLow = reinterpret_cast<uintptr_t>(low);
+  }
+  pthread_attr_destroy(&attributes);
+}
+
+bool IsAtStackEnd(const void* address) {
+  uintptr_t at = reinterpret_cast<uintptr_t>(address);
+  return stackLow > kStackOverrunReach && at < stackLow + kStackEndSlack &&
+         at >= stackLow - kStackOverrunReach;
+}
+
+FaultKind KindOfFault(int signalNumber, const siginfo_t* info) {
+  switch (signalNumber) {
+    case SIGFPE:
+      return FaultKind::kDivisionByZero;
+    case SIGILL:
+      return FaultKind::kOther;
+    default:
+      return IsAtStackEnd(info->si_addr) ? FaultKind::kStackOverflow : FaultKind::kAccessViolation;
+  }
 }
 
 void OnFaultSignal(int number, siginfo_t* info, void* context) {
   posix::RemoveNotedFile();
-  int32_t runError = RunErrorOf(number);
-  if (faultHandler) faultHandler(runError, FaultingPosition(info, context));
-  _exit(runError);
+  if (faultHandler) faultHandler(KindOfFault(number, info), FaultingPosition(info, context));
+  // The action is the default again (SA_RESETHAND): raised once more, the signal ends the
+  // process as it would have without a handler.
+  raise(number);
 }
 
 void CopyCut(std::string_view text, char* out, std::size_t capacity) {
@@ -121,6 +153,7 @@ void WriteToStandardOutputHandle(const char* bytes, std::size_t count) {
 
 void InstallFaultHandler(FaultHandler handler) {
   faultHandler = handler;
+  NoteStackOfThisThread();
   // Its own stack, so that a stack overflow can still be reported.
   static char alternateStack[64 * 1024];
   stack_t stack = {};

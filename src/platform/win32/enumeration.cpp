@@ -21,13 +21,8 @@ struct SearchState {
   HANDLE handle;
 };
 
-Search::Search() = default;
-Search::~Search() = default;
-Search::Search(Search&&) noexcept = default;
-Search& Search::operator=(Search&&) noexcept = default;
-
-void Search::Close() {
-  state_.reset();
+void SearchStateDeleter::operator()(SearchState* state) const {
+  delete state;
 }
 
 namespace {
@@ -48,10 +43,11 @@ void FillEntry(const WIN32_FIND_DATAA& data, FoundEntry* entry) {
 
 int32_t FindFirst(const std::string& pattern, Search* search, FoundEntry* entry, EntryDetail) {
   search->Close();
+  if (win32::HoldsNul(pattern)) return kPathNotFound;
   WIN32_FIND_DATAA data;
   HANDLE found = FindFirstFileA(pattern.c_str(), &data);
   if (found == INVALID_HANDLE_VALUE) return LastError();
-  search->state_ = std::make_unique<SearchState>(found);
+  search->state_.reset(new SearchState(found));
   FillEntry(data, entry);
   return 0;
 }

@@ -11,21 +11,18 @@ namespace quillpack::platform {
 
 using win32::FromWin32;
 using win32::HoldsNul;
+using win32::kShareAll;
 using win32::LastError;
 using win32::Open;
 using win32::ToWin32;
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
 // The final path is asked for only here, once per identified name: the listing itself
 // carries no identity on Win32.
 void FinalNameOf(HANDLE handle, std::string* ownName) {
-  char path[4 * MAX_PATH];
-  DWORD n = GetFinalPathNameByHandleA(handle, path, sizeof path, FILE_NAME_NORMALIZED);
-  if (n == 0 || n >= sizeof path) return;
-  std::string_view full(path, n);
+  std::string full;
+  if (win32::FinalPathOf(handle, &full) != 0) return;
   std::size_t slash = full.find_last_of("\\/");
   ownName->assign(slash == full.npos ? full : full.substr(slash + 1));
 }
@@ -69,7 +66,7 @@ int32_t OpenExistingForReading(const std::string& name, OwnedHandle* handle, Dev
 int32_t OpenExistingForReadingIn(const Directory& directory, const std::string& name,
                                  OwnedHandle* handle, OpenedFile* opened) {
   *handle = OwnedHandle();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   std::string path = directory.path() + name;
   DeviceKind kind = DeviceKind::kUnknown;
   int32_t code = Open(path, GENERIC_READ, OPEN_EXISTING, handle, &kind);
@@ -139,7 +136,7 @@ int32_t WriteInPlace(Handle held, Handle from) {
 
 int32_t IdentifyFile(const std::string& name, FileIdentity* identity, std::string* ownName) {
   if (ownName) ownName->clear();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   // Reading attributes is no access to the data, so no sharing is in the way, whoever
   // holds the file.
   HANDLE opened = CreateFileA(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,

@@ -54,10 +54,6 @@ int32_t HoldDirectory(const std::string& path, DWORD flags, Directory* directory
   return 0;
 }
 
-// A name taken by someone else is tried again under another; this many takes in a row
-// mean something other than chance is at work.
-constexpr int kTemporaryNameAttempts = 100;
-
 // A file, or a link to a file or directory, never what a link points to.
 int32_t RemoveLink(const std::string& name) {
   DWORD attributes = GetFileAttributesA(name.c_str());
@@ -78,12 +74,12 @@ int32_t OpenDirectory(const std::string& path, Directory* directory) {
 
 int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Directory* directory) {
   *directory = Directory();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   return HoldDirectory(parent.path() + name + "\\", FILE_FLAG_OPEN_REPARSE_POINT, directory);
 }
 
 int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name) {
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   if (CreateDirectoryA((parent.path() + name).c_str(), nullptr)) return 0;
   int32_t code = LastError();
   return code == ERROR_ALREADY_EXISTS ? kFileExists : code;
@@ -106,7 +102,7 @@ int32_t CreateNewFileIn(const Directory& directory, const std::string& name, Own
 int32_t HoldForReplacingIn(const Directory& directory, const std::string& name,
                            OwnedHandle* handle) {
   *handle = OwnedHandle();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   std::string path = directory.path() + name;
   // Shared for reading only, as a file being written: nobody else writes it meanwhile.
   HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -164,9 +160,8 @@ int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::stri
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     LARGE_INTEGER now = {};
     QueryPerformanceCounter(&now);
-    std::string candidate = TemporaryFileName((static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
-                                              static_cast<uint64_t>(now.QuadPart) ^
-                                              static_cast<uint64_t>(attempt) << 48);
+    std::string candidate = TemporaryFileName(
+        TemporaryNameSeed(GetCurrentProcessId(), static_cast<uint64_t>(now.QuadPart), attempt));
     win32::NoteTemporaryFile(directory.path(), candidate);
     // Delete sharing lets the console handler remove it while it is being written.
     HANDLE made =
@@ -187,7 +182,7 @@ int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::stri
 }
 
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to) {
-  if (HoldsNul(from) || HoldsNul(to)) return kInvalidName;
+  if (HoldsNul(from) || HoldsNul(to)) return kPathNotFound;
   bool moved = MoveFileExA((directory.path() + from).c_str(), (directory.path() + to).c_str(),
                            MOVEFILE_REPLACE_EXISTING);
   return moved ? 0 : LastError();
@@ -195,14 +190,14 @@ int32_t RenameIn(const Directory& directory, const std::string& from, const std:
 
 int32_t RenameUnlessTakenIn(const Directory& directory, const std::string& from,
                             const std::string& to) {
-  if (HoldsNul(from) || HoldsNul(to)) return kInvalidName;
+  if (HoldsNul(from) || HoldsNul(to)) return kPathNotFound;
   if (MoveFileExA((directory.path() + from).c_str(), (directory.path() + to).c_str(), 0)) return 0;
   int32_t code = LastError();
   return code == ERROR_ALREADY_EXISTS ? kFileExists : code;
 }
 
 int32_t RemoveFileIn(const Directory& directory, const std::string& name) {
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   return RemoveLink(directory.path() + name);
 }
 

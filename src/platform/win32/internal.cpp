@@ -8,6 +8,23 @@ int32_t LastError() {
   return static_cast<int32_t>(GetLastError());
 }
 
+// Asked with room for a usual path first, and again with the room the call asks for: Wine
+// counts that room without the terminating NUL where Windows counts it.
+int32_t FinalPathOf(HANDLE handle, std::string* path) {
+  DWORD room = MAX_PATH;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    path->resize(room);
+    DWORD length = GetFinalPathNameByHandleA(handle, path->data(), room, FILE_NAME_NORMALIZED);
+    if (length == 0) return LastError();
+    if (length < room) {
+      path->resize(length);
+      return 0;
+    }
+    room = length + 1;
+  }
+  return kInvalidName;
+}
+
 bool HoldsNul(const std::string& name) {
   return name.find('\0') != std::string::npos;
 }
@@ -15,7 +32,7 @@ bool HoldsNul(const std::string& name) {
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind) {
   *handle = OwnedHandle();
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   HANDLE opened = CreateFileA(name.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return LastError();

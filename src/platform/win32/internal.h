@@ -23,11 +23,20 @@ inline Handle FromWin32(HANDLE handle) {
 // GetLastError(), which is already a failure code.
 int32_t LastError();
 
-// A name with a NUL byte in it cannot reach the system whole; every call refuses it.
+// Every kind of sharing, for opens that read no data (attributes, identity, the final
+// path), so that nobody's sharing stands in their way.
+inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The final path of what `handle` is open on, links resolved (GetFinalPathNameByHandleA,
+// normalised). Returns 0, or the platform's code.
+int32_t FinalPathOf(HANDLE handle, std::string* path);
+
+// A name with a NUL byte in it cannot reach the system whole; every call refuses it
+// (platform.h).
 bool HoldsNul(const std::string& name);
 
 // Opens `name` with `access` and `disposition`, shared for reading only. Fills `*kind`
-// when given; a name holding a NUL byte is refused with 123.
+// when given; a name holding a NUL byte is refused.
 int32_t Open(const std::string& name, DWORD access, DWORD disposition, OwnedHandle* handle,
              DeviceKind* kind);
 

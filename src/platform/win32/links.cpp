@@ -10,23 +10,13 @@
 
 namespace quillpack::platform {
 
+using win32::FinalPathOf;
 using win32::HoldsNul;
+using win32::kShareAll;
 using win32::LastError;
 using win32::ToWin32;
 
 namespace {
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-int32_t FinalPathOf(HANDLE handle, std::string* path) {
-  DWORD needed = GetFinalPathNameByHandleA(handle, nullptr, 0, FILE_NAME_NORMALIZED);
-  if (needed == 0) return LastError();
-  path->resize(needed);
-  DWORD length = GetFinalPathNameByHandleA(handle, path->data(), needed, FILE_NAME_NORMALIZED);
-  if (length == 0 || length >= needed) return length == 0 ? LastError() : kInvalidName;
-  path->resize(length);
-  return 0;
-}
 
 char FoldAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
@@ -63,7 +53,7 @@ int32_t Examine(HANDLE file, const Directory& top, bool* within, FileIdentity* i
 int32_t FollowLinkIn(const Directory& top, const Directory& folder, const std::string& name,
                      bool* within, FileIdentity* identity) {
   *within = false;
-  if (HoldsNul(name)) return kInvalidName;
+  if (HoldsNul(name)) return kPathNotFound;
   HANDLE file = CreateFileA((folder.path() + name).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return LastError();

@@ -12,26 +12,19 @@ namespace {
 
 FaultHandler faultHandler = nullptr;
 
-int32_t RunErrorOf(DWORD exceptionCode) {
-  switch (exceptionCode) {
-    case EXCEPTION_ACCESS_VIOLATION:
-      return kRunErrorAccessViolation;
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      return kRunErrorDivisionByZero;
-    case EXCEPTION_STACK_OVERFLOW:
-      return kRunErrorStackOverflow;
-    default:
-      return kRunErrorUnhandled;
-  }
+FaultKind KindOfFault(DWORD code) {
+  if (code == EXCEPTION_ACCESS_VIOLATION) return FaultKind::kAccessViolation;
+  if (code == EXCEPTION_STACK_OVERFLOW) return FaultKind::kStackOverflow;
+  bool division = code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_FLT_DIVIDE_BY_ZERO;
+  return division ? FaultKind::kDivisionByZero : FaultKind::kOther;
 }
 
+// A handler that returns leaves the fault to the system, which ends the process.
 LONG WINAPI OnUnhandledFault(EXCEPTION_POINTERS* fault) {
   const EXCEPTION_RECORD* record = fault->ExceptionRecord;
   win32::RemoveNotedFile();
-  int32_t runError = RunErrorOf(record->ExceptionCode);
-  if (faultHandler) faultHandler(runError, record->ExceptionAddress);
-  ExitProcess(static_cast<UINT>(runError));
+  if (faultHandler) faultHandler(KindOfFault(record->ExceptionCode), record->ExceptionAddress);
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 void CopyCut(const char* text, char* out, std::size_t capacity) {

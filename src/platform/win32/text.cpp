@@ -10,6 +10,7 @@
 namespace quillpack::platform {
 
 std::string FullPathName(const std::string& name) {
+  if (name.find('\0') != std::string::npos) return std::string();
   char buffer[MAX_PATH];
   char* filePart = nullptr;
   DWORD n = GetFullPathNameA(name.c_str(), MAX_PATH, buffer, &filePart);
