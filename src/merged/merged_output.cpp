@@ -69,10 +69,12 @@ void MergedOutput::Open() {
 
 bool MergedOutput::BeginBeside() {
   CheckedPlatformStep(directoryCode_);
-  platform::EntryKind now = KindNow();
-  if (now != platform::EntryKind::kFile && now != platform::EntryKind::kMissing) return false;
+  // Chosen by what the decision saw, not by what is there now: a link that came since
+  // into a free name or over a file is replaced or met by the no-replace naming, never
+  // followed.
+  if (kind_ != platform::EntryKind::kFile && kind_ != platform::EntryKind::kMissing) return false;
   constexpr auto kFlush = FileReplacement::Flush::kToDisk;
-  int32_t code = now == platform::EntryKind::kMissing
+  int32_t code = kind_ == platform::EntryKind::kMissing
                      ? replacement_.BeginNew(directory_, last_, kFlush, &file_)
                      : replacement_.Begin(directory_, last_, kFlush, &file_);
   // What only looked like a file (a device, on Win32) is written as it is.

@@ -36,8 +36,10 @@ class MergedOutput {
   // An overwrite was decided (answered, or said on the command line) for what was seen.
   void Accept() { accepted_ = true; }
 
-  // Opens the output for writing as it is now. Raises EInOutError when it cannot: 32 when
-  // another program holds an existing output. REQUIRES: ChangeSinceLook() gave kNone.
+  // Opens the output for writing as the look saw it: a free name or a file gets a new file
+  // beside it, whatever came there since; anything else is opened as it is. Raises EInOutError when
+  // it cannot: 32 when another program holds an existing output. REQUIRES: ChangeSinceLook() gave
+  // kNone.
   void Open();
 
   TextLineFile& file() { return file_; }
