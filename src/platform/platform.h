@@ -504,6 +504,15 @@ uint64_t WarmFile(const std::string& name, uint64_t maxBytes);
 // As WarmFile, for the file `name` inside the held `directory`.
 uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_t maxBytes);
 
+// Asks the platform to read the entries of the folder `path` (below the held `directory`,
+// parts joined by the host's delimiter) into its cache, so that a listing of it soon after
+// finds them there. A hint only, as WarmFile: safe on any thread, a link at `path` itself
+// is not followed, and a path that does not open as a folder is passed over. Returns
+// whether the calling thread had to have anything read from a disk for it (POSIX counts
+// the thread's block reads); false for a folder in the cache already or one that does not
+// open. Win32 cannot tell and answers true for a folder.
+bool WarmFolderIn(const Directory& directory, const std::string& path);
+
 // ---------------------------------------------------------------------------------------
 // Process
 
