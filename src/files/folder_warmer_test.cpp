@@ -92,20 +92,6 @@ TEST(FolderWarmer, EndsOnATreeInTheCache) {
   EXPECT_EQ(recorder.Warmed().size(), 3u) << "ended";
 }
 
-// A walk that ends while helpers are busy waits for the folders under way and starts no
-// other.
-TEST(FolderWarmer, EndsWithTheWalk) {
-  Recorder recorder(false);
-  {
-    FolderWarmer warmer({2, 0}, recorder.Warm());
-    warmer.Found({"1", "2", "3", "4"});
-    recorder.WaitUntilInside(2);
-    recorder.OpenGate();
-  }
-  EXPECT_LE(recorder.Warmed().size(), 4u);
-  EXPECT_GE(recorder.Warmed().size(), 2u);
-}
-
 // The platform's own warming beside a real walk: what is listed is the same with it;
 // folders that do not open, or are no folders, are passed over in silence, and a folder in
 // the cache needs nothing.
