@@ -12,6 +12,17 @@ if(NOT WIN32)
   add_executable(swap_link ${CMAKE_SOURCE_DIR}/tests/swap_link.cpp)
 endif()
 
+# A library the scenarios load into the tool to stand in for systems that make no file
+# without a name, or cannot name one (POSIX). Without sanitizers of its own: it is loaded
+# ahead of everything.
+if(NOT WIN32)
+  add_library(no_unnamed_files MODULE ${CMAKE_SOURCE_DIR}/tests/no_unnamed_files.cpp)
+  set_target_properties(no_unnamed_files PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY
+                                                                 ${CMAKE_BINARY_DIR})
+  target_compile_options(no_unnamed_files PRIVATE -fno-sanitize=all)
+  target_link_options(no_unnamed_files PRIVATE -fno-sanitize=all)
+endif()
+
 if(CMAKE_CROSSCOMPILING)
   set(scenario_host windows)
   set(scenario_wine --wine ${WINE_PROGRAM})

@@ -62,7 +62,7 @@ void FileReplacement::Reset(const platform::Directory& directory, const std::str
   directory_ = &directory;
   name_ = name;
   flush_ = flush;
-  replacesFile_ = placed_ = namedOnlyByReplacing_ = false;
+  replacesFile_ = placed_ = namedOnlyByReplacing_ = unnamedRefused_ = false;
   inPlace_ = InPlace::kNo;
 }
 
@@ -79,10 +79,26 @@ int32_t FileReplacement::Begin(const platform::Directory& directory, const std::
 }
 
 int32_t FileReplacement::BeginNew(const platform::Directory& directory, const std::string& name,
-                                  Flush flush, TextLineFile* file) {
+                                  Flush flush, TextLineFile* file, NewFile how) {
   Reset(directory, name, flush);
   isNew_ = true;
+  if (how == NewFile::kUnnamed) {
+    int32_t code = StartUnnamed(file);
+    if (code != platform::kUnsupportedOperation) return code;
+    unnamedRefused_ = true;
+  }
   return Start(platform::kNoHandle, file);
+}
+
+// A second handle keeps the unnamed file, to name it once its writer has closed.
+int32_t FileReplacement::StartUnnamed(TextLineFile* file) {
+  platform::OwnedHandle handle;
+  platform::DeviceKind kind = platform::DeviceKind::kUnknown;
+  if (int32_t code = platform::CreateUnnamedFileIn(*directory_, &handle, &kind)) return code;
+  if (int32_t code = platform::DuplicateHandleOf(handle.get(), &written_)) return code;
+  unnamed_ = true;
+  file->AdoptForWriting(std::move(handle), kind);
+  return 0;
 }
 
 // Makes the new file beside the name and hands it to `file`; a second handle stays where
@@ -154,6 +170,7 @@ int32_t FileReplacement::Replace() {
 }
 
 int32_t FileReplacement::Name() {
+  if (unnamed_) return NameUnnamed();
   written_.Close();
   int32_t code = platform::RenameUnlessTakenIn(*directory_, temporaryName_, name_);
   if (code == platform::kUnsupportedOperation) {
@@ -173,7 +190,51 @@ int32_t FileReplacement::ClaimAndRename() {
   return platform::RenameIn(*directory_, temporaryName_, name_);
 }
 
+int32_t FileReplacement::NameUnnamed() {
+  int32_t code = platform::NameUnnamedFileIn(written_.get(), *directory_, name_);
+  if (code == 0) Placed();
+  if (code != platform::kUnsupportedOperation) return code;
+  unnamedRefused_ = true;
+  if (int32_t copied = CopyUnnamedToHidden()) return copied;
+  return Name();
+}
+
+// Where the system cannot name a file by its handle after all, its content goes to a hidden
+// file beside the name, which takes the name as any.
+int32_t FileReplacement::CopyUnnamedToHidden() {
+  platform::OwnedHandle copy;
+  std::string temporaryName;
+  if (int32_t code = platform::CreateTemporaryFileIn(*directory_, platform::kNoHandle,
+                                                     &temporaryName, &copy, nullptr)) {
+    return code;
+  }
+  temporaryName_ = std::move(temporaryName);
+  int32_t code = platform::WriteInPlace(copy.get(), written_.get());
+  if (code == 0 && flush_ == Flush::kToDisk) code = platform::FlushToDisk(copy.get());
+  unnamed_ = false;
+  written_ = std::move(copy);
+  return code;
+}
+
+// A taken name is replaced by a rename, which needs a name to rename from.
+int32_t FileReplacement::NameUnnamedAsHidden() {
+  std::string temporaryName;
+  int32_t code =
+      platform::NameUnnamedFileAsTemporaryIn(written_.get(), *directory_, &temporaryName);
+  if (code != 0) return code;
+  temporaryName_ = std::move(temporaryName);
+  unnamed_ = false;
+  written_.Close();
+  return 0;
+}
+
 int32_t FileReplacement::ReplaceTaken() {
+  if (unnamed_) {
+    if (int32_t code = NameUnnamedAsHidden()) {
+      RemoveNewFile();
+      return code;
+    }
+  }
   held_.Close();
   int32_t code = HoldWhatIsThere(*directory_, name_, &held_);
   isNew_ = false;
@@ -191,14 +252,20 @@ int32_t FileReplacement::ReplaceTaken() {
 }
 
 void FileReplacement::Placed() {
-  platform::ForgetTemporaryFile(temporaryName_);
+  if (!temporaryName_.empty()) platform::ForgetTemporaryFile(temporaryName_);
   temporaryName_.clear();
+  unnamed_ = false;
   placed_ = true;
   written_.Close();
   held_.Close();
 }
 
 void FileReplacement::RemoveNewFile() {
+  if (unnamed_) {
+    // Its last handle takes it away.
+    unnamed_ = false;
+    written_.Close();
+  }
   if (temporaryName_.empty()) return;
   platform::RemoveFileIn(*directory_, temporaryName_);
   platform::ForgetTemporaryFile(temporaryName_);

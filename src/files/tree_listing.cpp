@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/folder_warmer.h"
 #include "platform/mask_match.h"
 
 namespace quillpack {
@@ -40,8 +41,8 @@ bool MatchesEveryName(std::string_view mask) {
 class TreeWalk {
  public:
   TreeWalk(const platform::Directory& top, const ListingRules& rules, ListingFilter& filter,
-           TreeListing* listing)
-      : top_(top), rules_(rules), filter_(filter), listing_(listing) {}
+           TreeListing* listing, FolderWarmer* warmer = nullptr)
+      : top_(top), rules_(rules), filter_(filter), listing_(listing), warmer_(warmer) {}
 
   int32_t ListFlat();
   // Lists `folder`, whose path below the top, with the delimiter after it, is in path_.
@@ -62,6 +63,8 @@ class TreeWalk {
   const ListingRules& rules_;
   ListingFilter& filter_;
   TreeListing* listing_;
+  // Reads ahead the folders to be entered next, or nothing.
+  FolderWarmer* warmer_;
   // The path below the top of the entry or folder at hand: the one path of the walk.
   std::string path_;
 };
@@ -208,9 +211,17 @@ int32_t TreeWalk::ListPass(const platform::Directory& folder, const std::string&
 int32_t TreeWalk::ListSubfolders(const platform::Directory& folder,
                                  const std::vector<std::string>& subfolders) {
   std::size_t base = path_.size();
+  if (warmer_ && !subfolders.empty()) {
+    std::vector<std::string> paths;
+    paths.reserve(subfolders.size());
+    for (const std::string& name : subfolders)
+      paths.push_back(path_ + name);
+    warmer_->Found(paths);
+  }
   for (const std::string& name : subfolders) {
     path_.resize(base);
     path_ += name;
+    if (warmer_) warmer_->Entered(path_);
     platform::Directory inner;
     int32_t opened = platform::OpenSubdirectory(folder, name, &inner);
     // A folder swapped for a link since it was listed is not entered, as a link is not.
@@ -226,8 +237,13 @@ int32_t TreeWalk::ListSubfolders(const platform::Directory& folder,
 
 int32_t ListSources(const platform::Directory& top, const ListingRules& rules,
                     ListingFilter& filter, TreeListing* listing) {
-  TreeWalk walk(top, rules, filter, listing);
-  return rules.recurse ? walk.ListFolder(top) : walk.ListFlat();
+  if (!rules.recurse) return TreeWalk(top, rules, filter, listing).ListFlat();
+  // On a tree that comes from disk, the folders found are on their way while the walk
+  // lists the one before them.
+  FolderWarmer warmer(kDefaultFolderWarmingLimits, [&top](const std::string& path) {
+    return platform::WarmFolderIn(top, path);
+  });
+  return TreeWalk(top, rules, filter, listing, &warmer).ListFolder(top);
 }
 
 }  // namespace quillpack

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -200,6 +201,96 @@ TEST_F(HeldDirectoryTest, RenameUnlessTakenReplacesNothing) {
   EXPECT_EQ(ReadBytes(theirs), "theirs");
   EXPECT_EQ(ReadBytes(outside), "outside");
   EXPECT_EQ(LookUpEntry(top_, "sub"), EntryKind::kDirectory);
+}
+
+// The names directly inside `path`.
+std::set<std::string> NamesIn(const std::string& path) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// A file without a name shows nowhere until it is named, takes only a free name (never
+// through a link), can take a hidden one for a later rename, and goes with its last
+// handle. Win32 makes none.
+TEST_F(HeldDirectoryTest, UnnamedFilesTakeOnlyAFreeName) {
+  std::string theirs = dir_.Write("top/theirs.txt", "theirs");
+  std::string outside = dir_.Write("outside.txt", "outside");
+  std::error_code noLinks;
+  std::filesystem::create_symlink(outside, dir_.Path("top/ln"), noLinks);
+  std::set<std::string> before = NamesIn(dir_.Path("top"));
+  OwnedHandle file;
+  DeviceKind kind = DeviceKind::kUnknown;
+  int32_t made = CreateUnnamedFileIn(top_, &file, &kind);
+  if (kHostSystem == HostSystem::kWindows) {
+    EXPECT_EQ(made, kUnsupportedOperation);
+    EXPECT_FALSE(file.IsOpen());
+    return;
+  }
+  if (made == kUnsupportedOperation) GTEST_SKIP() << "this file system makes no unnamed file";
+  ASSERT_EQ(made, 0);
+  EXPECT_EQ(kind, DeviceKind::kDisk);
+  EXPECT_EQ(WriteAll(file.get(), "ours", 4), 0);
+  EXPECT_EQ(NamesIn(dir_.Path("top")), before) << "nothing shows before it is named";
+
+  const std::pair<const char*, int32_t> kNames[] = {
+      {"theirs.txt", kFileExists}, {"sub", kFileExists}, {"ln", kFileExists}, {"free.txt", 0}};
+  for (const auto& [name, code] : kNames) {
+    if (noLinks && std::string(name) == "ln") continue;
+    EXPECT_EQ(NameUnnamedFileIn(file.get(), top_, name), code) << name;
+  }
+  EXPECT_EQ(ReadBytes(dir_.Path("top/free.txt")), "ours");
+  EXPECT_EQ(ReadBytes(theirs), "theirs");
+  EXPECT_EQ(ReadBytes(outside), "outside");
+  EXPECT_EQ(LookUpEntry(top_, "sub"), EntryKind::kDirectory);
+
+  std::string temporary;
+  ASSERT_EQ(NameUnnamedFileAsTemporaryIn(file.get(), top_, &temporary), 0);
+  EXPECT_EQ(temporary.rfind(".quillpack-", 0), 0u) << temporary;
+  EXPECT_EQ(ReadBytes(dir_.Path("top/" + temporary)), "ours");
+  EXPECT_EQ(RemoveFileIn(top_, temporary), 0);
+  ForgetTemporaryFile(temporary);
+
+  before = NamesIn(dir_.Path("top"));
+  OwnedHandle dropped;
+  ASSERT_EQ(CreateUnnamedFileIn(top_, &dropped, nullptr), 0);
+  EXPECT_EQ(WriteAll(dropped.get(), "half", 4), 0);
+  dropped.Close();
+  EXPECT_EQ(NamesIn(dir_.Path("top")), before) << "an unnamed file leaves nothing";
+}
+
+// A held folder knows whether its name in the folder above still holds it: not once it
+// was moved away, whatever took its name then, a link to it included. On Win32 nobody
+// can move a folder that is held.
+TEST_F(HeldDirectoryTest, HeldFoldersKnowWhetherTheirNameStillHoldsThem) {
+  std::filesystem::create_directories(dir_.Path("top/other"));
+  Directory sub;
+  Directory other;
+  ASSERT_EQ(OpenSubdirectory(top_, "sub", &sub), 0);
+  ASSERT_EQ(OpenSubdirectory(top_, "other", &other), 0);
+  FileIdentity identity;
+  FileIdentity otherIdentity;
+  ASSERT_EQ(IdentifyDirectory(sub, &identity), 0);
+  ASSERT_EQ(IdentifyDirectory(other, &otherIdentity), 0);
+  EXPECT_NE(identity, otherIdentity);
+  EXPECT_TRUE(IsStillSubdirectory(top_, "sub", identity));
+  std::error_code error;
+  std::filesystem::rename(dir_.Path("top/sub"), dir_.Path("top/sub.old"), error);
+  if (kHostSystem == HostSystem::kWindows) {
+    EXPECT_TRUE(error) << "a held folder was moved";
+    EXPECT_TRUE(IsStillSubdirectory(top_, "sub", identity));
+    return;
+  }
+  ASSERT_FALSE(error) << error.message();
+  EXPECT_FALSE(IsStillSubdirectory(top_, "sub", identity)) << "moved away";
+  EXPECT_TRUE(IsStillSubdirectory(top_, "sub.old", identity));
+  EXPECT_FALSE(IsStillSubdirectory(top_, "other", identity));
+  std::filesystem::create_directory(dir_.Path("top/sub"));
+  EXPECT_FALSE(IsStillSubdirectory(top_, "sub", identity)) << "another folder in its place";
+  std::filesystem::remove(dir_.Path("top/sub"));
+  std::filesystem::create_directory_symlink(dir_.Path("top/sub.old"), dir_.Path("top/sub"));
+  EXPECT_FALSE(IsStillSubdirectory(top_, "sub", identity)) << "a link to it in its place";
 }
 
 // What a name is, opened as it is for writing: never created, a regular file held before

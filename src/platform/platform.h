@@ -345,6 +345,17 @@ int32_t OpenDirectory(const std::string& path, Directory* directory);
 // `name` is one, 3 when it is missing or no directory.
 int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Directory* directory);
 
+// The identity of the directory `directory` is open on.
+int32_t IdentifyDirectory(const Directory& directory, FileIdentity* identity);
+
+// Whether `name` inside `parent`, looked up without following a link, is still the
+// directory whose identity is `identity` (IdentifyDirectory): false once it has been
+// removed, renamed or replaced by anything else, a link above all. REQUIRES: `parent` is
+// held open; on Win32, where a held directory cannot be renamed or replaced, a directory
+// opened as `name` inside `parent` is also still held, and the answer is then true.
+bool IsStillSubdirectory(const Directory& parent, const std::string& name,
+                         const FileIdentity& identity);
+
 // Creates the directory `name` inside `parent`, never through a link: 80 when anything by
 // that name is there already.
 int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name);
@@ -393,6 +404,24 @@ int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::stri
 // The temporary file `name` has taken its name or is gone: an interrupt leaves that name
 // alone from now on. Nothing changes while another file is in that care.
 void ForgetTemporaryFile(const std::string& name);
+
+// Creates a new, empty file for reading and writing inside `directory` that has no name
+// yet, with the access any new file made there gets: nothing shows in the directory until
+// NameUnnamedFileIn names it, and a process that ends before, however it ends (a SIGKILL
+// or a power cut too), leaves nothing behind. kUnsupportedOperation where the system or
+// the file system makes no such file (POSIX without O_TMPFILE; always on Win32).
+int32_t CreateUnnamedFileIn(const Directory& directory, OwnedHandle* handle, DeviceKind* kind);
+
+// Gives the unnamed file open on `handle` (CreateUnnamedFileIn, inside `directory`) the
+// name `name` while nothing by that name exists, `name` never half there: fails with 80
+// when something has it (a file, a directory, a link, never followed) and changes nothing.
+// kUnsupportedOperation where the system can name a file by its handle neither directly
+// nor through /proc; the file then stays unnamed, to be copied.
+int32_t NameUnnamedFileIn(Handle handle, const Directory& directory, const std::string& name);
+
+// As NameUnnamedFileIn, with a hidden name of its own as CreateTemporaryFileIn makes one,
+// put in the same care of the interrupts first; `*name` receives it.
+int32_t NameUnnamedFileAsTemporaryIn(Handle handle, const Directory& directory, std::string* name);
 
 // Gives the file open on `to` the access of the file open on `from`, in this order: owner
 // and group, as far as this process may give them away (where either cannot be kept, the
@@ -496,6 +525,15 @@ uint64_t WarmFile(const std::string& name, uint64_t maxBytes);
 
 // As WarmFile, for the file `name` inside the held `directory`.
 uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_t maxBytes);
+
+// Asks the platform to read the entries of the folder `path` (below the held `directory`,
+// parts joined by the host's delimiter) into its cache, so that a listing of it soon after
+// finds them there. A hint only, as WarmFile: safe on any thread, a link at `path` itself
+// is not followed, and a path that does not open as a folder is passed over. Returns
+// whether the calling thread had to have anything read from a disk for it (POSIX counts
+// the thread's block reads); false for a folder in the cache already or one that does not
+// open. Win32 cannot tell and answers true for a folder.
+bool WarmFolderIn(const Directory& directory, const std::string& path);
 
 // ---------------------------------------------------------------------------------------
 // Process

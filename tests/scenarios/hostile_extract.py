@@ -8,6 +8,7 @@ import time
 
 from scenario_harness import (ARROW, CANCELLED, PLAIN, ScenarioFailure, closing_block,
                               end_process, lines, member, overwrite_question, scenario)
+from scenarios.replacing import wait_for_new_file
 from scenarios.terminal import PATIENCE, on_a_terminal, read_exactly, read_to_end
 
 
@@ -56,6 +57,34 @@ def directory_swapped_while_the_question_waits(t):
             raise ScenarioFailure(f"after the answer {rest!r}, status {process.returncode}")
     # The directory the question was about got the file, wherever it went meanwhile.
     t.expect_file("out/SUB.old/A.TXT", b"new\r\n")
+    outside_untouched(t)
+
+
+@scenario(hosts=("posix",))
+def a_folder_swapped_for_a_link_between_members_is_refused(t):
+    """The folders of one member stay open for the next, but a folder that another program
+    swapped for a link meanwhile is looked up again and refused: the next member through it
+    goes nowhere, while the member being written when it moved lands where its folder went."""
+    t.write("outside/v", "orig\r\n")
+    t.mkdir("out")
+    process = t.start("-extract", "-", "out", stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                      stderr=subprocess.PIPE)
+    try:
+        process.stdin.write(member("SUB\\A.TXT", "a"))
+        process.stdin.flush()
+        wait_for_new_file(t, "out/SUB", process)
+        os.rename(t.path("out/SUB"), t.path("out/SUB.old"))
+        os.symlink(os.path.join("..", "outside"), t.path("out/SUB"))
+        out, err = process.communicate(member("SUB\\B.TXT", "b"), timeout=PATIENCE)
+    finally:
+        end_process(process)
+    expected = (lines(b"Extracting files from -", b".................. to " + t.target("out"))
+                + lines("Extracting SUB\\A.TXT")
+                + closing_block("Member name SUB\\B.TXT passes through a symbolic link."))
+    if (out, err, process.returncode) != (expected, b"", 1):
+        raise ScenarioFailure(f"{out!r}, {err!r}, status {process.returncode}")
+    t.expect_file("out/SUB.old/A.TXT", b"a\r\n")
+    t.expect_files(["A.TXT"], under="out/SUB.old")
     outside_untouched(t)
 
 

@@ -101,6 +101,24 @@ def names_with_both_separators_make_folders(t):
     t.expect_file("out2/TOP.TXT", b"file\r\n")
 
 
+@scenario
+def a_name_met_again_in_a_new_folder_is_asked_about_first(t):
+    """A folder the extract has just made holds only what it put there, yet a name met there
+    before is asked about before its member is written, as anywhere: in any case of its
+    letters where the file system takes them for the same."""
+    t.write("m.txt", member("DOCS\\A.TXT", "1") + member("DOCS\\B.TXT", "2")
+            + member("DOCS\\A.TXT", "3") + member("DOCS\\a.txt", "4"))
+    t.mkdir("out")
+    again = "Skipping DOCS\\a.txt" if t.windows else "Extracting DOCS\\a.txt"
+    t.run("-extract", "-skip", "m.txt", "out").expect(
+        stdout=t.extract_progress("m.txt", "out")
+        + lines("Extracting DOCS\\A.TXT", "Extracting DOCS\\B.TXT", "Skipping DOCS\\A.TXT",
+                again), status=0)
+    t.expect_file("out/DOCS/A.TXT", b"1\r\n")
+    t.expect_files(["DOCS/A.TXT", "DOCS/B.TXT"] + ([] if t.windows else ["DOCS/a.txt"]),
+                   under="out")
+
+
 @scenario(hosts=("posix",))
 def tree_names_that_cannot_come_back(t):
     message = "Files {} and {} differ only in case; one of them would be lost."

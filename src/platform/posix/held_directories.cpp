@@ -77,6 +77,38 @@ bool KeepsNoHardLinks(int error) {
   return error == EPERM || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+#if defined(O_TMPFILE) && defined(AT_EMPTY_PATH)
+// What a kernel or file system answers when it makes no unnamed files: kernels that do not
+// know O_TMPFILE take it for a directory opened for writing (EISDIR).
+bool MakesNoUnnamedFiles(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
+}
+
+// Links the file open on `fd` as `name` inside `at`. A kernel that links a file by its
+// descriptor for privileged callers only refuses others with ENOENT; /proc names the same
+// file for them.
+int LinkOpenFile(int fd, int at, const char* name) {
+  if (linkat(fd, "", at, name, AT_EMPTY_PATH) == 0) return 0;
+  if (errno != ENOENT) return -1;
+  char path[32];
+  snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  return linkat(AT_FDCWD, path, at, name, AT_SYMLINK_FOLLOW);
+}
+#else
+int LinkOpenFile(int, int, const char*) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+#endif
+
+// The code of a failed LinkOpenFile: without /proc a file is named by its descriptor only
+// where the kernel lets everyone do so.
+int32_t CodeOfLinkFailure(int error) {
+  if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) return kUnsupportedOperation;
+  if (error == EOPNOTSUPP) return kUnsupportedOperation;
+  return CodeOfErrno(error);
+}
+
 }  // namespace
 
 int32_t OpenDirectory(const std::string& path, Directory* directory) {
@@ -99,6 +131,21 @@ int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Direc
   int error = errno;
   if (LookUpEntry(parent, name) == EntryKind::kLink) return kStoppedOnLink;
   return CodeOfDirectoryFailure(error);
+}
+
+int32_t IdentifyDirectory(const Directory& directory, FileIdentity* identity) {
+  struct stat info;
+  if (fstat(DescriptorOf(directory), &info) != 0) return CodeOfErrno(errno);
+  *identity = posix::IdentityOf(info.st_dev, info.st_ino);
+  return 0;
+}
+
+bool IsStillSubdirectory(const Directory& parent, const std::string& name,
+                         const FileIdentity& identity) {
+  struct stat info;
+  return !HoldsNul(name) &&
+         fstatat(DescriptorOf(parent), NameInDirectory(name), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(info.st_mode) && posix::IdentityOf(info.st_dev, info.st_ino) == identity;
 }
 
 int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name) {
@@ -200,6 +247,47 @@ int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::stri
     int error = errno;
     ForgetTemporaryFile(candidate);
     if (error != EEXIST) return CodeOfErrno(error);
+  }
+  return kFileExists;
+}
+
+int32_t CreateUnnamedFileIn(const Directory& directory, OwnedHandle* handle, DeviceKind* kind) {
+  *handle = OwnedHandle();
+#if defined(O_TMPFILE) && defined(AT_EMPTY_PATH)
+  // Without O_EXCL, so that it can be linked; no lock, as nobody else can reach it.
+  int fd = openat(DescriptorOf(directory), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd < 0) return MakesNoUnnamedFiles(errno) ? kUnsupportedOperation : CodeOfErrno(errno);
+  if (kind) *kind = DeviceKind::kDisk;
+  *handle = OwnedHandle(fd);
+  return 0;
+#else
+  (void)directory;
+  (void)kind;
+  return kUnsupportedOperation;
+#endif
+}
+
+int32_t NameUnnamedFileIn(Handle handle, const Directory& directory, const std::string& name) {
+  if (HoldsNul(name)) return kPathNotFound;
+  // linkat never follows a link at the new name, and never replaces what is there.
+  if (LinkOpenFile(static_cast<int>(handle), DescriptorOf(directory), NameInDirectory(name)) == 0) {
+    return 0;
+  }
+  return CodeOfLinkFailure(errno);
+}
+
+int32_t NameUnnamedFileAsTemporaryIn(Handle handle, const Directory& directory, std::string* name) {
+  int at = DescriptorOf(directory);
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    std::string candidate = TemporaryName(attempt);
+    posix::NoteTemporaryFile(at, candidate);
+    if (LinkOpenFile(static_cast<int>(handle), at, candidate.c_str()) == 0) {
+      *name = std::move(candidate);
+      return 0;
+    }
+    int error = errno;
+    ForgetTemporaryFile(candidate);
+    if (error != EEXIST) return CodeOfLinkFailure(error);
   }
   return kFileExists;
 }

@@ -78,6 +78,21 @@ int32_t OpenSubdirectory(const Directory& parent, const std::string& name, Direc
   return HoldDirectory(parent.path() + name + "\\", FILE_FLAG_OPEN_REPARSE_POINT, directory);
 }
 
+int32_t IdentifyDirectory(const Directory& directory, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(win32::ToWin32(directory.handle()), &information)) {
+    return LastError();
+  }
+  *identity = win32::IdentityOfInformation(information);
+  return 0;
+}
+
+// Each directory of the chain is held without delete sharing, so that nobody renames or
+// replaces it while it is held: what was opened by this name is what the name holds.
+bool IsStillSubdirectory(const Directory&, const std::string&, const FileIdentity&) {
+  return true;
+}
+
 int32_t CreateSubdirectoryIn(const Directory& parent, const std::string& name) {
   if (HoldsNul(name)) return kPathNotFound;
   if (CreateDirectoryA((parent.path() + name).c_str(), nullptr)) return 0;
@@ -179,6 +194,20 @@ int32_t CreateTemporaryFileIn(const Directory& directory, Handle like, std::stri
     if (code != kFileExists) return code;
   }
   return kFileExists;
+}
+
+// Win32 has no file without a name: new files are made under a hidden name beside their own.
+int32_t CreateUnnamedFileIn(const Directory&, OwnedHandle* handle, DeviceKind*) {
+  *handle = OwnedHandle();
+  return kUnsupportedOperation;
+}
+
+int32_t NameUnnamedFileIn(Handle, const Directory&, const std::string&) {
+  return kUnsupportedOperation;
+}
+
+int32_t NameUnnamedFileAsTemporaryIn(Handle, const Directory&, std::string*) {
+  return kUnsupportedOperation;
 }
 
 int32_t RenameIn(const Directory& directory, const std::string& from, const std::string& to) {

@@ -44,4 +44,22 @@ uint64_t WarmFileIn(const Directory& directory, const std::string& name, uint64_
   return WarmFile(directory.path() + name, maxBytes);
 }
 
+bool WarmFolderIn(const Directory& directory, const std::string& path) {
+  if (path.find('\0') != std::string::npos) return false;
+  std::string folder = directory.path() + path;
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileExA((folder + "\\*").c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  while (FindNextFileA(search, &found)) {
+  }
+  FindClose(search);
+  return true;
+}
+
 }  // namespace quillpack::platform
