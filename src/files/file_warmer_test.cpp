@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <set>
 #include <string>
 #include <utility>
@@ -12,6 +10,7 @@
 
 #include "failures/failure_codes.h"
 #include "platform/platform.h"
+#include "support/helper_gate.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
@@ -21,54 +20,34 @@ using quillpack::test_support::TemporaryDirectory;
 
 // A stand-in for the platform's warming: records what it is asked for and, while its
 // gate is closed, holds each helper inside the call.
-class Recorder {
+class Recorder : public test_support::HelperGate {
  public:
   explicit Recorder(uint64_t fileBytes = 1000, bool gateOpen = true)
-      : fileBytes_(fileBytes), gateOpen_(gateOpen) {}
+      : HelperGate(gateOpen), fileBytes_(fileBytes) {}
 
   // Files that need no warming, as in the cache already: nothing is asked for them.
   void SetCached(std::set<int32_t> cached) { cached_ = std::move(cached); }
 
   FileWarmer::WarmOne Warm() {
     return [this](const std::string& name, uint64_t maxBytes) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      warmed_.insert(std::stoi(name));
-      asked_.insert(maxBytes);
-      ++inside_;
-      changed_.notify_all();
-      changed_.wait(lock, [this] { return gateOpen_; });
-      --inside_;
-      return cached_.count(std::stoi(name)) ? 0 : std::min(fileBytes_, maxBytes);
+      return PassThrough([&] {
+        warmed_.insert(std::stoi(name));
+        asked_.insert(maxBytes);
+        return cached_.count(std::stoi(name)) ? 0 : std::min(fileBytes_, maxBytes);
+      });
     };
   }
 
-  void WaitUntilInside(int32_t helpers) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return inside_ == helpers; });
-  }
-
-  void OpenGate() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    gateOpen_ = true;
-    changed_.notify_all();
-  }
-
   std::set<int32_t> Warmed() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return warmed_;
+    return Locked([this] { return warmed_; });
   }
 
   std::set<uint64_t> Asked() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return asked_;
+    return Locked([this] { return asked_; });
   }
 
  private:
   const uint64_t fileBytes_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool gateOpen_;
-  int32_t inside_ = 0;
   std::set<int32_t> cached_;
   std::set<int32_t> warmed_;
   std::set<uint64_t> asked_;

@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "files/tree_listing.h"
 #include "platform/platform.h"
+#include "support/helper_gate.h"
 #include "support/temporary_directory.h"
 
 namespace quillpack {
@@ -20,45 +19,26 @@ using quillpack::test_support::TemporaryDirectory;
 
 // A stand-in for the platform's warming: records the folders in the order they are
 // warmed and, while its gate is closed, holds each helper inside the call.
-class Recorder {
+class Recorder : public test_support::HelperGate {
  public:
   explicit Recorder(bool gateOpen = true, bool needed = true)
-      : gateOpen_(gateOpen), needed_(needed) {}
+      : HelperGate(gateOpen), needed_(needed) {}
 
   FolderWarmer::WarmOne Warm() {
     return [this](const std::string& path) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      warmed_.push_back(path);
-      ++inside_;
-      changed_.notify_all();
-      changed_.wait(lock, [this] { return gateOpen_; });
-      --inside_;
-      return needed_;
+      return PassThrough([&] {
+        warmed_.push_back(path);
+        return needed_;
+      });
     };
   }
 
-  void WaitUntilInside(int32_t helpers) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return inside_ == helpers; });
-  }
-
-  void OpenGate() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    gateOpen_ = true;
-    changed_.notify_all();
-  }
-
   std::vector<std::string> Warmed() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return warmed_;
+    return Locked([this] { return warmed_; });
   }
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool gateOpen_;
   const bool needed_;
-  int32_t inside_ = 0;
   std::vector<std::string> warmed_;
 };
 

@@ -2,15 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace quillpack::platform {
 namespace {
 
 TEST(ResolveLexically, Table) {
-  struct Case {
-    const char* name;
-    const char* full;
-  };
-  const Case cases[] = {
+  // A name, and the full path it stands for in /home/u.
+  const std::pair<const char*, const char*> cases[] = {
       {"", ""},
       {"a.txt", "/home/u/a.txt"},
       {"*.txt", "/home/u/*.txt"},
@@ -24,8 +23,8 @@ TEST(ResolveLexically, Table) {
       {"/", "/"},
       {"a\\b:c", "/home/u/a\\b:c"},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(ResolveLexically("/home/u", c.name), c.full) << c.name;
+  for (const auto& [name, full] : cases)
+    EXPECT_EQ(ResolveLexically("/home/u", name), full) << name;
 }
 
 }  // namespace

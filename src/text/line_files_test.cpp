@@ -34,7 +34,7 @@ class Gathered final : public LineSink {
   std::string line;
 };
 
-enum class Reading { whole, kInPieces };
+enum class Reading { kWhole, kInPieces };
 
 std::vector<std::string> ReadAllLines(const std::string& path, Reading reading) {
   TextLineFile file;
@@ -43,7 +43,7 @@ std::vector<std::string> ReadAllLines(const std::string& path, Reading reading) 
   CheckFileFailure();
   std::vector<std::string> lines;
   while (!file.AtEnd()) {
-    if (reading == Reading::whole) {
+    if (reading == Reading::kWhole) {
       lines.push_back(file.ReadTextLine());
     } else {
       Gathered gathered;
@@ -59,7 +59,7 @@ std::vector<std::string> ReadAllLines(const std::string& path, Reading reading) 
 
 // Every file is read both ways, which must agree.
 std::vector<std::string> ReadAllLines(const std::string& path) {
-  std::vector<std::string> lines = ReadAllLines(path, Reading::whole);
+  std::vector<std::string> lines = ReadAllLines(path, Reading::kWhole);
   EXPECT_EQ(ReadAllLines(path, Reading::kInPieces), lines) << path;
   return lines;
 }
@@ -69,40 +69,6 @@ class LineFilesTest : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(TakeFailureCode(), 0); }
   TemporaryDirectory dir_;
 };
-
-struct ReadCase {
-  const char* label;
-  std::string bytes;
-  std::vector<std::string> lines;
-};
-
-TEST_F(LineFilesTest, LineEnds) {
-  const ReadCase cases[] = {
-      {"mixed ends", "a\r\nb\nc", {"a", "b", "c"}},
-      {"lone CR dropped", "a\rb\r\n", {"ab"}},
-      {"CR as last byte", "a\r", {"a"}},
-      {"empty lines", "\r\n\r\n", {"", ""}},
-      {"empty file", "", {}},
-      {"Ctrl-Z ends input",
-       "abc\x1a"
-       "def\r\nghi\r\n",
-       {"abc"}},
-      {"Ctrl-Z first",
-       "\x1a"
-       "abc\r\n",
-       {}},
-      {"control bytes kept",
-       std::string("a\0b\tc\x01\x7f\xff\n", 9),
-       {std::string("a\0b\tc\x01\x7f\xff", 8)}},
-      {"CR CR LF", "a\r\r\nb", {"a", "b"}},
-      {"LF CR", "a\n\rb", {"a", "b"}},
-      {"CR then Ctrl-Z", "a\r\x1a", {"a"}},
-  };
-  for (const ReadCase& c : cases) {
-    std::string path = dir_.Write("case.txt", c.bytes);
-    EXPECT_EQ(ReadAllLines(path), c.lines) << c.label;
-  }
-}
 
 TEST_F(LineFilesTest, ReadingPastTheEndYieldsEmptyLines) {
   TextLineFile file;
