@@ -231,6 +231,7 @@ void OpenOutput(MergedOutput& output) {
     MergedOutput::Change change = output.ChangeSinceLook();
     if (change == MergedOutput::Change::kNone) break;
     output.LookAgain();
+    if (change == MergedOutput::Change::kGone) continue;
     bool mayAsk = RunOptions.overwrites == Overwrites::kAsk;
     if (change == MergedOutput::Change::kNoLongerAsDecided && !mayAsk) RefuseChangedOutput();
     if (!MayOverwriteOutput()) RaiseError(myException("Operation Cancelled."));

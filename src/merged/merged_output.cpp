@@ -41,7 +41,11 @@ MergedOutput::Change MergedOutput::ChangeSinceLook() const {
   platform::EntryKind now = KindNow();
   switch (now) {
     case platform::EntryKind::kMissing:
-      return Change::kNone;
+      // A link or a device that went away is decided again: it must not count when it
+      // comes back, as a free name does not.
+      return kind_ == platform::EntryKind::kMissing || kind_ == platform::EntryKind::kFile
+                 ? Change::kNone
+                 : Change::kGone;
     case platform::EntryKind::kFile:
       return accepted_ ? Change::kNone : Change::kNameTaken;
     case platform::EntryKind::kLink:

@@ -26,8 +26,9 @@ class MergedOutput {
   // How the name changed since the look, as far as the decision to write it goes: a file
   // is there and no answer was given for one (kNameTaken); a regular file or nothing became
   // something else (a link, a folder, a device), or a link is there that no answer was
-  // given for, or that leads elsewhere now (kNoLongerAsDecided).
-  enum class Change { kNone, kNameTaken, kNoLongerAsDecided };
+  // given for, or that leads elsewhere now (kNoLongerAsDecided); what was seen, no file,
+  // is gone (kGone: nothing to ask, but LookAgain).
+  enum class Change { kNone, kNameTaken, kNoLongerAsDecided, kGone };
   Change ChangeSinceLook() const;
 
   // Looks again: the decision is made anew for what is there now.
