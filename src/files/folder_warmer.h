@@ -31,7 +31,8 @@ struct FolderWarmingLimits {
   int32_t needlessRunToStop;
 };
 
-// Measured on a 2-core virtual machine with an ext4 disk: see the README's "Speed".
+// As many helpers as the file warmer has; the count that a disk rewards most for folders
+// has not been measured apart.
 inline constexpr FolderWarmingLimits kDefaultFolderWarmingLimits = {4, 32};
 
 class FolderWarmer {
