@@ -20,6 +20,8 @@ MergedOutput::MergedOutput(const std::string& name) : name_(name) {
 }
 
 void MergedOutput::LookAgain() {
+  // An answer covers only what was there when it was given.
+  accepted_ = false;
   kind_ = KindNow();
   linked_ = IdentityOfLinked();
 }

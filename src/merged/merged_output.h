@@ -31,7 +31,8 @@ class MergedOutput {
   enum class Change { kNone, kNameTaken, kNoLongerAsDecided, kGone };
   Change ChangeSinceLook() const;
 
-  // Looks again: the decision is made anew for what is there now.
+  // Looks again: the decision is made anew for what is there now, and an answer given
+  // before no longer counts.
   void LookAgain();
 
   // An overwrite was decided (answered, or said on the command line) for what was seen.
