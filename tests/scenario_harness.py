@@ -66,7 +66,8 @@ class Result:
                 f"{self.args}: error output\n  got      {show(self.stderr)}\n"
                 f"  expected {show(stderr)}")
         if status is not None and self.status != status:
-            raise ScenarioFailure(f"{self.args}: exit status {self.status}, expected {status}")
+            raise ScenarioFailure(f"{self.args}: exit status {self.status}, expected {status}\n"
+                                  f"  output {show(self.stdout)}\n  error output {show(self.stderr)}")
         return self
 
     def expect_one_of(self, stdouts, stderr=b"", status=None):
