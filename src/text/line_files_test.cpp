@@ -9,6 +9,7 @@
 
 #include "failures/failure_codes.h"
 #include "platform/platform.h"
+#include "support/gathered.h"
 #include "support/line_model.h"
 #include "support/temporary_directory.h"
 
@@ -24,15 +25,7 @@ using test_support::ModelLines;
 using test_support::ReadBytes;
 using test_support::TemporaryDirectory;
 
-// Gathers a line handed over piece by piece.
-class Gathered final : public LineSink {
- public:
-  void Take(std::string_view piece) override {
-    EXPECT_FALSE(piece.empty());
-    line += piece;
-  }
-  std::string line;
-};
+using test_support::Gathered;
 
 enum class Reading { kWhole, kInPieces };
 
@@ -48,7 +41,7 @@ std::vector<std::string> ReadAllLines(const std::string& path, Reading reading) 
     } else {
       Gathered gathered;
       file.ReadTextLineInto(gathered);
-      lines.push_back(gathered.line);
+      lines.push_back(gathered.bytes);
     }
   }
   CheckFileFailure();

@@ -7,6 +7,7 @@
 
 #include "failures/failure_codes.h"
 #include "platform/platform.h"
+#include "support/gathered.h"
 #include "support/line_halves.h"
 #include "support/line_model.h"
 #include "support/temporary_directory.h"
@@ -28,15 +29,7 @@ char LetterOf(int i) {
 
 const std::size_t kBlockSizes[] = {kTransferBytes, kDiskBlockBytes};
 
-// Gathers a line handed over piece by piece.
-class Gathered final : public LineSink {
- public:
-  void Take(std::string_view piece) override {
-    EXPECT_FALSE(piece.empty());
-    line += piece;
-  }
-  std::string line;
-};
+using test_support::Gathered;
 
 enum class Reading { kViews, kInPieces };
 
@@ -51,7 +44,7 @@ std::vector<std::string> ReadAllLines(const std::string& path, std::size_t block
     } else {
       Gathered gathered;
       file.reader.ReadLineInto(gathered);
-      lines.push_back(gathered.line);
+      lines.push_back(gathered.bytes);
     }
   }
   // Past the end: empty lines at once, however often.
