@@ -1,5 +1,7 @@
 #include "text/line_convert.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -39,6 +41,12 @@ struct PlainSteps {
     }
     return masks;
   }
+  static bool HasLineBytes(const char* p) {
+    for (unsigned i = 0; i < 64; ++i) {
+      if (p[i] == kLineFeed || p[i] == kCarriageReturn || p[i] == kCtrlZ) return true;
+    }
+    return false;
+  }
   static void Copy64(char* out, const char* in) { std::memcpy(out, in, 64); }
 };
 
@@ -58,6 +66,9 @@ struct Sse2Steps {
     return {MaskOf(p, kLineFeed), MaskOf(p, kCarriageReturn), MaskOf(p, kCtrlZ),
             MaskOf(p, stops.a) | MaskOf(p, stops.b) | MaskOf(p, stops.c)};
   }
+  static bool HasLineBytes(const char* p) {
+    return (MaskOf(p, kLineFeed) | MaskOf(p, kCarriageReturn) | MaskOf(p, kCtrlZ)) != 0;
+  }
   static void Copy64(char* out, const char* in) {
     for (unsigned i = 0; i < 4; ++i) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * i),
@@ -68,8 +79,8 @@ struct Sse2Steps {
 #endif
 
 #if defined(QUILLPACK_WIDE_CONVERT)
-#define QUILLPACK_AVX2 __attribute__((target("avx2")))
-#define QUILLPACK_AVX512 __attribute__((target("avx512f,avx512bw")))
+#define QUILLPACK_AVX2 __attribute__((target("avx2,bmi")))
+#define QUILLPACK_AVX512 __attribute__((target("avx512f,avx512bw,bmi")))
 
 struct Avx2Steps {
   QUILLPACK_AVX2 static uint64_t MaskOf(__m256i low, __m256i high, char c) {
@@ -85,6 +96,12 @@ struct Avx2Steps {
     return {MaskOf(low, high, kLineFeed), MaskOf(low, high, kCarriageReturn),
             MaskOf(low, high, kCtrlZ),
             MaskOf(low, high, stops.a) | MaskOf(low, high, stops.b) | MaskOf(low, high, stops.c)};
+  }
+  QUILLPACK_AVX2 static bool HasLineBytes(const char* p) {
+    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    return (MaskOf(low, high, kLineFeed) | MaskOf(low, high, kCarriageReturn) |
+            MaskOf(low, high, kCtrlZ)) != 0;
   }
   QUILLPACK_AVX2 static void Copy64(char* out, const char* in) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
@@ -103,83 +120,134 @@ struct Avx512Steps {
     return {MaskOf(bytes, kLineFeed), MaskOf(bytes, kCarriageReturn), MaskOf(bytes, kCtrlZ),
             MaskOf(bytes, stops.a) | MaskOf(bytes, stops.b) | MaskOf(bytes, stops.c)};
   }
+  QUILLPACK_AVX512 static bool HasLineBytes(const char* p) {
+    __m512i bytes = _mm512_loadu_si512(p);
+    return (MaskOf(bytes, kLineFeed) | MaskOf(bytes, kCarriageReturn) | MaskOf(bytes, kCtrlZ)) != 0;
+  }
   QUILLPACK_AVX512 static void Copy64(char* out, const char* in) {
     _mm512_storeu_si512(out, _mm512_loadu_si512(in));
   }
 };
 #endif
 
-uint64_t BitsBelow(unsigned i) {
-  return i >= 64 ? ~uint64_t{0} : (uint64_t{1} << i) - 1;
+// The bits below the lowest set bit of `bits`; all 64 when none is set.
+uint64_t BitsBelowLowest(uint64_t bits) {
+  return (bits - 1) & ~bits;
 }
 
-// Copies one block whose lines need no care up to the bit `keep` leaves, with a CR put
-// before each LF of `inserts`; each insertion copies the rest of the block one byte on,
-// which is cheaper than a step per byte when lines are tens of bytes long. Returns the
-// number of CRs put in.
+// The hot loops below avoid branches that depend on the text: with lines of tens of bytes,
+// whether a block holds a line end, or one that needs a CR, is a coin toss for the
+// processor's predictor, and a wrong guess costs more than the block's copy.
+
+// Copies one block whose lines need no care, with a CR put before each LF of `inserts`;
+// each insertion copies the rest of the block one byte on, which is cheaper than a step
+// per byte when lines are tens of bytes long. The first two insertions are made whether
+// the block has them or not: one missing lands in the scratch bytes past the block.
+// Returns the number of CRs put in.
 template <typename Steps>
 unsigned CopyInserting(char* out, const char* p, uint64_t inserts) {
+  unsigned count = static_cast<unsigned>(std::popcount(inserts));
   Steps::Copy64(out, p);
-  unsigned added = 0;
-  for (; inserts != 0; inserts &= inserts - 1) {
-    unsigned i = static_cast<unsigned>(__builtin_ctzll(inserts));
+  unsigned first = static_cast<unsigned>(std::countr_zero(inserts));
+  out[first] = kCarriageReturn;
+  Steps::Copy64(out + first + 1, p + first);
+  inserts &= inserts - 1;
+  unsigned second = static_cast<unsigned>(std::countr_zero(inserts));
+  out[second + 1] = kCarriageReturn;
+  Steps::Copy64(out + second + 2, p + second);
+  inserts &= inserts - 1;
+  for (unsigned added = 2; inserts != 0; inserts &= inserts - 1) {
+    unsigned i = static_cast<unsigned>(std::countr_zero(inserts));
     out[i + added] = kCarriageReturn;
     ++added;
     Steps::Copy64(out + i + added, p + i);
   }
-  return added;
+  return count;
 }
 
-// As CopyInserting, leaving out the bytes of `drops` (the CRs of CR LF line ends).
+// As CopyInserting, leaving out the bytes of `drops` (the CRs of CR LF line ends). A
+// missing drop copies the 64 bytes after the block past its end, so that no read reaches
+// p + 128.
 template <typename Steps>
 unsigned CopyDropping(char* out, const char* p, uint64_t drops) {
+  unsigned count = static_cast<unsigned>(std::popcount(drops));
   Steps::Copy64(out, p);
-  unsigned dropped = 0;
-  for (; drops != 0; drops &= drops - 1) {
-    unsigned i = static_cast<unsigned>(__builtin_ctzll(drops));
+  unsigned first = static_cast<unsigned>(std::countr_zero(drops));
+  Steps::Copy64(out + first, p + std::min(first + 1, 64u));
+  drops &= drops - 1;
+  unsigned second = static_cast<unsigned>(std::countr_zero(drops)) + unsigned{drops == 0};
+  Steps::Copy64(out + second - 1, p + std::min(second + 1, 64u));
+  drops &= drops - 1;
+  for (unsigned dropped = 2; drops != 0; drops &= drops - 1) {
+    unsigned i = static_cast<unsigned>(std::countr_zero(drops));
     Steps::Copy64(out + i - dropped, p + i + 1);
     ++dropped;
   }
-  return dropped;
+  return count;
 }
 
 template <typename Steps>
 ConvertedLines ConvertBlocks(const char* line, const char* end, char* out, char* outEnd,
                              ConvertTo to, StopBytes stops) {
-  ConvertedLines done{line, out};
+  // How far the copied lines reach, in the input and in the output.
+  std::size_t doneIn = 0;
+  std::size_t doneOut = 0;
+  char* const outStart = out;
   // The byte before `line` ended a line; after that, the last byte of the block before.
   uint64_t lineFeedBefore = 1;
   uint64_t carriageReturnBefore = 0;
+  // Bit i tells whether the block i blocks back held a line end.
+  uint32_t lineEndHistory = ~uint32_t{0};
   for (const char* p = line;
        end - p >= 128 && outEnd - out >= static_cast<std::ptrdiff_t>(kConvertRoom); p += 64) {
+    // Where lines are long, blocks without a line byte are copied as they are; that they
+    // are is a sure guess only after several such blocks, so only then is it taken.
+    if ((lineEndHistory & 0xff) == 0) {
+      while (!Steps::HasLineBytes(p)) {
+        lineFeedBefore = carriageReturnBefore = 0;
+        Steps::Copy64(out, p);
+        out += 64;
+        p += 64;
+        if (end - p < 128 || outEnd - out < static_cast<std::ptrdiff_t>(kConvertRoom)) {
+          return {line + doneIn, outStart + doneOut};
+        }
+      }
+    }
     BlockMasks m = Steps::MasksOf(p, stops);
     uint64_t lineFeedFollows = m.lineFeed >> 1 | uint64_t{p[64] == kLineFeed} << 63;
     uint64_t care = (m.carriageReturn & ~lineFeedFollows) | m.ctrlZ |
                     (m.stop & (m.lineFeed << 1 | lineFeedBefore));
     // Only the lines that end before the first byte that needs care are copied.
-    unsigned firstCare = care ? static_cast<unsigned>(__builtin_ctzll(care)) : 64;
-    uint64_t lineEnds = m.lineFeed & BitsBelow(firstCare);
-    unsigned written = 64;
-    unsigned lastEnd = lineEnds ? 63u - static_cast<unsigned>(__builtin_clzll(lineEnds)) : 0;
-    unsigned beforeLastEnd = 0;  // bytes added or left out up to the last line end
+    uint64_t lineEnds = m.lineFeed & BitsBelowLowest(care);
+    // One past the block's last line end, 0 when it has none (counted without a branch).
+    unsigned lineEndsTo = (64 - static_cast<unsigned>(std::countl_zero(lineEnds | 1))) &
+                          -static_cast<unsigned>(lineEnds != 0);
+    unsigned written;
+    char* lineEndsOut;
     if (to == ConvertTo::kCrLf) {
       uint64_t inserts = lineEnds & ~(m.carriageReturn << 1 | carriageReturnBefore);
-      written += CopyInserting<Steps>(out, p, inserts);
-      beforeLastEnd = written - 64;
-      lastEnd += beforeLastEnd;
+      unsigned added = CopyInserting<Steps>(out, p, inserts);
+      written = 64 + added;
+      lineEndsOut = out + lineEndsTo + added;
     } else {
-      uint64_t drops = m.carriageReturn & lineFeedFollows & BitsBelow(firstCare);
+      uint64_t drops = m.carriageReturn & lineFeedFollows & BitsBelowLowest(care);
       unsigned dropped = CopyDropping<Steps>(out, p, drops);
-      written -= dropped;
-      lastEnd -= static_cast<unsigned>(__builtin_popcountll(drops & BitsBelow(lastEnd)));
+      written = 64 - dropped;
+      // A CR in the last byte is dropped with the LF of the next block's first line.
+      lineEndsOut = out + lineEndsTo - (dropped - static_cast<unsigned>(drops >> 63));
     }
-    if (lineEnds) done = {p + 63 - __builtin_clzll(lineEnds) + 1, out + lastEnd + 1};
+    bool endsLines = lineEnds != 0;
+    // A select written out in bits, which the compiler keeps free of a branch.
+    std::size_t keep = std::size_t{endsLines} - 1;
+    doneIn = (doneIn & keep) | (static_cast<std::size_t>(p + lineEndsTo - line) & ~keep);
+    doneOut = (doneOut & keep) | (static_cast<std::size_t>(lineEndsOut - outStart) & ~keep);
     if (care) break;
+    lineEndHistory = lineEndHistory << 1 | uint32_t{endsLines};
     out += written;
     lineFeedBefore = m.lineFeed >> 63;
     carriageReturnBefore = m.carriageReturn >> 63;
   }
-  return done;
+  return {line + doneIn, outStart + doneOut};
 }
 
 #if defined(QUILLPACK_WIDE_CONVERT)

@@ -44,13 +44,15 @@ Converted ModelConvert(std::string_view text, ConvertTo to, std::string_view sto
 }
 
 // Short lines of both ends, now and then a lone CR, a Ctrl-Z, a CR CR LF, or a stop byte
-// at a line's start or inside it.
-std::string RandomLines(std::mt19937& random, std::size_t size) {
+// at a line's start or inside it; with `longLines`, a quarter of the lines run for many
+// blocks, which the copy takes another way.
+std::string RandomLines(std::mt19937& random, std::size_t size, bool longLines) {
   const std::string_view kSpecials[] = {"\r", "\x1a", "\r\r\n", ">", ".", "|", "\n"};
   std::size_t rarity = 3 + random() % 60;
   std::string text;
   while (text.size() < size) {
     std::size_t length = random() % 8 == 0 ? random() % 200 : random() % 60;
+    if (longLines && random() % 4 == 0) length = 500 + random() % 2500;
     text += std::string(length, static_cast<char>('a' + random() % 26));
     if (random() % rarity == 0) {
       text.insert(random() % (text.size() + 1), kSpecials[random() % std::size(kSpecials)]);
@@ -70,8 +72,11 @@ TEST_P(LineConvert, CopiesTheLinesTheModelCopies) {
   std::mt19937 random(static_cast<unsigned>(GetParam()) + 3);
   static const char* const kStopSets[] = {"\x1a\x1a\x1a", ">.\x1a", ">.|"};
   for (int round = 0; round < 4000; ++round) {
-    std::size_t size = round % 4 == 0 ? 600 + random() % 1400 : random() % 330;
-    std::string text = RandomLines(random, size);
+    bool longLines = round % 8 == 4;
+    std::size_t size = longLines        ? 4000 + random() % 8000
+                       : round % 4 == 0 ? 600 + random() % 1400
+                                        : random() % 330;
+    std::string text = RandomLines(random, size, longLines);
     // Exactly as long as the text, so that a read past it is caught by the sanitizers.
     auto bytes = std::make_unique<char[]>(text.size() + 1);
     text.copy(bytes.get(), text.size());

@@ -19,10 +19,12 @@ ScanLevel DetectScanLevel() {
 #if defined(QUILLPACK_AVX2_SCAN)
   // Needed where this runs before the runtime's own constructors.
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+  // The wide levels count trailing zero bits with an instruction that came with AVX2.
+  bool bitScans = __builtin_cpu_supports("bmi");
+  if (bitScans && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
     return ScanLevel::kAvx512;
   }
-  if (__builtin_cpu_supports("avx2")) return ScanLevel::kAvx2;
+  if (bitScans && __builtin_cpu_supports("avx2")) return ScanLevel::kAvx2;
 #endif
 #if defined(__SSE2__)
   return ScanLevel::kSse2;
