@@ -147,6 +147,13 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count);
 // without being copied together first.
 int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second);
 
+// Asks the system to let the pipe behind `handle` hold at least `bytes` for its reader, so
+// that the writer fills one block while the reader takes the one before instead of each
+// waiting for the other. Best effort, never fails: a pipe the system will not widen (Win32
+// keeps the size a pipe was made with; Linux caps what a user's pipes may hold), or a
+// handle that is no pipe, stays as it is.
+void LetPipeHold(Handle handle, std::size_t bytes);
+
 // The standard handle of `stream`. Fails (6 on POSIX) when the process started without it.
 int32_t GetStandardHandle(StandardStream stream, Handle* handle);
 

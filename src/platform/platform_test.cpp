@@ -290,5 +290,31 @@ TEST(Platform, WarmFile) {
 #endif
 }
 
+#if defined(F_SETPIPE_SZ)
+// A pipe takes two blocks without a reader once widened, is never narrowed, and a handle
+// that is no pipe is left alone.
+TEST(Platform, LetPipeHold) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  fcntl(ends[1], F_SETPIPE_SZ, 64 * 1024);
+  ASSERT_EQ(fcntl(ends[1], F_GETPIPE_SZ), 64 * 1024) << "the usual size to start from";
+  LetPipeHold(static_cast<Handle>(ends[1]), 256 * 1024);
+  fcntl(ends[1], F_SETFL, O_NONBLOCK);
+  std::string block(256 * 1024, 'b');
+  EXPECT_EQ(write(ends[1], block.data(), block.size()), static_cast<ssize_t>(block.size()));
+  LetPipeHold(static_cast<Handle>(ends[1]), 128 * 1024);
+  EXPECT_EQ(fcntl(ends[1], F_GETPIPE_SZ), 256 * 1024) << "not narrowed";
+  close(ends[0]);
+  close(ends[1]);
+
+  TemporaryDirectory dir;
+  std::string name = dir.Write("file.txt", "text");
+  OwnedHandle file;
+  ASSERT_EQ(CreateForWriting(name, &file), 0);
+  LetPipeHold(file.get(), 256 * 1024);
+  EXPECT_EQ(WriteAll(file.get(), "more", 4), 0);
+}
+#endif
+
 }  // namespace
 }  // namespace quillpack::platform

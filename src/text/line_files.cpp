@@ -23,6 +23,7 @@ void TextLineFile::AssignName(std::string_view name) {
   openMode_ = TextFileMode::kClosed;
   handle_ = platform::kNoHandle;
   onConsole_ = false;
+  onPipe_ = false;
   reader_.Reset();
   writer_.Reset();
 }
@@ -112,6 +113,7 @@ void TextLineFile::Adopt(platform::Handle handle, platform::OwnedHandle owned,
   bool namedDisk = owned.IsOpen() && kind == platform::DeviceKind::kDisk;
   // Only a terminal is a console: /dev/null and other devices take their bytes as a pipe.
   onConsole_ = kind == platform::DeviceKind::kTerminal;
+  onPipe_ = kind == platform::DeviceKind::kPipe;
   // Standard output led into a file writes as a named disk file does: only pipes and
   // consoles need every 128 bytes to go out as they come.
   bool diskOutput = role_ == Role::kStandardOutput && kind == platform::DeviceKind::kDisk;
@@ -257,7 +259,11 @@ void TextLineFile::Write(std::string_view text, std::string_view lineEnd) {
 }
 
 void TextLineFile::MoveInBlocks() {
-  if (openMode_ == TextFileMode::kWriting) writer_.MoveInBlocks();
+  if (openMode_ != TextFileMode::kWriting) return;
+  writer_.MoveInBlocks();
+  // A pipe of two blocks lets its reader take one while the next is made; with the usual
+  // 64 KB, writer and reader took turns, and a merge into `| cat` ran half as fast.
+  if (onPipe_) platform::LetPipeHold(handle_, 2 * kDiskBlockBytes);
 }
 
 void TextLineFile::FlushOutput() {

@@ -197,6 +197,7 @@ class TextLineFile {
   // A named file's handle, closed with the file; standard handles are never closed.
   platform::OwnedHandle ownedHandle_;
   bool onConsole_ = false;
+  bool onPipe_ = false;
   LineReader reader_;
   LineWriter writer_;
 };

@@ -208,6 +208,19 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
   return 0;
 }
 
+void LetPipeHold(Handle handle, std::size_t bytes) {
+#if defined(F_SETPIPE_SZ)
+  int fd = static_cast<int>(handle);
+  int now = fcntl(fd, F_GETPIPE_SZ);
+  if (now >= 0 && static_cast<std::size_t>(now) < bytes) {
+    fcntl(fd, F_SETPIPE_SZ, static_cast<int>(bytes));
+  }
+#else
+  (void)handle;
+  (void)bytes;
+#endif
+}
+
 int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second) {
   iovec pieces[2] = {{const_cast<char*>(first.data()), first.size()},
                      {const_cast<char*>(second.data()), second.size()}};

@@ -186,6 +186,9 @@ int32_t WriteAll(Handle handle, const char* bytes, std::size_t count) {
   return 0;
 }
 
+// An anonymous pipe keeps the buffer it was made with.
+void LetPipeHold(Handle, std::size_t) {}
+
 int32_t WriteAllOfTwo(Handle handle, std::string_view first, std::string_view second) {
   if (int32_t code = WriteAll(handle, first.data(), first.size())) return code;
   return WriteAll(handle, second.data(), second.size());
