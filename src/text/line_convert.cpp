@@ -166,8 +166,8 @@ unsigned CopyInserting(char* out, const char* p, uint64_t inserts) {
 }
 
 // As CopyInserting, leaving out the bytes of `drops` (the CRs of CR LF line ends). A
-// missing drop copies the 64 bytes after the block past its end, so that no read reaches
-// p + 128.
+// missing drop copies the next block's bytes into the scratch room past this block's
+// output, reading from p + 64 at most, so that no read reaches p + 128.
 template <typename Steps>
 unsigned CopyDropping(char* out, const char* p, uint64_t drops) {
   unsigned count = static_cast<unsigned>(std::popcount(drops));
