@@ -41,12 +41,6 @@ struct PlainSteps {
     }
     return masks;
   }
-  static bool HasLineBytes(const char* p) {
-    for (unsigned i = 0; i < 64; ++i) {
-      if (p[i] == kLineFeed || p[i] == kCarriageReturn || p[i] == kCtrlZ) return true;
-    }
-    return false;
-  }
   static void Copy64(char* out, const char* in) { std::memcpy(out, in, 64); }
 };
 
@@ -65,9 +59,6 @@ struct Sse2Steps {
   static BlockMasks MasksOf(const char* p, StopBytes stops) {
     return {MaskOf(p, kLineFeed), MaskOf(p, kCarriageReturn), MaskOf(p, kCtrlZ),
             MaskOf(p, stops.a) | MaskOf(p, stops.b) | MaskOf(p, stops.c)};
-  }
-  static bool HasLineBytes(const char* p) {
-    return (MaskOf(p, kLineFeed) | MaskOf(p, kCarriageReturn) | MaskOf(p, kCtrlZ)) != 0;
   }
   static void Copy64(char* out, const char* in) {
     for (unsigned i = 0; i < 4; ++i) {
@@ -97,12 +88,6 @@ struct Avx2Steps {
             MaskOf(low, high, kCtrlZ),
             MaskOf(low, high, stops.a) | MaskOf(low, high, stops.b) | MaskOf(low, high, stops.c)};
   }
-  QUILLPACK_AVX2 static bool HasLineBytes(const char* p) {
-    __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-    return (MaskOf(low, high, kLineFeed) | MaskOf(low, high, kCarriageReturn) |
-            MaskOf(low, high, kCtrlZ)) != 0;
-  }
   QUILLPACK_AVX2 static void Copy64(char* out, const char* in) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)));
@@ -119,10 +104,6 @@ struct Avx512Steps {
     __m512i bytes = _mm512_loadu_si512(p);
     return {MaskOf(bytes, kLineFeed), MaskOf(bytes, kCarriageReturn), MaskOf(bytes, kCtrlZ),
             MaskOf(bytes, stops.a) | MaskOf(bytes, stops.b) | MaskOf(bytes, stops.c)};
-  }
-  QUILLPACK_AVX512 static bool HasLineBytes(const char* p) {
-    __m512i bytes = _mm512_loadu_si512(p);
-    return (MaskOf(bytes, kLineFeed) | MaskOf(bytes, kCarriageReturn) | MaskOf(bytes, kCtrlZ)) != 0;
   }
   QUILLPACK_AVX512 static void Copy64(char* out, const char* in) {
     _mm512_storeu_si512(out, _mm512_loadu_si512(in));
@@ -200,17 +181,20 @@ ConvertedLines ConvertBlocks(const char* line, const char* end, char* out, char*
   uint32_t lineEndHistory = ~uint32_t{0};
   for (const char* p = line;
        end - p >= 128 && outEnd - out >= static_cast<std::ptrdiff_t>(kConvertRoom); p += 64) {
-    // Where lines are long, blocks without a line byte are copied as they are; that they
-    // are is a sure guess only after several such blocks, so only then is it taken.
+    // Where lines are long, the blocks before the next line byte are copied as they are;
+    // that there are such blocks is a sure guess only after several, so only then is the
+    // scan made.
     if ((lineEndHistory & 0xff) == 0) {
-      while (!Steps::HasLineBytes(p)) {
+      std::size_t inputBlocks = (static_cast<std::size_t>(end - p) - 128) / 64 + 1;
+      std::size_t roomBlocks = (static_cast<std::size_t>(outEnd - out) - kConvertRoom) / 64 + 1;
+      const char* scanEnd = p + 64 * std::min(inputBlocks, roomBlocks);
+      std::size_t plain = static_cast<std::size_t>(FindLineByte(p, scanEnd) - p) / 64 * 64;
+      if (plain > 0) {
+        std::memcpy(out, p, plain);
+        out += plain;
+        p += plain;
         lineFeedBefore = carriageReturnBefore = 0;
-        Steps::Copy64(out, p);
-        out += 64;
-        p += 64;
-        if (end - p < 128 || outEnd - out < static_cast<std::ptrdiff_t>(kConvertRoom)) {
-          return {line + doneIn, outStart + doneOut};
-        }
+        if (end - p < 128 || outEnd - out < static_cast<std::ptrdiff_t>(kConvertRoom)) break;
       }
     }
     BlockMasks m = Steps::MasksOf(p, stops);

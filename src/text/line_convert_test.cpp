@@ -121,5 +121,28 @@ TEST_P(LineConvert, TakesNoBlockWithoutRoomOrBytes) {
   }
 }
 
+// A line of many blocks is copied block by block up to the room and the input's reach
+// and no further, however the room ends; the line after it follows once it fits.
+TEST_P(LineConvert, ALongLineStopsAtTheRoom) {
+  std::string text = std::string(3000, 'x') + "\n" + std::string(100, 'y') + "\n";
+  text += std::string(300, 'z');
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  for (std::size_t room = kConvertRoom; room < 3500; room += 37) {
+    std::string out(room + 64, kGuard);
+    ConvertedLines done = ConvertLines(begin, end, out.data(), out.data() + room, ConvertTo::kCrLf,
+                                       '\x1a', '\x1a', '\x1a');
+    ASSERT_EQ(out.substr(room), std::string(64, kGuard)) << room;
+    std::size_t next = static_cast<std::size_t>(done.next - begin);
+    std::string written(out.data(), done.out);
+    if (next == 0) {
+      EXPECT_EQ(written, "") << room;
+    } else {
+      ASSERT_GE(next, 3001u) << room;
+      EXPECT_EQ(written.substr(0, 3002), std::string(3000, 'x') + "\r\n") << room;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillpack
